@@ -1,0 +1,99 @@
+/*
+ * qelConnectionServer.h - the C interface of libqelConnectionServer5.so.
+ *
+ * Contract:
+ *  1. Calling order: optionally CS_SetMSLLibPath and CS_SetMSLExtSigFileExtension,
+ *     then CS_Init; after a successful CS_Init any number of SetReverseConnection
+ *     calls; CS_ShutDown at the end. CS_GetErrorMsg, CS_Allocate and CS_Free may be
+ *     called at any time, from any thread.
+ *  2. Errors come back as 32-bit status values: 0 is success, 0xC721xxxx an error,
+ *     0x4721xxxx a warning. CS_GetErrorMsg turns any of them into text.
+ *  3. Ownership: every string argument is copied before CS_Init returns; the
+ *     mslLogSink record passed to CS_Init must stay valid until the process ends.
+ *     Memory from CS_Allocate is released with CS_Free only.
+ *  4. Thread safety: CS_Init must not run concurrently with another CS_Init or with
+ *     SetReverseConnection. Log sink callbacks may arrive on any thread.
+ *  5. No function lets an exception or a signal escape; null pointers give a status
+ *     (or, for functions without one, do nothing).
+ */
+#ifndef QEL_CONNECTION_SERVER_H
+#define QEL_CONNECTION_SERVER_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define QEL_EXPORT __attribute__((visibility("default")))
+#else
+#define QEL_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Log levels of the host's log interface; a message of level L is passed when the
+ * sink's mask contains L's bit. */
+#define MSL_LOG_ENTRY 0x80000000u
+#define MSL_LOG_ERROR 0x00000001u
+#define MSL_LOG_WARNING 0x00000002u
+#define MSL_LOG_INFO 0x00000008u
+
+typedef void (*mslLogFunction)(uintptr_t context, uint32_t level, const char* message,
+                               const char* function);
+
+/* The host's log interface, owned by the host. */
+typedef struct mslLogSink {
+  uintptr_t context;  /* passed back unchanged as the first argument of each call */
+  uint32_t mask;      /* which levels are wanted */
+  mslLogFunction log; /* may be null: nothing is logged */
+} mslLogSink;
+
+/* Status values produced by the exported interface itself. */
+#define CS_STATUS_SUCCESS 0x00000000u
+#define CS_STATUS_GENERAL_FAILURE 0x47210047u
+#define CS_STATUS_INVALID_ARGUMENT 0xC7210003u
+#define CS_STATUS_NO_MESSAGE_TEXT 0xC7210005u
+
+/* Builds the connection server: loads the HTTP service library, opens the listeners
+ * and installs the endpoints. Every settings and links argument is a text or the name
+ * of a file holding it. Returns 0 or the status of the first failure. */
+QEL_EXPORT uint32_t CS_Init(const char* agent_version, const char* listener_settings_1,
+                            const char* reserved_settings, const char* listener_settings_2,
+                            const char* agent_uuid, const char* agent_name,
+                            const char* agent_namespace, const char* dns_name,
+                            const char* lmi_links, const mslLogSink* log_sink);
+
+/* Traces and returns 0; the connection server keeps running until the process ends. */
+QEL_EXPORT uint32_t CS_ShutDown(void);
+
+/* Nonzero re-creates the reverse tunnel (releasing every waiting caller and poll);
+ * zero changes nothing. Fails before a successful CS_Init. */
+QEL_EXPORT uint32_t SetReverseConnection(uint8_t enable);
+
+/* Writes the text of `code` into `buffer` (size bytes, at least 2). A text that does
+ * not fit leaves an empty string and still returns 0. */
+QEL_EXPORT uint32_t CS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size);
+
+/* Allocator matching CS_Free; null when the allocation fails. */
+QEL_EXPORT void* CS_Allocate(uint32_t size);
+QEL_EXPORT void CS_Free(void* block);
+
+/* Directory of the service libraries and extension of external signature files; a
+ * null pointer does nothing. Call before CS_Init. */
+QEL_EXPORT void CS_SetMSLLibPath(const char* directory);
+QEL_EXPORT void CS_SetMSLExtSigFileExtension(const char* extension);
+
+/* Fixed entry points kept for older hosts: each returns 1 and does nothing else. */
+QEL_EXPORT uint32_t CS_RegisterErrorCallback(void);
+QEL_EXPORT uint32_t CS_RegisterAuthenticationCallback(void);
+QEL_EXPORT uint32_t CS_LoadLocalSettingsFile(void);
+QEL_EXPORT uint32_t CS_LoadCommSettingsFile(void);
+QEL_EXPORT uint32_t CS_LoadListenerSettingsFile(void);
+QEL_EXPORT uint32_t CS_ResetToPrimaryController(void);
+QEL_EXPORT uint32_t CS_SetLanguage(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QEL_CONNECTION_SERVER_H */

@@ -1,0 +1,152 @@
+/*
+ * qelSessionConfigSvcs.h - the C interface of libqelSessionConfigSvcs5.so, the HTTP
+ * service library that the connection server loads at run time.
+ *
+ * Contract:
+ *  1. Calling order: SCS_SERVER_Init, then SCS_SERVER_AddListener for each listener,
+ *     SCS_SERVER_RegisterOnPostData for each resource, SCS_SERVER_StartServer after
+ *     each registration (starting a running listener again is allowed and serves the
+ *     resources registered since). SCS_SERVER_StopServer and SCS_SERVER_RemoveListener
+ *     end a listener.
+ *  2. Every function returns a 32-bit status (0 success) unless noted. Functions of the
+ *     table that the connection server never calls return SCS_STATUS_NOT_SUPPORTED.
+ *  3. Ownership: settings and names are copied. A header value from
+ *     SCS_SERVER_GetRequestHeader and a response body handed back by a callback are
+ *     blocks from SCS_Allocate; the caller frees the first with SCS_Free, the library
+ *     takes ownership of the second.
+ *  4. Threads: callbacks run on the library's connection threads, many at once, and may
+ *     block until their answer is ready. A request handle is valid only during its
+ *     callback.
+ */
+#ifndef QEL_SESSION_CONFIG_SVCS_H
+#define QEL_SESSION_CONFIG_SVCS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "qelConnectionServer.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SCS_STATUS_NOT_SUPPORTED 0xC7210100u
+
+/* Mode argument of SCS_SERVER_RegisterOnPostData used by the connection server. */
+#define SCS_POST_MODE_BUFFERED 2u
+
+/* The request record handed to a callback. Only `resource` (offset 16) and
+ * `request_handle` (offset 32) are part of the contract; the rest is informational. */
+typedef struct SCS_REQUEST {
+  uint32_t struct_size;      /* sizeof(SCS_REQUEST) */
+  uint32_t listener_handle;  /* the listener that received the request */
+  uint64_t content_length;   /* body length in bytes */
+  const char* resource;      /* NUL-terminated path, offset 16 */
+  const char* method;        /* "POST", offset 24 */
+  uint32_t request_handle;   /* for the header and status calls, offset 32 */
+  uint32_t reserved;
+} SCS_REQUEST;
+
+#ifdef __cplusplus
+static_assert(offsetof(SCS_REQUEST, resource) == 16, "request record layout");
+static_assert(offsetof(SCS_REQUEST, request_handle) == 32, "request record layout");
+#else
+_Static_assert(offsetof(SCS_REQUEST, resource) == 16, "request record layout");
+_Static_assert(offsetof(SCS_REQUEST, request_handle) == 32, "request record layout");
+#endif
+
+/* A POST callback: returns 0, or a status that is answered with HTTP 500. The
+ * response body is a block from SCS_Allocate (or null) whose ownership passes to the
+ * library. */
+typedef uint32_t (*SCS_POST_CALLBACK)(uint32_t listener_handle, uint32_t token,
+                                      const uint8_t* posted_data, uint32_t posted_length,
+                                      uint8_t** response, uint32_t* response_length,
+                                      const SCS_REQUEST* request);
+
+void* SCS_Allocate(uint32_t size);
+void SCS_Free(void* block);
+void SCS_SetMSLLibPath(const char* directory);
+void SCS_SetMSLExtSigFileExtension(const char* extension);
+
+uint32_t SCS_SERVER_Init(const char* agent_version, const char* agent_uuid,
+                         const char* agent_name, const mslLogSink* log_sink);
+/* Stops and removes every listener, releasing nothing a callback still holds. */
+uint32_t SCS_SERVER_ShutDown(void);
+uint32_t SCS_SERVER_AddListener(const char* settings_1, const char* settings_2,
+                                uint32_t* listener_handle);
+uint32_t SCS_SERVER_RegisterOnPostData(uint32_t listener_handle, const char* resource,
+                                       uint32_t token, SCS_POST_CALLBACK callback,
+                                       uint32_t mode);
+uint32_t SCS_SERVER_StartServer(uint32_t listener_handle);
+uint32_t SCS_SERVER_StopServer(uint32_t listener_handle);
+uint32_t SCS_SERVER_RemoveListener(uint32_t listener_handle);
+uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name,
+                                     uint32_t flags, char** value);
+uint32_t SCS_SERVER_AddResponseHeader(uint32_t request_handle, const char* name,
+                                      const char* value);
+uint32_t SCS_SERVER_SetHttpStatus(uint32_t request_handle, uint16_t status);
+uint32_t SCS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size);
+uint32_t SCS_SERVER_GetErrorMsg(uint32_t code, char* buffer, uint32_t size);
+
+/* The rest of the table: present for the loader, not supported. */
+#define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \
+  X(SCS_LoadLocalSettingsFile) X(SCS_RetrieveLocalSettingsValue) X(SCS_Init)             \
+  X(SCS_ShutDown) X(SCS_RegisterSettingsChanged) X(SCS_UnregisterSettingsChanged)        \
+  X(SCS_LoadServers) X(SCS_GetAgentId) X(SCS_SetAgentId) X(SCS_SetLastGoodAgentId)       \
+  X(SCS_GetServerCount) X(SCS_GetServerInfo) X(SCS_AddServer) X(SCS_DeleteServer)        \
+  X(SCS_SetGroupnameHint) X(SCS_AddDestinationFiles) X(SCS_AddDestination)               \
+  X(SCS_GetDestinationCount) X(SCS_GetDestinations) X(SCS_RemoveDestination)             \
+  X(SCS_RemoveDestinations) X(SCS_LoadLocalSettings) X(SCS_GetCommSettingsInfo)          \
+  X(SCS_SaveCommSettings) X(SCS_LoadCommSettings) X(SCS_LoadCommSettingsFile)            \
+  X(SCS_TestCommSettings) X(SCS_TestCommSettingsFile) X(SCS_PostData) X(SCS_HttpPostData) \
+  X(SCS_PostDataFile) X(SCS_HttpPostDataFile) X(SCS_SetLanguage) X(SCS_VerifySignedFileEx) \
+  X(SCS_VerifySignedFile) X(SCS_SERVER_SetAgentId) X(SCS_SERVER_SetLastGoodAgentId)      \
+  X(SCS_SERVER_LoadLocalSettingsFile) X(SCS_SERVER_RegisterSettingsChanged)              \
+  X(SCS_SERVER_UnregisterSettingsChanged) X(SCS_SERVER_AddListenerFiles)                 \
+  X(SCS_SERVER_GetListenerCount) X(SCS_SERVER_GetListeners) X(SCS_SERVER_RemoveListeners) \
+  X(SCS_SERVER_LoadLocalSettings) X(SCS_SERVER_RetrieveLocalSettingsValue)               \
+  X(SCS_SERVER_GetListenerSettingsInfo) X(SCS_SERVER_LoadListenerSettings)               \
+  X(SCS_SERVER_LoadListenerSettingsFile) X(SCS_SERVER_RegisterOnGetFile)                 \
+  X(SCS_HttpHeadersNew) X(SCS_HttpHeadersFree) X(SCS_HttpHeadersClear)                   \
+  X(SCS_HttpHeadersAdd) X(SCS_HttpHeadersAddLine) X(SCS_HttpHeadersGet)                  \
+  X(SCS_HttpHeadersIterationBegin) X(SCS_HttpHeadersIterationEnd)                        \
+  X(SCS_HttpHeadersIterationNext) X(SCS_HttpHeadersIterationGet) X(SCS_HttpHeadersCopy)
+
+#define SCS_DECLARE_UNSUPPORTED(name) uint32_t name(void);
+SCS_UNSUPPORTED_FUNCTIONS(SCS_DECLARE_UNSUPPORTED)
+#undef SCS_DECLARE_UNSUPPORTED
+
+/* The loader's table: all 77 functions, in resolution order. */
+#define SCS_FUNCTION_TABLE(X)                                                             \
+  X(SCS_Allocate) X(SCS_Free) X(SCS_LoadLocalSettingsFile) X(SCS_RetrieveLocalSettingsValue) \
+  X(SCS_Init) X(SCS_ShutDown) X(SCS_RegisterSettingsChanged) X(SCS_UnregisterSettingsChanged) \
+  X(SCS_LoadServers) X(SCS_GetAgentId) X(SCS_SetAgentId) X(SCS_SetLastGoodAgentId)       \
+  X(SCS_GetServerCount) X(SCS_GetServerInfo) X(SCS_AddServer) X(SCS_DeleteServer)        \
+  X(SCS_SetGroupnameHint) X(SCS_AddDestinationFiles) X(SCS_AddDestination)               \
+  X(SCS_GetDestinationCount) X(SCS_GetDestinations) X(SCS_RemoveDestination)             \
+  X(SCS_RemoveDestinations) X(SCS_LoadLocalSettings) X(SCS_GetCommSettingsInfo)          \
+  X(SCS_SaveCommSettings) X(SCS_LoadCommSettings) X(SCS_LoadCommSettingsFile)            \
+  X(SCS_TestCommSettings) X(SCS_TestCommSettingsFile) X(SCS_PostData) X(SCS_HttpPostData) \
+  X(SCS_PostDataFile) X(SCS_HttpPostDataFile) X(SCS_SetLanguage) X(SCS_VerifySignedFileEx) \
+  X(SCS_VerifySignedFile) X(SCS_GetErrorMsg) X(SCS_SERVER_Init) X(SCS_SERVER_ShutDown)   \
+  X(SCS_SERVER_SetAgentId) X(SCS_SERVER_SetLastGoodAgentId)                              \
+  X(SCS_SERVER_LoadLocalSettingsFile) X(SCS_SERVER_RegisterSettingsChanged)              \
+  X(SCS_SERVER_UnregisterSettingsChanged) X(SCS_SERVER_StartServer)                      \
+  X(SCS_SERVER_AddListenerFiles) X(SCS_SERVER_AddListener) X(SCS_SERVER_GetListenerCount) \
+  X(SCS_SERVER_GetListeners) X(SCS_SERVER_RemoveListener) X(SCS_SERVER_RemoveListeners)  \
+  X(SCS_SERVER_LoadLocalSettings) X(SCS_SERVER_RetrieveLocalSettingsValue)               \
+  X(SCS_SERVER_GetListenerSettingsInfo) X(SCS_SERVER_LoadListenerSettings)               \
+  X(SCS_SERVER_LoadListenerSettingsFile) X(SCS_SERVER_RegisterOnPostData)                \
+  X(SCS_SERVER_RegisterOnGetFile) X(SCS_SERVER_GetRequestHeader)                         \
+  X(SCS_SERVER_AddResponseHeader) X(SCS_SERVER_SetHttpStatus) X(SCS_SERVER_StopServer)   \
+  X(SCS_SERVER_GetErrorMsg) X(SCS_SetMSLLibPath) X(SCS_SetMSLExtSigFileExtension)        \
+  X(SCS_HttpHeadersNew) X(SCS_HttpHeadersFree) X(SCS_HttpHeadersClear)                   \
+  X(SCS_HttpHeadersAdd) X(SCS_HttpHeadersAddLine) X(SCS_HttpHeadersGet)                  \
+  X(SCS_HttpHeadersIterationBegin) X(SCS_HttpHeadersIterationEnd)                        \
+  X(SCS_HttpHeadersIterationNext) X(SCS_HttpHeadersIterationGet) X(SCS_HttpHeadersCopy)
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QEL_SESSION_CONFIG_SVCS_H */
