@@ -31,7 +31,7 @@ set(QEL_TEST_NLSPATH "${QEL_NLS_DIR}/%N")
 
 function(qel_optional_subdirectory dir)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
+    add_subdirectory(${CMAKE_SOURCE_DIR}/${dir} ${CMAKE_BINARY_DIR}/${dir})
   endif()
 endfunction()
 
