@@ -46,12 +46,15 @@ function(qel_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   target_include_directories(${name} PRIVATE ${QEL_INCLUDE_DIR} ${CMAKE_SOURCE_DIR})
+  # The environment comes through a launcher: a list-valued ENVIRONMENT property does
+  # not survive test discovery in this CMake.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;NLSPATH=${QEL_TEST_NLSPATH};QEL_BUILD_DIR=${CMAKE_BINARY_DIR};QEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
   include(GoogleTest)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "NLSPATH=${QEL_TEST_NLSPATH};QEL_BUILD_DIR=${CMAKE_BINARY_DIR};QEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 find_package(GTest)

@@ -1,0 +1,9 @@
+# HTTP service library: 2,000 requests held at once in blocking callbacks, then
+# released; checks every answer and that threads and memory return afterwards.
+# Run: build/bin/scs_hold_bench (raises its own open-file limit up to the hard limit).
+if(benchmark_FOUND AND TARGET qelSessionConfigSvcs5)
+  add_executable(scs_hold_bench ${CMAKE_CURRENT_LIST_DIR}/scs_hold_bench.cpp)
+  target_include_directories(scs_hold_bench PRIVATE ${QEL_INCLUDE_DIR})
+  target_link_libraries(scs_hold_bench PRIVATE qelSessionConfigSvcs5 benchmark::benchmark
+                        Threads::Threads)
+endif()

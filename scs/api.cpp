@@ -1,0 +1,152 @@
+// The exported functions that the connection server calls. Each one is a thin shell:
+// argument checks, then the Server or the request registry, inside guarded().
+
+// The declarations of the public header are the library's interface: export them.
+#pragma GCC visibility push(default)
+#include "qelSessionConfigSvcs.h"
+#pragma GCC visibility pop
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "scs/api_guard.h"
+#include "scs/request_registry.h"
+#include "scs/server.h"
+
+using namespace qel::scs;
+
+namespace {
+
+std::shared_ptr<RequestExchange> exchange_of(std::uint32_t request_handle) {
+  auto exchange = requests().find(request_handle);
+  if (!exchange) {
+    throw ScsError(status::SCS_UNKNOWN_REQUEST,
+                   "request handle " + std::to_string(request_handle));
+  }
+  return exchange;
+}
+
+char* copy_to_block(const std::string& text) {
+  auto* block = static_cast<char*>(SCS_Allocate(static_cast<std::uint32_t>(text.size() + 1)));
+  if (block == nullptr) throw std::bad_alloc();
+  std::memcpy(block, text.c_str(), text.size() + 1);
+  return block;
+}
+
+}  // namespace
+
+extern "C" {
+
+void* SCS_Allocate(uint32_t size) { return std::malloc(size != 0 ? size : 1); }
+
+void SCS_Free(void* block) { std::free(block); }
+
+// Library loading is the loader's business; these exist for its table only.
+void SCS_SetMSLLibPath(const char*) {}
+void SCS_SetMSLExtSigFileExtension(const char*) {}
+
+uint32_t SCS_SERVER_Init(const char* agent_version, const char* agent_uuid,
+                         const char* agent_name, const mslLogSink* log_sink) {
+  return guarded(__func__, [&] {
+    log().set_sink(log_sink);
+    server().init();
+    log().write(MSL_LOG_INFO, __func__, "HTTP service library ready for agent %.128s %.64s %.64s",
+                agent_name != nullptr ? agent_name : "", agent_uuid != nullptr ? agent_uuid : "",
+                agent_version != nullptr ? agent_version : "");
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_ShutDown(void) {
+  return guarded(__func__, [] {
+    server().shut_down();
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_AddListener(const char* settings_1, const char* settings_2,
+                                uint32_t* listener_handle) {
+  return guarded(__func__, [&] {
+    if (listener_handle == nullptr) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "null listener handle pointer");
+    }
+    *listener_handle = 0;
+    *listener_handle = server().add_listener(settings_1, settings_2);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_RegisterOnPostData(uint32_t listener_handle, const char* resource,
+                                       uint32_t token, SCS_POST_CALLBACK callback,
+                                       uint32_t mode) {
+  return guarded(__func__, [&] {
+    server().register_post(listener_handle, resource, token, callback, mode);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_StartServer(uint32_t listener_handle) {
+  return guarded(__func__, [&] {
+    server().start(listener_handle);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_StopServer(uint32_t listener_handle) {
+  return guarded(__func__, [&] {
+    server().stop(listener_handle);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_RemoveListener(uint32_t listener_handle) {
+  return guarded(__func__, [&] {
+    server().remove(listener_handle);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, uint32_t,
+                                     char** value) {
+  return guarded(__func__, [&] {
+    if (name == nullptr || value == nullptr) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "null header name or value pointer");
+    }
+    *value = nullptr;
+    std::string text;
+    if (exchange_of(request_handle)->request_header(name, text)) *value = copy_to_block(text);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_AddResponseHeader(uint32_t request_handle, const char* name,
+                                      const char* value) {
+  return guarded(__func__, [&] {
+    if (!valid_header_name(name) || !valid_header_value(value)) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "malformed response header");
+    }
+    exchange_of(request_handle)->add_response_header(name, value);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_SetHttpStatus(uint32_t request_handle, uint16_t http_status) {
+  return guarded(__func__, [&] {
+    if (http_status < 100 || http_status > 999) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "HTTP status " + std::to_string(http_status));
+    }
+    exchange_of(request_handle)->set_status(http_status);
+    return 0u;
+  });
+}
+
+uint32_t SCS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size) {
+  return status::copy_text(code, buffer, size);
+}
+
+uint32_t SCS_SERVER_GetErrorMsg(uint32_t code, char* buffer, uint32_t size) {
+  return status::copy_text(code, buffer, size);
+}
+
+}  // extern "C"

@@ -1,0 +1,35 @@
+// The one place where exceptions become status values at the exported C functions:
+// ScsError gives its own code (its detail is logged as an error), bad_alloc gives
+// SCS_OUT_OF_MEMORY, anything else SCS_INTERNAL_ERROR. Nothing escapes.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <new>
+
+#include "scs/log.h"
+#include "scs/scs_error.h"
+#include "scs/status.h"
+
+namespace qel::scs {
+
+template <class Body>
+std::uint32_t guarded(const char* function, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const ScsError& e) {
+    log().write(MSL_LOG_ERROR, function, "%.900s: %s", e.what(),
+                status::builtin_text(e.code()));
+    return e.code();
+  } catch (const std::bad_alloc&) {
+    log().write(MSL_LOG_ERROR, function, "out of memory");
+    return status::SCS_OUT_OF_MEMORY;
+  } catch (const std::exception& e) {
+    log().write(MSL_LOG_ERROR, function, "unexpected failure: %.900s", e.what());
+  } catch (...) {
+    log().write(MSL_LOG_ERROR, function, "unexpected failure");
+  }
+  return status::SCS_INTERNAL_ERROR;
+}
+
+}  // namespace qel::scs

@@ -1,0 +1,44 @@
+// One listener: its parsed settings, the resources registered on it, and the HTTP
+// daemons it holds while started (keyed by the endpoint configuration they serve).
+//
+// Owned by the Server and touched only under the Server's lock. Holding a daemon is
+// what keeps it alive: the last listener to let go of a daemon stops it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "scs/http_daemon.h"
+#include "scs/listener_settings.h"
+
+namespace qel::scs {
+
+using DaemonMap = std::map<std::string, std::shared_ptr<HttpDaemon>>;  // by share key
+
+class Listener {
+ public:
+  Listener(std::uint32_t handle, ListenerSettings settings)
+      : handle_(handle), settings_(std::move(settings)) {}
+
+  std::uint32_t handle() const { return handle_; }
+  const ListenerSettings& settings() const { return settings_; }
+
+  // Adds or replaces a registration; it is served from the next start.
+  void register_resource(const std::string& resource, const Route& route) {
+    registrations_[resource] = route;
+  }
+  const std::map<std::string, Route>& registrations() const { return registrations_; }
+
+  DaemonMap& daemons() { return daemons_; }
+
+ private:
+  const std::uint32_t handle_;
+  const ListenerSettings settings_;
+  std::map<std::string, Route> registrations_;
+  DaemonMap daemons_;
+};
+
+}  // namespace qel::scs

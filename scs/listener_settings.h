@@ -1,0 +1,31 @@
+// The endpoints of one listener, parsed from its two settings texts.
+//
+// Grammar (both texts alike): `key = value` lines, blank lines, `#` comments (a whole
+// line, or the rest of a line after a blank), and `[endpoint NAME]` sections; keys
+// before any section, or under [endpoint default], belong to the default endpoint. A
+// key or section may appear once per text; the second text overrides the first key by
+// key. Built once by the listener on the thread that adds it; immutable afterwards.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scs/endpoint_config.h"
+
+namespace qel::scs {
+
+class ListenerSettings {
+ public:
+  // Parses and checks both texts (either may be null or empty) and reads the files
+  // they name; throws ScsError with the failing line, key, value or file.
+  ListenerSettings(const char* first, const char* second);
+
+  const std::vector<EndpointConfig>& endpoints() const { return endpoints_; }
+  // The endpoints that serve `resource`: those that list it, else the default one.
+  std::vector<const EndpointConfig*> serving(const std::string& resource) const;
+
+ private:
+  std::vector<EndpointConfig> endpoints_;  // the default endpoint first
+};
+
+}  // namespace qel::scs

@@ -1,0 +1,45 @@
+// What a request callback can read and write through its request handle: a copy of
+// the request headers, and the response headers and HTTP status it sets.
+//
+// Created by the request handler on the connection thread before the callback runs,
+// shared with the RequestRegistry for the duration of the callback. The header copy
+// is immutable; the response side is guarded by the exchange's mutex, so the calls may
+// come from any thread while the callback runs.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qel::scs {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+class RequestExchange {
+ public:
+  explicit RequestExchange(HeaderList request_headers)
+      : request_headers_(std::move(request_headers)) {}
+
+  // The first value of a header, compared without case; false when absent.
+  bool request_header(const std::string& name, std::string& value) const;
+
+  void add_response_header(std::string name, std::string value);
+  void set_status(unsigned status);
+
+  HeaderList response_headers() const;
+  unsigned status() const;
+
+ private:
+  const HeaderList request_headers_;
+  mutable std::mutex mutex_;
+  HeaderList response_headers_;
+  unsigned status_ = 200;
+};
+
+// A header name is an HTTP token; a value has no control characters but tab.
+bool valid_header_name(const char* name);
+bool valid_header_value(const char* value);
+
+}  // namespace qel::scs

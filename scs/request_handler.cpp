@@ -1,0 +1,169 @@
+#include "scs/request_handler.h"
+
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "scs/client_auth.h"
+#include "scs/http_daemon.h"
+#include "scs/log.h"
+#include "scs/request_registry.h"
+#include "scs/responses.h"
+#include "scs/status.h"
+
+namespace qel::scs {
+namespace {
+
+thread_local int t_callback_depth = 0;
+
+// What the library keeps about one request between the calls of request_access.
+struct RequestState {
+  bool answered = false;   // a response is queued; ignore whatever else arrives
+  bool too_large = false;  // the body went over the limit; answer 413 at its end
+  Route route;
+  std::string resource;
+  HeaderList headers;
+  std::string body;
+};
+
+MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const char* value) {
+  static_cast<HeaderList*>(list)->emplace_back(name, value != nullptr ? value : "");
+  return MHD_YES;
+}
+
+std::size_t count_header(const HeaderList& headers, const char* name) {
+  std::size_t n = 0;
+  for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name) == 0;
+  return n;
+}
+
+// Two lengths, or a length beside a transfer coding, let a proxy and this server
+// disagree on where the request ends: refuse both.
+bool ambiguous_length(const HeaderList& headers) {
+  const std::size_t lengths = count_header(headers, MHD_HTTP_HEADER_CONTENT_LENGTH);
+  const std::size_t codings = count_header(headers, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+  return lengths > 1 || (lengths == 1 && codings > 0);
+}
+
+bool declared_too_large(const HeaderList& headers, std::uint64_t limit) {
+  for (const auto& [name, value] : headers) {
+    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
+    char* end = nullptr;
+    const unsigned long long length = std::strtoull(value.c_str(), &end, 10);
+    return length > limit;
+  }
+  return false;
+}
+
+MHD_Result answer_now(RequestState& state, MHD_Connection* connection, unsigned status,
+                      bool bearer = false) {
+  state.answered = true;
+  return queue_plain(connection, status, bearer);
+}
+
+// The checks that need only the request line and headers, in an order that tells an
+// unauthenticated client nothing about the resources.
+MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char* url,
+                      const char* method, RequestState& state) {
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
+  const EndpointConfig& config = daemon.config();
+  if (ambiguous_length(state.headers)) return answer_now(state, connection, 400);
+  if (const unsigned verdict = check_client(config, connection, state.headers)) {
+    return answer_now(state, connection, verdict, !config.bearer_token.empty());
+  }
+  state.resource = url;
+  if (!daemon.find_route(state.resource, state.route)) return answer_now(state, connection, 404);
+  if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) return answer_now(state, connection, 405);
+  if (declared_too_large(state.headers, config.max_body_size)) {
+    return answer_now(state, connection, 413);
+  }
+  return MHD_YES;
+}
+
+void take_data(const EndpointConfig& config, RequestState& state, const char* data,
+               std::size_t size) {
+  if (state.too_large || state.answered) return;
+  if (size > config.max_body_size - state.body.size()) {
+    state.too_large = true;
+    std::string().swap(state.body);  // keep nothing of a refused body
+    return;
+  }
+  state.body.append(data, size);
+}
+
+std::uint32_t run_callback(const Route& route, const RequestState& state, std::uint32_t id,
+                           std::uint8_t** response, std::uint32_t* length) {
+  const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, state.body.size(),
+                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+  const auto* data =
+      state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
+  ++t_callback_depth;
+  std::uint32_t result = status::SCS_INTERNAL_ERROR;
+  try {
+    result = route.callback(route.listener, route.token, data,
+                            static_cast<std::uint32_t>(state.body.size()), response, length,
+                            &request);
+  } catch (...) {
+    // A C callback cannot throw; a C++ one that does is treated as failed.
+  }
+  --t_callback_depth;
+  return result;
+}
+
+MHD_Result last_call(MHD_Connection* connection, RequestState& state) {
+  if (state.answered) return MHD_YES;
+  if (state.too_large) return answer_now(state, connection, 413);
+  state.answered = true;
+  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers));
+  const std::uint32_t id = requests().add(exchange);
+  std::uint8_t* body = nullptr;
+  std::uint32_t length = 0;
+  const std::uint32_t result = run_callback(state.route, state, id, &body, &length);
+  requests().remove(id);
+  std::string().swap(state.body);
+  if (result == 0) return queue_answer(connection, *exchange, body, length);
+  std::free(body);
+  log().write(MSL_LOG_ERROR, "request_access",
+              "callback for %.256s on listener %u returned status 0x%08X: %s",
+              state.resource.c_str(), state.route.listener, result,
+              status::describe(result).c_str());
+  return queue_plain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+}
+
+}  // namespace
+
+MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* url,
+                          const char* method, const char*, const char* upload_data,
+                          std::size_t* upload_data_size, void** request_state) {
+  auto& http = *static_cast<HttpDaemon*>(daemon);
+  try {
+    auto* state = static_cast<RequestState*>(*request_state);
+    if (state == nullptr) {
+      state = new RequestState;
+      *request_state = state;
+      return first_call(http, connection, url, method, *state);
+    }
+    if (*upload_data_size != 0) {
+      take_data(http.config(), *state, upload_data, *upload_data_size);
+      *upload_data_size = 0;
+      return MHD_YES;
+    }
+    return last_call(connection, *state);
+  } catch (const std::exception& e) {
+    log().write(MSL_LOG_ERROR, "request_access", "request failed: %.256s", e.what());
+  }
+  return MHD_NO;  // closes the connection
+}
+
+void request_completed(void*, MHD_Connection*, void** request_state,
+                       MHD_RequestTerminationCode) {
+  delete static_cast<RequestState*>(*request_state);
+  *request_state = nullptr;
+}
+
+bool inside_callback() { return t_callback_depth > 0; }
+
+}  // namespace qel::scs

@@ -1,0 +1,37 @@
+#include "scs/request_registry.h"
+
+#include <utility>
+
+namespace qel::scs {
+
+std::uint32_t RequestRegistry::add(std::shared_ptr<RequestExchange> exchange) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // After a wrap-around, skip 0 and ids still held by long-running callbacks.
+  while (next_ == 0 || exchanges_.count(next_) != 0) ++next_;
+  const std::uint32_t id = next_++;
+  exchanges_.emplace(id, std::move(exchange));
+  return id;
+}
+
+void RequestRegistry::remove(std::uint32_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  exchanges_.erase(id);
+}
+
+std::shared_ptr<RequestExchange> RequestRegistry::find(std::uint32_t id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = exchanges_.find(id);
+  return it == exchanges_.end() ? nullptr : it->second;
+}
+
+std::size_t RequestRegistry::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return exchanges_.size();
+}
+
+RequestRegistry& requests() {
+  static RequestRegistry instance;
+  return instance;
+}
+
+}  // namespace qel::scs

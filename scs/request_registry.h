@@ -1,0 +1,34 @@
+// Request handles: 32-bit ids that name a RequestExchange while its callback runs.
+//
+// The request handler adds an exchange before calling the callback and removes it when
+// the callback returns; the exported header and status functions look ids up from any
+// thread. One mutex guards the map; ids are never 0 and never reused while in use.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "scs/request_exchange.h"
+
+namespace qel::scs {
+
+class RequestRegistry {
+ public:
+  std::uint32_t add(std::shared_ptr<RequestExchange> exchange);
+  void remove(std::uint32_t id);
+  // Null when the id names no running callback.
+  std::shared_ptr<RequestExchange> find(std::uint32_t id) const;
+  std::size_t size() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::unordered_map<std::uint32_t, std::shared_ptr<RequestExchange>> exchanges_;
+  std::uint32_t next_ = 1;
+};
+
+// The process-wide registry.
+RequestRegistry& requests();
+
+}  // namespace qel::scs

@@ -1,0 +1,176 @@
+#include "scs/server.h"
+
+#include <iterator>
+#include <utility>
+
+#include "scs/log.h"
+#include "scs/request_handler.h"
+#include "scs/scs_error.h"
+#include "scs/status.h"
+
+namespace qel::scs {
+namespace {
+
+std::string join(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
+void log_serving(std::uint32_t listener, const HttpDaemon& daemon,
+                 const std::vector<std::string>& resources) {
+  const EndpointConfig& c = daemon.config();
+  const std::string host = c.ipv6 ? "[" + c.address + "]" : c.address;
+  log().write(MSL_LOG_INFO, "SCS_SERVER_StartServer",
+              "listener %u endpoint '%s' serves %.512s at %s://%s:%u", listener, c.label(),
+              join(resources).c_str(), c.tls() ? "https" : "http", host.c_str(),
+              static_cast<unsigned>(daemon.port()));
+}
+
+}  // namespace
+
+void Server::init() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  initialized_ = true;
+}
+
+void Server::shut_down() {
+  require_not_in_callback();
+  Released released;  // destroyed, and so stopped, after the lock is let go
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& [handle, listener] : listeners_) release_all(*listener, released);
+  listeners_.clear();
+  pool_.clear();
+  initialized_ = false;
+}
+
+std::uint32_t Server::add_listener(const char* settings_1, const char* settings_2) {
+  ListenerSettings settings(settings_1, settings_2);  // parse outside the lock
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  while (next_handle_ == 0 || listeners_.count(next_handle_) != 0) ++next_handle_;
+  const std::uint32_t handle = next_handle_++;
+  listeners_.emplace(handle, std::make_unique<Listener>(handle, std::move(settings)));
+  return handle;
+}
+
+void Server::register_post(std::uint32_t handle, const char* resource, std::uint32_t token,
+                           SCS_POST_CALLBACK callback, std::uint32_t mode) {
+  if (mode != SCS_POST_MODE_BUFFERED) {
+    throw ScsError(status::SCS_NOT_SUPPORTED, "POST mode " + std::to_string(mode));
+  }
+  if (callback == nullptr || resource == nullptr) {
+    throw ScsError(status::SCS_INVALID_ARGUMENT, "null resource or callback");
+  }
+  if (!valid_resource(resource)) {
+    throw ScsError(status::SCS_BAD_RESOURCE, std::string("resource '") + resource + "'");
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  find(handle).register_resource(resource, Route{handle, token, callback});
+}
+
+void Server::start(std::uint32_t handle) {
+  DaemonMap next;  // declared before the lock: daemons let go stop after it is released
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  Listener& listener = find(handle);
+  std::map<std::string, std::vector<std::string>> served;
+  next = plan_daemons(listener, served);
+  for (const auto& [key, resources] : served) {
+    for (const std::string& resource : resources) next[key]->check_free(resource, handle);
+  }
+  for (const auto& [key, resources] : served) {
+    for (const std::string& resource : resources) {
+      next[key]->publish(resource, listener.registrations().at(resource));
+    }
+  }
+  for (const auto& [key, daemon] : listener.daemons()) {
+    if (next.count(key) == 0) daemon->unpublish_listener(handle);
+  }
+  listener.daemons().swap(next);
+  for (const auto& [key, resources] : served) {
+    log_serving(handle, *listener.daemons()[key], resources);
+  }
+  if (served.empty()) {
+    log().write(MSL_LOG_WARNING, "SCS_SERVER_StartServer",
+                "listener %u has no resources to serve", handle);
+  }
+}
+
+void Server::stop(std::uint32_t handle) {
+  require_not_in_callback();
+  Released released;
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  release_all(find(handle), released);
+}
+
+void Server::remove(std::uint32_t handle) {
+  require_not_in_callback();
+  Released released;
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  release_all(find(handle), released);
+  listeners_.erase(handle);
+}
+
+Listener& Server::find(std::uint32_t handle) {
+  const auto it = listeners_.find(handle);
+  if (it == listeners_.end()) {
+    throw ScsError(status::SCS_UNKNOWN_LISTENER, "listener " + std::to_string(handle));
+  }
+  return *it->second;
+}
+
+void Server::require_init() const {
+  if (!initialized_) throw ScsError(status::SCS_NOT_INITIALIZED, "SCS_SERVER_Init not called");
+}
+
+void Server::require_not_in_callback() {
+  if (inside_callback()) {
+    throw ScsError(status::SCS_CALLED_FROM_CALLBACK, "stopping from a request callback");
+  }
+}
+
+DaemonMap Server::plan_daemons(Listener& listener,
+                               std::map<std::string, std::vector<std::string>>& served) {
+  DaemonMap next;
+  for (const auto& [resource, route] : listener.registrations()) {
+    for (const EndpointConfig* endpoint : listener.settings().serving(resource)) {
+      const std::string key = endpoint->share_key();
+      served[key].push_back(resource);
+      if (next.count(key) == 0) next[key] = acquire(*endpoint, listener);
+    }
+  }
+  return next;
+}
+
+std::shared_ptr<HttpDaemon> Server::acquire(const EndpointConfig& config, Listener& listener) {
+  const std::string key = config.share_key();
+  const auto own = listener.daemons().find(key);
+  if (own != listener.daemons().end()) return own->second;
+  for (auto it = pool_.begin(); it != pool_.end();) {
+    it = it->second.expired() ? pool_.erase(it) : std::next(it);
+  }
+  if (auto shared = pool_[key].lock()) return shared;
+  auto daemon = std::make_shared<HttpDaemon>(config);
+  daemon->start();
+  pool_[key] = daemon;
+  return daemon;
+}
+
+void Server::release_all(Listener& listener, Released& released) {
+  for (auto& [key, daemon] : listener.daemons()) {
+    daemon->unpublish_listener(listener.handle());
+    released.push_back(std::move(daemon));
+  }
+  listener.daemons().clear();
+}
+
+Server& server() {
+  static Server instance;
+  return instance;
+}
+
+}  // namespace qel::scs
