@@ -1,0 +1,171 @@
+// The HTTP service library's function table: placeholders before a load, a load
+// that fails and is retried, resolution, and the one-time load.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "mslLoader/mslLoader.h"
+#include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
+#include "qelStatusCodes.h"
+#include "test_support.h"
+
+namespace {
+
+using qeltest::LogRecorder;
+using qeltest::TempDir;
+namespace status = qel::status;
+
+constexpr char kLib[] = "libqelSessionConfigSvcs5.so";
+
+TEST(ScsTable, PlaceholdersBeforeAnyLoad) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "uuid", "name", nullptr),
+            status::SCS_NOT_LOADED);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy(), status::SCS_NOT_LOADED);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_Allocate(16), nullptr);
+  g_qelSessionConfigSvcs.SCS_Free(nullptr);
+  g_qelSessionConfigSvcs.SCS_SetMSLLibPath("/x");
+  std::string out = testing::internal::GetCapturedStdout();
+  const char* tail = ":  Unable to invoke function.  Make sure Management Services Library is "
+                     "successfully loaded.\n";
+  EXPECT_EQ(out, std::string("SCS_SERVER_Init") + tail + "SCS_HttpHeadersCopy" + tail +
+                     "SCS_Allocate" + tail + "SCS_Free" + tail + "SCS_SetMSLLibPath" + tail);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 0);
+}
+
+TEST(ScsTable, FailedLoadIsRetriedAndSecondLoadOnlyCounts) {
+  LogRecorder log;
+  SetLoaderLogSink(log.sink());
+  TempDir dir;
+  SetMSLLoaderLibPath(dir.path().c_str());
+  std::string lib = dir.file(kLib);
+  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  EXPECT_EQ(LoadQelSessionConfigSvcs(kLib), status::LOADER_SIG_MISSING);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 0);
+  EXPECT_TRUE(log.Has(MSL_LOG_ERROR, "LoadServiceLibrary() returned an error: " +
+                                         qeltest::Text(status::LOADER_SIG_MISSING)));
+  EXPECT_TRUE(log.Has(MSL_LOG_ENTRY, "Entered function"));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_ShutDown(), status::SCS_NOT_LOADED);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("SCS_SERVER_ShutDown:  Unable"),
+            std::string::npos);
+
+  qeltest::SignDetached(lib, lib + ".sig");
+  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u) << log.Dump();
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1001u);
+  void* block = g_qelSessionConfigSvcs.SCS_Allocate(8);
+  EXPECT_NE(block, nullptr);
+  g_qelSessionConfigSvcs.SCS_Free(block);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy(), SCS_STATUS_NOT_SUPPORTED);
+
+  // The second load touches nothing: the file may be gone.
+  ASSERT_EQ(::unlink(lib.c_str()), 0);
+  LogRecorder secondLog;
+  SetLoaderLogSink(secondLog.sink());
+  EXPECT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 2);
+  EXPECT_FALSE(secondLog.HasText("Full library to load"));
+}
+
+// Reads the loaded fake library's record of what the loader told it; the library
+// is found through the module that holds the table's SCS_Allocate.
+std::string FakeRecord(const char* marker) {
+  Dl_info info;
+  if (::dladdr(reinterpret_cast<void*>(g_qelSessionConfigSvcs.SCS_Allocate), &info) == 0) {
+    return "<no module>";
+  }
+  void* module = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+  if (module == nullptr) return "<not loaded>";
+  void* fn = ::dlsym(module, marker);
+  std::string record = fn == nullptr ? "<no marker>" : reinterpret_cast<const char* (*)()>(fn)();
+  ::dlclose(module);
+  return record;
+}
+
+TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
+  TempDir dir;
+  std::string lib = dir.file(kLib);
+  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::SignDetached(lib, lib + ".qsig");
+  SetMSLLoaderLibPath(dir.path().c_str());
+  SetMSLLoaderExtSigFileExtension(".qsig");
+  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
+  EXPECT_EQ(FakeRecord("FakeScs_LibPath"), dir.path() + "/");
+  EXPECT_EQ(FakeRecord("FakeScs_Extension"), ".qsig");
+}
+
+TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
+  TempDir dir;
+  std::string lib = dir.file(kLib);
+  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::SignEmbedded(lib);
+  SetMSLLoaderLibPath(dir.path().c_str());
+  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
+  EXPECT_EQ(FakeRecord("FakeScs_LibPath"), dir.path() + "/");
+  EXPECT_EQ(FakeRecord("FakeScs_Extension"), "<never called>");
+}
+
+TEST(ScsTable, ConcurrentLoadsLoadOnce) {
+  SetLoaderLogSink(nullptr);
+  TempDir dir;
+  std::string lib = dir.file(kLib);
+  qeltest::CopyFile(QEL_FAKE_SCS_B, lib);
+  qeltest::SignEmbedded(lib);
+  SetMSLLoaderLibPath(dir.path().c_str());
+  uint32_t results[4] = {1, 1, 1, 1};
+  std::vector<std::thread> threads;
+  for (uint32_t& result : results) {
+    threads.emplace_back([&result] { result = LoadQelSessionConfigSvcs(kLib); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (uint32_t result : results) EXPECT_EQ(result, 0u);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 4);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1002u);
+}
+
+TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries) {
+  LogRecorder log;
+  SetLoaderLogSink(log.sink());
+  TempDir dir;
+  std::string lib = dir.file(kLib);
+  qeltest::CopyFile(QEL_FAKE_SCS_PARTIAL, lib);
+  qeltest::SignEmbedded(lib);
+  SetMSLLoaderLibPath(dir.path().c_str());
+  EXPECT_EQ(LoadQelSessionConfigSvcs(kLib), status::LOADER_SYMBOL_NOT_FOUND);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 0);
+  EXPECT_TRUE(log.Has(MSL_LOG_ERROR, "Error mapping symbol:  'SCS_HttpHeadersCopy'"));
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy, nullptr);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1003u);
+
+  qeltest::CopyFile(QEL_FAKE_SCS_B, lib);
+  qeltest::SignEmbedded(lib);
+  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u) << log.Dump();
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1002u);
+  EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy(), SCS_STATUS_NOT_SUPPORTED);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScsTable, LoadsTheServiceLibraryTheBuildSigned) {
+#ifndef QEL_REAL_SCS
+  GTEST_SKIP() << "this build does not sign the service library with its own key";
+#else
+  std::string real = QEL_REAL_SCS;
+  SetMSLLoaderLibPath(real.substr(0, real.rfind('/')).c_str());
+  ASSERT_EQ(LoadQelSessionConfigSvcs(real.substr(real.rfind('/') + 1).c_str()), 0u);
+  EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);
+  void* block = g_qelSessionConfigSvcs.SCS_Allocate(16);
+  EXPECT_NE(block, nullptr);
+  g_qelSessionConfigSvcs.SCS_Free(block);
+#endif
+}
+
+}  // namespace
