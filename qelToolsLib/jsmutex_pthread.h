@@ -1,0 +1,31 @@
+// jsmutex_pthread.h - jsFastSync, the fast (non-recursive) lock over a default
+// pthread mutex. The core guards each table and queue with one, through jsFastLock.
+//
+// A thread must not lock a jsFastSync it already holds (that deadlocks). Results as
+// for every jsSyncBase: pthread results, errno kept, EINVAL when not valid.
+// Thread safety: any thread; only the holder unlocks.
+#pragma once
+
+#include <memory>
+
+#include "qelToolsLib/jssync.h"
+
+namespace qelToolsLib {
+
+class jsFastSyncImpl;
+
+class jsFastSync : public jsSyncBase {
+ public:
+  jsFastSync();
+  ~jsFastSync() override;
+  int lock() override;
+  int unlock() override;
+  int tryLock() override;
+
+ private:
+  std::unique_ptr<jsFastSyncImpl> m_impl;
+};
+
+}  // namespace qelToolsLib
+
+using qelToolsLib::jsFastSync;

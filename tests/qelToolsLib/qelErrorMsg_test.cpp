@@ -1,0 +1,74 @@
+// The logic of CS_GetErrorMsg and the bounded copy behind it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "qelToolsLib/qelErrorMsg.h"
+#include "qelToolsLib/qelStrUtil.h"
+
+namespace {
+
+const char kText[] = "Status 2 retrieving message text for [0xc7210003] [ID=0xc7210003]";
+
+bool allBytes(const char* buffer, size_t size, char value) {
+  for (size_t i = 0; i < size; ++i)
+    if (buffer[i] != value) return false;
+  return true;
+}
+
+TEST(QelGetErrorMsg, RefusesMissingOrTinyBuffersWithoutWriting) {
+  char buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(qelGetErrorMsg(0xC7210003, nullptr, 100), 0xC7210003u);
+  EXPECT_EQ(qelGetErrorMsg(0xC7210003, buffer, 1), 0xC7210003u);
+  EXPECT_EQ(qelGetErrorMsg(0xC7210003, buffer, 0), 0xC7210003u);
+  EXPECT_TRUE(allBytes(buffer, sizeof buffer, 'x'));
+}
+
+TEST(QelGetErrorMsg, TextThatFitsIsCopiedElseTheBufferStaysEmpty) {
+  char buffer[200];
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(qelGetErrorMsg(0xC7210003, buffer, sizeof buffer), 0u);
+  EXPECT_STREQ(buffer, kText);
+  EXPECT_TRUE(allBytes(buffer + sizeof kText, sizeof buffer - sizeof kText, '\0'));
+
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(qelGetErrorMsg(0xC7210003, buffer, sizeof kText), 0u) << "exactly fits";
+  EXPECT_STREQ(buffer, kText);
+
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(qelGetErrorMsg(0xC7210003, buffer, sizeof kText - 1), 0u);
+  EXPECT_TRUE(allBytes(buffer, sizeof kText - 1, '\0'));
+  EXPECT_EQ(buffer[sizeof kText - 1], 'x') << "nothing beyond size is written";
+
+  std::memset(buffer, 'x', sizeof buffer);
+  ASSERT_EQ(qelGetErrorMsg(0xC7210003, buffer, 2), 0u);
+  EXPECT_TRUE(allBytes(buffer, 2, '\0'));
+}
+
+TEST(QelStrCopy, CopiesUpToCountOrNothing) {
+  char buffer[6];
+  EXPECT_EQ(qelStrCopy(buffer, sizeof buffer, "hello", 5), 0u);
+  EXPECT_STREQ(buffer, "hello");
+  EXPECT_EQ(qelStrCopy(buffer, sizeof buffer, "hello world", 3), 0u);
+  EXPECT_STREQ(buffer, "hel");
+  EXPECT_EQ(qelStrCopy(buffer, sizeof buffer, "hello!", 100), 0xC7210006u);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(qelStrCopy(nullptr, 4, "a", 1), 0xC7210003u);
+  EXPECT_EQ(qelStrCopy(buffer, 0, "a", 1), 0xC7210003u);
+  EXPECT_EQ(qelStrCopy(buffer, 4, nullptr, 1), 0xC7210003u);
+}
+
+TEST(QelWideToNarrow, ReplacesOrAppendsThroughTheCLibrary) {
+  std::string out = "old ";
+  EXPECT_EQ(qelWideToNarrow(L"abc", out, true), 0u);
+  EXPECT_EQ(out, "old abc");
+  EXPECT_EQ(qelWideToNarrow(L"xyz", out, false), 0u);
+  EXPECT_EQ(out, "xyz");
+  // The "C" locale of a test process cannot represent U+20AC.
+  EXPECT_NE(qelWideToNarrow(L"a\u20ACb", out, false), 0u);
+  EXPECT_EQ(out, "xyz");
+}
+
+}  // namespace
