@@ -1,0 +1,62 @@
+// connection_server: the top object. Its construction is the whole start-up: load the
+// HTTP service library, add four listeners, install reverse registration on listener
+// 4, build the reverse funnel (its poll endpoint on listener 3) and install the funnel's
+// caller endpoint on listener 2. Listener 1 is added and never started.
+//
+// Ownership: owns its listeners, the reverse funnel and the reverse registration;
+// members are destroyed in reverse order (registration, funnel, listeners 4..1), and a
+// destroyed listener is stopped and removed. Threads: construction and
+// set_reverse_connection run on the host's thread; requests can arrive on the
+// service library's threads as soon as a resource is registered.
+#ifndef QEL_FUNNELTUNNEL_CONNECTION_SERVER_H
+#define QEL_FUNNELTUNNEL_CONNECTION_SERVER_H
+
+#include <memory>
+#include <string>
+
+#include "qelConnectionServer.h"
+#include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/reverse_funnel.h"
+#include "qelConnectionServer/reverse_registration.h"
+#include "qelConnectionServer/scs_server.h"
+
+namespace qel {
+namespace funneltunnel {
+
+class connection_server {
+ public:
+  // Throws funneltunnel_exception (or whatever a part throws) on the first failure;
+  // the members built so far are destroyed on the way out. `load` replaces the
+  // service library loader in tests.
+  connection_server(const std::string& agent_version, const std::string& listener_settings_1,
+                    const std::string& reserved_settings, const std::string& listener_settings_2,
+                    const std::string& agent_uuid, const std::string& agent_name,
+                    const std::string& agent_namespace, const std::string& dns_name,
+                    const std::string& lmi_links, const mslLogSink* log_sink,
+                    bool reverse_connection, scs_library_loader load = nullptr);
+  ~connection_server();
+  connection_server(const connection_server&) = delete;
+  connection_server& operator=(const connection_server&) = delete;
+
+  // true: replace the reverse funnel by a new one (the old one releases every request
+  // it holds); false: change nothing.
+  void set_reverse_connection(bool enable);
+
+  reverse_funnel* funnel() { return reverse_funnel_ptr.get(); }
+  listener& get_listener(int number);  // 1..4
+
+ private:
+  scs_server scs;
+  listener listener_1;
+  listener listener_2;
+  listener listener_3;
+  listener listener_4;
+  std::unique_ptr<reverse_funnel> reverse_funnel_ptr;
+  const std::string resource_prefix = "/qel";
+  std::unique_ptr<reverse_registration> registration;
+};
+
+}  // namespace funneltunnel
+}  // namespace qel
+
+#endif  // QEL_FUNNELTUNNEL_CONNECTION_SERVER_H

@@ -1,0 +1,54 @@
+#include "qelConnectionServer/library_state.h"
+
+#include <dlfcn.h>
+
+#include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelStatusCodes.h"
+#include "udebug/udebug.h"
+
+namespace qel {
+namespace funneltunnel {
+
+library_state::~library_state() { delete current.load(); }
+
+void library_state::init(const server_factory& build) {
+  UD_ENTER("library_state::init", "current %p", static_cast<void*>(current.load()));
+  if (current.load() != nullptr) {
+    UD_EXIT("%s", "already initialised");
+    throw funneltunnel_exception("connection server already initialised",
+                                 status::CS_ALREADY_INITIALISED);
+  }
+  std::unique_ptr<connection_server> built = build();
+  current.store(built.release());
+  UD_EXIT("%p", static_cast<void*>(current.load()));
+}
+
+void library_state::set_reverse_connection(bool enable) {
+  UD_ENTER("library_state::set_reverse_connection", "enable %d", enable ? 1 : 0);
+  connection_server* server = current.load();
+  if (server == nullptr) {
+    UD_EXIT("%s", "not initialised");
+    throw funneltunnel_exception("connection server not initialised",
+                                 status::CS_NOT_INITIALISED);
+  }
+  server->set_reverse_connection(enable);
+  UD_EXIT("%s", "");
+}
+
+library_state& state() {
+  static library_state* const instance = new library_state;
+  return *instance;
+}
+
+std::string own_library_folder() {
+  static const char anchor = 0;  // any address inside this object will do
+  Dl_info info{};
+  if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return ".";
+  const std::string path(info.dli_fname);
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace funneltunnel
+}  // namespace qel

@@ -1,0 +1,84 @@
+#include "qelConnectionServer/listener.h"
+
+#include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
+#include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelStatusCodes.h"
+#include "udebug/udebug.h"
+
+namespace qel {
+namespace funneltunnel {
+
+listener::listener(const std::string& first, const std::string& second)
+    : settings_1(first), settings_2(second) {
+  UD_ENTER("listener::listener", "%p", static_cast<void*>(this));
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_AddListener(
+      settings_1.text.c_str(), settings_2.text.c_str(), &listener_handle);
+  if (rc != 0) {
+    UD_EXIT("rc %x", rc);
+    throw funneltunnel_exception("SCS_SERVER_AddListener failed", rc);
+  }
+  UD_EXIT("listener_handle %u", listener_handle);
+}
+
+listener::~listener() {
+  UD_ENTER("listener:~listener", "listener_handle %u", listener_handle);
+  // Stop and remove are attempted separately and a failure is only traced: a
+  // destructor that throws would end the process during the unwinding of a failed
+  // start-up, and the connection server only relies on the listener being gone.
+  uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_StopServer(listener_handle);
+  if (rc != 0) UD_TRACE(40000, "SCS_SERVER_StopServer failed %x", rc);
+  rc = g_qelSessionConfigSvcs.SCS_SERVER_RemoveListener(listener_handle);
+  if (rc != 0) UD_TRACE(40000, "SCS_SERVER_RemoveListener failed %x", rc);
+  UD_EXIT("%s", "");
+}
+
+void listener::add_POST_resource(const std::string& resource, uint32_t registration_token) {
+  UD_ENTER("listener::add_POST_resource", "resource %s registration_token %x",
+           resource.c_str(), registration_token);
+  UD_TRACE(40000, "listener_handle %u", listener_handle);
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_RegisterOnPostData(
+      listener_handle, resource.c_str(), registration_token, &POST_request_callback,
+      SCS_POST_MODE_BUFFERED);
+  if (rc != 0) {
+    UD_EXIT("rc %x", rc);
+    throw funneltunnel_exception("SCS_SERVER_RegisterOnPostData failed", rc);
+  }
+  start();
+  UD_EXIT("%s", "");
+}
+
+void listener::add_GET_resource(const std::string& resource, uint32_t registration_token) {
+  UD_ENTER("listener::add_GET_resource", "resource %s registration_token %x",
+           resource.c_str(), registration_token);
+  UD_EXIT("%s", "unsupported");
+  throw funneltunnel_exception("SCS_SERVER_RegisterOnGetData unsupported",
+                               status::GENERAL_FAILURE);
+}
+
+void listener::start() {
+  UD_ENTER("listener:start", "listener_handle %u", listener_handle);
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_StartServer(listener_handle);
+  if (rc != 0) {
+    UD_EXIT("rc %x", rc);
+    throw funneltunnel_exception("SCS_SERVER_StartServer failed", rc);
+  }
+  UD_EXIT("%s", "");
+}
+
+void listener::remove() {
+  UD_ENTER("listener::remove", "listener_handle %u", listener_handle);
+  uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_StopServer(listener_handle);
+  if (rc != 0) {
+    UD_EXIT("rc %x", rc);
+    throw funneltunnel_exception("SCS_SERVER_StopServer failed", rc);
+  }
+  rc = g_qelSessionConfigSvcs.SCS_SERVER_RemoveListener(listener_handle);
+  if (rc != 0) {
+    UD_EXIT("rc %x", rc);
+    throw funneltunnel_exception("SCS_SERVER_RemoveListener failed", rc);
+  }
+  UD_EXIT("%s", "");
+}
+
+}  // namespace funneltunnel
+}  // namespace qel

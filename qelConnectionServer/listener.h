@@ -1,0 +1,60 @@
+// listener: one listener of the HTTP service library, and the POST callback through
+// which every request enters the core.
+//
+// Ownership: a listener is owned by value by the connection server; it is neither
+// copied nor moved; its destructor stops and removes it. Threads: the listener
+// operations run on the thread that builds the connection server; POST_request_callback
+// runs on the service library's request threads, many at once, and blocks until its
+// transaction is complete.
+#ifndef QEL_FUNNELTUNNEL_LISTENER_H
+#define QEL_FUNNELTUNNEL_LISTENER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "qelConnectionServer/filestring.h"
+#include "qelConnectionServer/post_transaction.h"
+#include "qelSessionConfigSvcs.h"
+
+namespace qel {
+namespace funneltunnel {
+
+class listener {
+ public:
+  // Each settings value is a text or the name of a file holding it. Throws
+  // funneltunnel_exception "SCS_SERVER_AddListener failed".
+  listener(const std::string& settings_1, const std::string& settings_2);
+  // Stops and removes the listener; failures are traced, never thrown.
+  ~listener();
+  listener(const listener&) = delete;
+  listener& operator=(const listener&) = delete;
+
+  // Registers the resource with POST_request_callback and starts the listener.
+  void add_POST_resource(const std::string& resource, uint32_t registration_token);
+  // GET resources are not served: always throws.
+  void add_GET_resource(const std::string& resource, uint32_t registration_token);
+  void start();
+  void remove();
+
+  uint32_t handle() const { return listener_handle; }
+
+ private:
+  filestring settings_1;
+  filestring settings_2;
+  uint32_t listener_handle = 0;
+};
+
+// The transaction for one request: resource and the known headers it carries.
+std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request);
+
+// Registered with the service library for every POST resource; returns 0 or a status.
+uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_token,
+                               const uint8_t* posted_data, uint32_t posted_data_length,
+                               uint8_t** response_data, uint32_t* response_data_length,
+                               const SCS_REQUEST* request) noexcept;
+
+}  // namespace funneltunnel
+}  // namespace qel
+
+#endif  // QEL_FUNNELTUNNEL_LISTENER_H

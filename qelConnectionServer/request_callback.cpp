@@ -1,0 +1,164 @@
+// The POST callback and the transaction it builds from a request.
+#include <cstring>
+
+#include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
+#include "qelConnectionServer/boundary.h"
+#include "qelConnectionServer/known_headers.h"
+#include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/request_body_policy.h"
+#include "qelConnectionServer/token_table.h"
+#include "qelConnectionServer/trace_text.h"
+#include "udebug/udebug.h"
+
+namespace qel {
+namespace funneltunnel {
+namespace {
+
+// Owns a header value handed out by the service library until it is released.
+class scs_value {
+ public:
+  scs_value() = default;
+  ~scs_value() { release(); }
+  scs_value(const scs_value&) = delete;
+  scs_value& operator=(const scs_value&) = delete;
+  char** address() { return &value; }
+  const char* get() const { return value; }
+  void release() {
+    UD_ENTER("scs_value::release", "%p", static_cast<void*>(value));
+    if (value == nullptr) {
+      UD_EXIT("%s", "");
+      return;
+    }
+    UD_TRACE(43000, "%s", "freeing header");
+    g_qelSessionConfigSvcs.SCS_Free(value);
+    value = nullptr;
+    UD_EXIT("%s", "");
+  }
+
+ private:
+  char* value = nullptr;
+};
+
+void copy_request_header(const SCS_REQUEST& request, const char* name, raw_transaction& t) {
+  UD_ENTER("copy_request_header", "%s", name);
+  UD_TRACE(42000, "processing header %s", name);
+  scs_value value;
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
+      request.request_handle, name, 0, value.address());
+  if (rc != 0 || value.get() == nullptr) {  // a missing header is simply left out
+    UD_EXIT("rc %x", rc);
+    return;
+  }
+  UD_TRACE(42000, "got header value %s", value.get());
+  std::string copy(value.get());
+  value.release();
+  t.set_header(name, copy);
+  UD_EXIT("%s", "");
+}
+
+void write_response_body(const post_transaction& t, uint8_t** response, uint32_t* length) {
+  UD_ENTER("write_response_body", "%p", static_cast<const void*>(&t));
+  const std::string& body = t.response_data.text;
+  const auto size = static_cast<uint32_t>(body.size());
+  void* block = g_qelSessionConfigSvcs.SCS_Allocate(size);
+  *response = static_cast<uint8_t*>(block);
+  UD_TRACE(43000, "*response_data %p", block);
+  if (block == nullptr) {
+    UD_TRACE(40000, "%s", "could not allocate memory to hold response data");
+    *length = 0;
+    UD_EXIT("%s", "");
+    return;
+  }
+  if (size != 0) std::memcpy(block, body.data(), size);
+  *length = size;
+  UD_TRACE(42000, "response %lu:  |%.*s|", static_cast<unsigned long>(size), trace_len(body),
+           body.data());
+  UD_EXIT("%s", "");
+}
+
+void write_response_headers(post_transaction& t, uint32_t request_handle) {
+  UD_ENTER("write_response_headers", "request_handle %u", request_handle);
+  for (const char* name : known_headers) {
+    const std::string value = t.find_header(name);
+    if (value.empty()) continue;
+    UD_TRACE(42000, "adding header %s = %s", name, value.c_str());
+    if (g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, name,
+                                                            value.c_str()) != 0) {
+      UD_TRACE(42000, "%s", "add header failed");
+    }
+  }
+  const auto status = static_cast<uint16_t>(t.get_status_code() & 0xFFFFu);
+  if (g_qelSessionConfigSvcs.SCS_SERVER_SetHttpStatus(request_handle, status) != 0) {
+    UD_TRACE(40000, "%s", "setting http status code failed");
+  }
+  UD_EXIT("%s", "");
+}
+
+uint32_t serve_request(uint32_t token, const uint8_t* data, uint32_t data_length,
+                       uint8_t** response, uint32_t* response_length,
+                       const SCS_REQUEST& request) {
+  UD_ENTER("serve_request", "registration_token %x", token);
+  std::shared_ptr<post_transaction> t = create_transaction(request);
+  if (data != nullptr) {
+    UD_TRACE(43000, "posted_data %.*s", trace_len(data_length), reinterpret_cast<const char*>(data));
+    std::string body(reinterpret_cast<const char*>(data), data_length);
+    t->request_data = request_bodies_may_name_files() ? filestring(body)
+                                                      : filestring::literal(std::move(body));
+  }
+  UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
+  tokens().dispatch(token, t);
+  UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
+  t->wait();
+  UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
+  write_response_body(*t, response, response_length);
+  write_response_headers(*t, request.request_handle);
+  UD_EXIT("%s", "");
+  return 0;
+}
+
+}  // namespace
+
+std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request) {
+  UD_ENTER("create_transaction", "request_handle %u", request.request_handle);
+  auto t = std::make_shared<post_transaction>();
+  t->set_resource(request.resource != nullptr ? request.resource : "");
+  try {
+    for (const char* name : known_headers) copy_request_header(request, name, *t);
+  } catch (...) {
+    UD_TRACE(40000, "%s", "caught exception");
+    throw;  // a value still held is released by its owner on the way out
+  }
+  UD_EXIT("%p", static_cast<void*>(t.get()));
+  return t;
+}
+
+uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_token,
+                               const uint8_t* posted_data, uint32_t posted_data_length,
+                               uint8_t** response_data, uint32_t* response_data_length,
+                               const SCS_REQUEST* request) noexcept {
+  UD_ENTER("POST_request_callback", "listener_handle %x registration_token %x posted_data_length %lu",
+           listener_handle, registration_token, static_cast<unsigned long>(posted_data_length));
+  UD_TRACE(43000, "processor is %x", registration_token);
+  const uint32_t rc = guarded_call(
+      [&]() -> uint32_t {
+        if (request == nullptr || response_data == nullptr || response_data_length == nullptr) {
+          throw funneltunnel_exception("POST_request_callback: null argument",
+                                       status::GENERAL_FAILURE);
+        }
+        return serve_request(registration_token, posted_data, posted_data_length,
+                             response_data, response_data_length, *request);
+      },
+      [&](uint32_t code, const char* text, bool ours) {
+        if (ours) {
+          UD_EXIT("caught funneltunnel exception %x %s", code, text);
+        } else {
+          UD_TRACE(40000, "exception text %s", text);
+          UD_EXIT("caught exception.  %u", code);
+        }
+      });
+  if (rc == 0) UD_EXIT("%u", rc);
+  return rc;
+}
+
+}  // namespace funneltunnel
+}  // namespace qel

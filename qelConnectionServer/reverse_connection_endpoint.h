@@ -1,0 +1,55 @@
+// reverse_connection_endpoint: serves the remote client of a reverse tunnel. Each poll
+// may carry the answer to an earlier caller request (named by its flow id) or, without
+// a flow id, reset the tunnel; then it carries the next waiting caller request or is
+// parked. A member of its reverse funnel, which it does not own; processors run on
+// request threads, many at once.
+#ifndef QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
+#define QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
+
+#include <cstdint>
+#include <string>
+
+#include "qelConnectionServer/endpoint.h"
+
+namespace qel {
+namespace funneltunnel {
+
+class reverse_funnel;
+
+// The status an answer gives its caller: the unsigned decimal number the status
+// header begins with (after white space), or 502 when it does not begin with a digit.
+uint32_t answer_status(const std::string& status_header);
+
+class reverse_connection_endpoint : public endpoint {
+ public:
+  explicit reverse_connection_endpoint(reverse_funnel& funnel);
+  ~reverse_connection_endpoint() override;
+
+  reverse_funnel& funnel;
+};
+
+namespace rce {
+
+class post_processor : public processor<post_transaction> {
+ public:
+  explicit post_processor(reverse_connection_endpoint& owner) : owner(owner) {}
+  void process(std::shared_ptr<post_transaction> poll) override;
+
+ private:
+  // Completes the caller request named by `flow_id` with the poll's answer; throws
+  // funneltunnel_exception "flow not found" for an unknown id.
+  void answer(post_transaction& poll, const std::string& flow_id);
+
+  reverse_connection_endpoint& owner;
+};
+
+class get_processor : public processor<get_transaction> {
+ public:
+  void process(std::shared_ptr<get_transaction>) override {}
+};
+
+}  // namespace rce
+}  // namespace funneltunnel
+}  // namespace qel
+
+#endif  // QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H

@@ -1,0 +1,73 @@
+#include "qelConnectionServer/token_table.h"
+
+#include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelStatusCodes.h"
+#include "udebug/udebug.h"
+
+namespace qel {
+namespace funneltunnel {
+
+uint32_t token_table::add(post_processor* target) {
+  UD_ENTER("token_table::add", "processor %p", static_cast<void*>(target));
+  std::lock_guard<std::mutex> guard(mutex);
+  do {
+    ++last_id;  // skips 0 and ids still in use once the counter wraps
+  } while (last_id == 0 || entries.count(last_id) != 0);
+  entries[last_id] = entry{target, 0};
+  UD_EXIT("token %u", last_id);
+  return last_id;
+}
+
+void token_table::revoke(uint32_t token) {
+  UD_ENTER("token_table::revoke", "token %u", token);
+  std::unique_lock<std::mutex> guard(mutex);
+  auto found = entries.find(token);
+  if (found != entries.end()) {
+    found->second.target = nullptr;  // no new call enters from here on
+    idle.wait(guard, [&] { return entries.at(token).running == 0; });
+    entries.erase(token);
+  }
+  UD_EXIT("%s", "");
+}
+
+token_table::post_processor* token_table::enter(uint32_t token) {
+  std::lock_guard<std::mutex> guard(mutex);
+  auto found = entries.find(token);
+  if (found == entries.end() || found->second.target == nullptr) return nullptr;
+  ++found->second.running;
+  return found->second.target;
+}
+
+void token_table::leave(uint32_t token) {
+  std::lock_guard<std::mutex> guard(mutex);
+  if (--entries.at(token).running == 0) idle.notify_all();
+}
+
+void token_table::dispatch(uint32_t token, std::shared_ptr<post_transaction> transaction) {
+  UD_ENTER("token_table::dispatch", "token %u", token);
+  post_processor* target = enter(token);
+  if (target == nullptr) {
+    UD_EXIT("token %u revoked", token);
+    throw funneltunnel_exception("registration token revoked", status::CS_TOKEN_REVOKED);
+  }
+  struct leaver {
+    token_table* table;
+    uint32_t token;
+    ~leaver() { table->leave(token); }
+  } on_exit{this, token};
+  target->process(std::move(transaction));
+  UD_EXIT("%s", "");
+}
+
+std::size_t token_table::size() {
+  std::lock_guard<std::mutex> guard(mutex);
+  return entries.size();
+}
+
+token_table& tokens() {
+  static token_table* const table = new token_table;
+  return *table;
+}
+
+}  // namespace funneltunnel
+}  // namespace qel

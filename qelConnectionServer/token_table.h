@@ -1,0 +1,63 @@
+// token_table: the registration tokens handed to the HTTP service library. A token is
+// an id (never an address) that designates a POST processor; an endpoint revokes its
+// ids before its processors are destroyed, so a late request for a replaced endpoint
+// gets a clean error instead of reaching freed memory.
+//
+// Ownership: the table does not own processors. Threads: any thread. dispatch() keeps
+// the entry busy while process() runs; revoke() waits until no call is running, so
+// after revoke() returns the processor is never entered again. A processor must not
+// revoke its own token from inside process().
+#ifndef QEL_FUNNELTUNNEL_TOKEN_TABLE_H
+#define QEL_FUNNELTUNNEL_TOKEN_TABLE_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "qelConnectionServer/post_transaction.h"
+#include "qelConnectionServer/processor.h"
+
+namespace qel {
+namespace funneltunnel {
+
+class token_table {
+ public:
+  using post_processor = processor<post_transaction>;
+
+  token_table() = default;
+  token_table(const token_table&) = delete;
+  token_table& operator=(const token_table&) = delete;
+
+  // A new nonzero id for `target`.
+  uint32_t add(post_processor* target);
+  // Forgets the id; returns once no process() call through it is running.
+  void revoke(uint32_t token);
+  // Runs target->process(transaction); throws funneltunnel_exception with
+  // status CS_TOKEN_REVOKED when the id is unknown or revoked.
+  void dispatch(uint32_t token, std::shared_ptr<post_transaction> transaction);
+
+  std::size_t size();
+
+ private:
+  struct entry {
+    post_processor* target;
+    uint32_t running;
+  };
+  post_processor* enter(uint32_t token);
+  void leave(uint32_t token);
+
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::unordered_map<uint32_t, entry> entries;
+  uint32_t last_id = 0;
+};
+
+// The process-wide table used by endpoints and the POST callback; never destroyed.
+token_table& tokens();
+
+}  // namespace funneltunnel
+}  // namespace qel
+
+#endif  // QEL_FUNNELTUNNEL_TOKEN_TABLE_H

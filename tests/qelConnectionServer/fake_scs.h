@@ -1,0 +1,69 @@
+// fake_scs: an in-memory stand-in for the HTTP service library, installed into the
+// loader's function table, so the core's listeners, callback and endpoints run
+// without sockets. Records every call; post() plays one HTTP POST through
+// POST_request_callback and returns what the library would have sent.
+// Thread-safe: post() may run on many threads at once.
+#ifndef QEL_TESTS_FAKE_SCS_H
+#define QEL_TESTS_FAKE_SCS_H
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "qelSessionConfigSvcs.h"
+
+namespace fake_scs {
+
+struct registration {
+  uint32_t listener;
+  std::string resource;
+  uint32_t token;
+  SCS_POST_CALLBACK callback;
+};
+
+struct response {
+  uint32_t rc = 0;        // the callback's result
+  int status = -1;        // -1: never set
+  std::map<std::string, std::string> headers;
+  std::string body;
+  bool body_set = false;  // the response pointer was written
+};
+
+struct state {
+  std::mutex mutex;
+  uint32_t next_listener = 1;
+  uint32_t fail_add_listener_at = 0;  // 1-based call number that fails; 0 never
+  uint32_t add_listener_calls = 0;
+  bool fail_allocate = false;
+  std::vector<std::string> listener_settings;   // "settings_1|settings_2" per listener
+  std::vector<registration> registrations;
+  std::map<uint32_t, int> starts;               // listener -> StartServer calls
+  std::vector<uint32_t> stopped;
+  std::vector<uint32_t> removed;
+  int init_calls = 0;
+  int frees = 0;
+};
+
+// Installs the fakes into g_qelSessionConfigSvcs and clears the recorded state.
+void install();
+state& get();
+
+// A loader for connection_server that "loads" the fakes.
+uint32_t load(const char* library);
+
+// The registration for `resource` made last (the one a real library would serve).
+registration last_registration(const std::string& resource);
+
+// Plays one POST through the callback registered under `token`.
+response post(uint32_t token, const std::string& resource,
+              const std::map<std::string, std::string>& headers, const std::string* body);
+inline response post(uint32_t token, const std::string& resource,
+                     const std::map<std::string, std::string>& headers, const std::string& body) {
+  return post(token, resource, headers, &body);
+}
+
+}  // namespace fake_scs
+
+#endif  // QEL_TESTS_FAKE_SCS_H
