@@ -1,0 +1,81 @@
+#include "cml/cml_agent_startup_announcement.h"
+
+#include "cml/cml_class_factory.h"
+#include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+
+namespace qel {
+namespace cml {
+
+CAgentStartupAnnouncement::CAgentStartupAnnouncement()
+    : CCmlRequest(vocab::kAgentStartupAnnouncement, uri::kAgentMessages,
+                  version::kAgentMessages) {
+  m_content.SetContentNamespace(uri::kAgentMessages);
+  m_content.SetContentSchemaVersion(version::kAgentMessages);
+}
+
+CAgentStartupAnnouncement::CAgentStartupAnnouncement(const std::wstring& tag,
+                                                     const std::wstring& ns,
+                                                     const std::wstring& version,
+                                                     const std::wstring& requestId,
+                                                     bool needReply,
+                                                     const CAgentInfoContent& content)
+    : CCmlRequest(tag, ns, version, requestId, needReply), m_content(content) {
+  m_content.SetContentNamespace(ns);
+  m_content.SetContentSchemaVersion(version);
+}
+
+CAgentStartupAnnouncement::CAgentStartupAnnouncement(const CAgentStartupAnnouncement& other) =
+    default;
+CAgentStartupAnnouncement::~CAgentStartupAnnouncement() = default;
+
+std::unique_ptr<CCmlDocumentBase> CAgentStartupAnnouncement::Clone() const {
+  return std::make_unique<CAgentStartupAnnouncement>(*this);
+}
+
+CAgentStartupAnnouncement& CAgentStartupAnnouncement::AssignAnnouncement(
+    const CAgentStartupAnnouncement& other) {
+  if (&other != this) {
+    AssignRequest(other);
+    m_content = other.m_content;
+  }
+  return *this;
+}
+
+void CAgentStartupAnnouncement::SetNamespace(const std::wstring& uri) {
+  CCmlRequest::SetNamespace(uri);
+  m_content.SetContentNamespace(uri);
+}
+
+void CAgentStartupAnnouncement::SetSchemaVersion(const std::wstring& version) {
+  CCmlRequest::SetSchemaVersion(version);
+  m_content.SetContentSchemaVersion(version);
+}
+
+void CAgentStartupAnnouncement::GetNamespaces(CNamespaceSet& set) const {
+  CCmlRequest::GetNamespaces(set);
+  m_content.GetNamespaces(set);
+}
+
+void CAgentStartupAnnouncement::Deserialize(const CCmlDOM_Element& element) {
+  CCmlRequest::Deserialize(element);
+  m_content.Deserialize(element);
+}
+
+void CAgentStartupAnnouncement::WriteStandardAttributes(CCmlOutput& out) const {
+  CCmlRequest::WriteStandardAttributes(out);
+  m_content.WriteAttributes(out);
+}
+
+void CAgentStartupAnnouncement::WriteChildElements(CCmlOutput& out, unsigned level) const {
+  m_content.WriteChildElements(out, level);
+}
+
+void CAgentStartupAnnouncement::Register() {
+  CAgentStartupAnnouncement prototype;
+  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
+      uri::kAgentMessages, version::kAgentMessages, vocab::kAgentStartupAnnouncement, prototype);
+}
+
+}  // namespace cml
+}  // namespace qel

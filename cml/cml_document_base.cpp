@@ -1,0 +1,151 @@
+#include "cml/cml_document_base.h"
+
+#include <fstream>
+#include <ostream>
+
+#include "cml/cml_codes.h"
+#include "cml/cml_dom_error.h"
+#include "cml/cml_exception.h"
+#include "cml/cml_files.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_vocabulary.h"
+#include "cml/cml_xerces.h"
+
+namespace qel {
+namespace cml {
+
+CCmlDocumentBase::CCmlDocumentBase() = default;
+
+CCmlDocumentBase::CCmlDocumentBase(std::wstring tag, std::wstring ns, std::wstring instanceVersion)
+    : m_tagName(std::move(tag)),
+      m_namespace(std::move(ns)),
+      m_instanceSchemaVersion(std::move(instanceVersion)) {}
+
+CCmlDocumentBase::CCmlDocumentBase(const CCmlDocumentBase& other) = default;
+
+CCmlDocumentBase::~CCmlDocumentBase() = default;
+
+CCmlDocumentBase& CCmlDocumentBase::Assign(const CCmlDocumentBase& other) {
+  if (&other != this) {
+    SetTagName(other.GetTagName());
+    SetInstanceSchemaVersion(other.GetInstanceSchemaVersion());
+    SetNamespace(other.GetNamespace());
+  }
+  return *this;
+}
+
+const std::wstring& CCmlDocumentBase::GetTagName() const { return m_tagName; }
+const std::wstring& CCmlDocumentBase::GetInstanceSchemaVersion() const {
+  return m_instanceSchemaVersion;
+}
+const std::wstring& CCmlDocumentBase::GetNamespace() const { return m_namespace; }
+void CCmlDocumentBase::SetTagName(const std::wstring& tag) { m_tagName = tag; }
+void CCmlDocumentBase::SetInstanceSchemaVersion(const std::wstring& version) {
+  m_instanceSchemaVersion = version;
+}
+void CCmlDocumentBase::SetNamespace(const std::wstring& uri) { m_namespace = uri; }
+
+bool CCmlDocumentBase::HasChildElements() const { return false; }
+
+void CCmlDocumentBase::GetNamespaces(CNamespaceSet& set) const {
+  AddNamespaceChecked(set, CNamespace(GetNamespace(), GetSchemaVersion()),
+                      L"Constructing document namespace object");
+}
+
+void CCmlDocumentBase::Deserialize(const CCmlDOM_Element& element) {
+  if (element.IsNull()) {
+    throw CCmlException(L"Deserializing document", L"Null element received",
+                        qel::status::CML_NULL_ELEMENT);
+  }
+  WithDomErrors(L"Processing standard document attributes", [&] {
+    std::wstring uri = element.getNamespaceURI();
+    if (uri != GetNamespace()) {
+      throw CCmlException(L"Processing standard document attributes",
+                          L"Unrecognized namespace " + uri,
+                          qel::status::CML_INVALID_NAMESPACE);
+    }
+    SetNamespace(uri);
+    SetTagName(element.getNodeName());
+    SetInstanceSchemaVersion(element.getAttribute(vocab::kSchemaVersion));
+  });
+}
+
+void CCmlDocumentBase::WriteElement(CCmlOutput& out, unsigned level) const {
+  out << Indent(level) << L"<" << GetTagName();
+  WriteStandardAttributes(out);
+  if (!HasChildElements()) {
+    out << L"/>\n";
+    return;
+  }
+  out << L">\n";
+  WriteChildElements(out, level + 1);
+  out << Indent(level) << L"</" << GetTagName() << L">\n";
+}
+
+void CCmlDocumentBase::WriteDocument(CCmlOutput& out) const {
+  CNamespaceSet set;
+  GetNamespaces(set);
+  WriteDocumentStart(out, GetTagName(), set);
+  WriteStandardAttributes(out);
+  if (!HasChildElements()) {
+    out << L"/>\n";
+    return;
+  }
+  out << L">\n";
+  WriteChildElements(out, 1);
+  out << L"</" << GetTagName() << L">\n";
+}
+
+void CCmlDocumentBase::WriteStandardAttributes(CCmlOutput& out) const {
+  WriteAttribute(out, vocab::kXmlns, GetNamespace());
+  WriteAttribute(out, vocab::kSchemaVersion, GetSchemaVersion());
+}
+
+void CCmlDocumentBase::WriteChildElements(CCmlOutput&, unsigned) const {}
+
+void CCmlDocumentBase::SerializeElement(std::wostream& os, unsigned level) const {
+  CCmlOutput out(os);
+  WriteElement(out, level);
+  out.Finish();
+}
+
+void CCmlDocumentBase::SerializeElement(std::ostream& os, unsigned level) const {
+  CCmlOutput out(os);
+  WriteElement(out, level);
+  out.Finish();
+}
+
+void CCmlDocumentBase::Serialize(std::wostream& os) const {
+  CUtf8LocaleGuard utf8(os);
+  CCmlOutput out(os);
+  WriteDocument(out);
+  out.Finish();
+}
+
+void CCmlDocumentBase::Serialize(std::ostream& os) const {
+  CUtf8LocaleGuard utf8(os);
+  CCmlOutput out(os);
+  WriteDocument(out);
+  out.Finish();
+}
+
+void CCmlDocumentBase::SerializeToFile(const std::wstring& path) const {
+  SerializeToFile(ToUtf8(path).c_str());
+}
+
+void CCmlDocumentBase::SerializeToFile(const char* path) const {
+  const wchar_t* operation = L"Serializing to file";
+  if (path == nullptr) {
+    throw CCmlException(operation, L"NULL pointer received", codes::kInvalidArgument);
+  }
+  CreateFolderFor(path, operation);
+  std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (!file) {
+    throw CCmlException(operation, L"Unable to open file '" + FromUtf8(path) + L"'",
+                        codes::kFileOpen);
+  }
+  Serialize(file);
+}
+
+}  // namespace cml
+}  // namespace qel

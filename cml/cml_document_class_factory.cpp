@@ -1,0 +1,44 @@
+#include "cml/cml_document_class_factory.h"
+
+#include "cml/cml_codes.h"
+#include "cml/cml_exception.h"
+
+namespace qel {
+namespace cml {
+
+namespace {
+void RequireTag(const std::wstring& tag, const wchar_t* operation) {
+  if (tag.empty()) {
+    throw CCmlException(operation, L"One or more arguments are invalid",
+                        codes::kInvalidArgument);
+  }
+}
+}  // namespace
+
+CCmlDocumentClassFactory::CCmlDocumentClassFactory() = default;
+CCmlDocumentClassFactory::~CCmlDocumentClassFactory() = default;
+
+CCmlDocumentBase* CCmlDocumentClassFactory::AddTagname(const std::wstring& tag,
+                                                       const CCmlDocumentBase& prototype) {
+  RequireTag(tag, L"Adding tagname to document class factory");
+  std::unique_ptr<CCmlDocumentBase> clone = prototype.Clone();
+  CCmlDocumentBase* stored = clone.get();
+  m_prototypes[tag] = std::move(clone);
+  return stored;
+}
+
+void CCmlDocumentClassFactory::DeleteTagname(const std::wstring& tag) {
+  RequireTag(tag, L"Deleting tagname from document class factory");
+  m_prototypes.erase(tag);
+}
+
+std::unique_ptr<CCmlDocumentBase> CCmlDocumentClassFactory::GetDocumentObject(
+    const std::wstring& tag) const {
+  RequireTag(tag, L"Getting document object from document class factory");
+  auto it = m_prototypes.find(tag);
+  if (it == m_prototypes.end()) return nullptr;
+  return it->second->Clone();
+}
+
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,135 @@
+#include "cml/cml_entity_resolver.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+
+#include "cml/cml_codes.h"
+#include "cml/cml_exception.h"
+#include "cml/cml_xerces.h"
+
+namespace qel {
+namespace cml {
+
+namespace {
+
+std::string Canonical(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) : std::string();
+}
+
+std::string StripFileScheme(const std::string& id) {
+  const std::string scheme = "file://";
+  return id.compare(0, scheme.size(), scheme) == 0 ? id.substr(scheme.size()) : id;
+}
+
+// Schema locations escape blanks as "%20"; file names have them plain.
+std::string PercentDecoded(const std::string& id) {
+  std::string out;
+  for (std::size_t i = 0; i < id.size(); ++i) {
+    if (id[i] == '%' && i + 2 < id.size() && std::isxdigit(static_cast<unsigned char>(id[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(id[i + 2]))) {
+      out.push_back(static_cast<char>(std::stoi(id.substr(i + 1, 2), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(id[i]);
+    }
+  }
+  return out;
+}
+
+bool HasScheme(const std::string& id) {
+  std::size_t colon = id.find(':');
+  return colon != std::string::npos && id.find('/') > colon;
+}
+
+bool IsSchemaLoad(xercesc::XMLResourceIdentifier::ResourceIdentifierType type) {
+  using R = xercesc::XMLResourceIdentifier;
+  return type == R::SchemaGrammar || type == R::SchemaImport || type == R::SchemaInclude ||
+         type == R::SchemaRedefine;
+}
+
+}  // namespace
+
+namespace {
+
+bool Inside(const std::string& real, const std::string& root) {
+  return !real.empty() && !root.empty() && real.compare(0, root.size(), root) == 0 &&
+         (real.size() == root.size() || root == "/" || real[root.size()] == '/');
+}
+
+// The local path a system id names, relative ones against the base's folder or the
+// working directory; empty when it names something that is not a local file.
+std::string LocalPath(const std::string& systemId, const std::string& baseUri) {
+  if (systemId.empty()) return std::string();
+  std::string path = PercentDecoded(StripFileScheme(systemId));
+  if (HasScheme(path)) return std::string();  // http:, ftp: and the like: never
+  if (path[0] != '/') {
+    std::string base = PercentDecoded(StripFileScheme(baseUri));
+    std::size_t cut = base.rfind('/');
+    if (!base.empty() && base[0] == '/' && cut != std::string::npos) {
+      path = base.substr(0, cut + 1) + path;
+    }
+  }
+  return path;
+}
+
+}  // namespace
+
+std::string CCmlEntityResolver::AdmittedPath(const std::string& systemId,
+                                             const std::string& baseUri,
+                                             const std::string& folder) {
+  if (folder.empty()) return std::string();
+  std::string path = LocalPath(systemId, baseUri);
+  if (path.empty()) return std::string();
+  std::string real = Canonical(path);
+  std::string root = Canonical(folder);
+  if (!Inside(real, root) || real.size() == root.size()) return std::string();
+  return real;
+}
+
+bool CCmlEntityResolver::MissingInsideFolder(const std::string& systemId,
+                                             const std::string& baseUri,
+                                             const std::string& folder) {
+  if (folder.empty()) return false;
+  std::string path = LocalPath(systemId, baseUri);
+  if (path.empty() || !Canonical(path).empty()) return false;
+  // Climb to the nearest existing folder; the missing part may not step upwards.
+  std::string existing = path;
+  while (true) {
+    std::size_t cut = existing.rfind('/');
+    if (cut == std::string::npos) return false;
+    std::string name = existing.substr(cut + 1);
+    if (name == "." || name == "..") return false;
+    existing = existing.substr(0, cut);
+    if (existing.empty()) existing = "/";
+    if (!Canonical(existing).empty()) break;
+    if (existing == "/") return false;
+  }
+  return Inside(Canonical(existing), Canonical(folder));
+}
+
+xercesc::InputSource* CCmlEntityResolver::resolveEntity(xercesc::XMLResourceIdentifier* id) {
+  std::string systemId = id != nullptr ? ToUtf8(FromXml(id->getSystemId())) : std::string();
+  if (id != nullptr && IsSchemaLoad(id->getResourceIdentifierType())) {
+    std::string admitted =
+        AdmittedPath(systemId, ToUtf8(FromXml(id->getBaseURI())), m_folder);
+    if (!admitted.empty()) {
+      return new xercesc::LocalFileInputSource(ToXml(FromUtf8(admitted)).c_str());
+    }
+    // A schema the folder does not hold: nothing is loaded, and validation reports
+    // the elements it cannot check.
+    std::string baseUri = ToUtf8(FromXml(id->getBaseURI()));
+    if (MissingInsideFolder(systemId, baseUri, m_folder)) return nullptr;
+  }
+  throw CCmlException(L"Parse operation",
+                      L"Refused to load external resource \"" + FromUtf8(systemId) + L"\"",
+                      qel::status::CML_ENTITY_REFUSED);
+}
+
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,45 @@
+// CMessageBase: base of the elements in a compound message's body (requests and
+// responses). Adds the request id and a settable schema version. One thread.
+#ifndef QEL_CML_MESSAGE_BASE_H
+#define QEL_CML_MESSAGE_BASE_H
+
+#include <cstdint>
+#include <string>
+
+#include "cml/cml_document_base.h"
+
+namespace qel {
+namespace cml {
+
+class CMessageBase : public CCmlDocumentBase {
+ public:
+  ~CMessageBase() override;
+
+  const std::wstring& GetSchemaVersion() const override { return m_schemaVersion; }
+  void SetSchemaVersion(const std::wstring& version) override { m_schemaVersion = version; }
+  bool HasChildElements() const override { return false; }
+  void Deserialize(const CCmlDOM_Element& element) override;
+  // Namespace, schema version, then "request-id" (always).
+  void WriteStandardAttributes(CCmlOutput& out) const override;
+
+  CMessageBase& AssignMessage(const CMessageBase& other);
+  const std::wstring& GetRequestId() const { return m_requestId; }
+  void SetRequestId(const std::wstring& id) { m_requestId = id; }
+  // 0 and empty for anything that is not a response.
+  virtual std::uint32_t GetCode() const { return 0; }
+  virtual std::wstring GetText() const { return std::wstring(); }
+
+ protected:
+  CMessageBase(const std::wstring& tag, const std::wstring& ns, const std::wstring& version,
+               const std::wstring& requestId);
+  CMessageBase(const CMessageBase& other);
+
+ private:
+  std::wstring m_requestId;
+  std::wstring m_schemaVersion;
+};
+
+}  // namespace cml
+}  // namespace qel
+
+#endif  // QEL_CML_MESSAGE_BASE_H

@@ -1,0 +1,48 @@
+// CModuleInfo: one installed module ("module": name, version, status) with its
+// status details as policy sources. Owns its policy sources; one thread at a time.
+#ifndef QEL_CML_MODULE_INFO_H
+#define QEL_CML_MODULE_INFO_H
+
+#include <cstdint>
+#include <string>
+
+#include "cml/cml_codes.h"
+#include "cml/cml_dom_element.h"
+#include "cml/cml_output.h"
+#include "cml/cml_policy_source_list.h"
+
+namespace qel {
+namespace cml {
+
+class CModuleInfo {
+ public:
+  CModuleInfo();
+  CModuleInfo(const std::wstring& name, const std::wstring& version, std::uint32_t status);
+  virtual ~CModuleInfo();
+
+  const std::wstring& GetTag() const { return m_tag; }
+  const std::wstring& GetName() const { return m_name; }
+  const std::wstring& GetVersion() const { return m_version; }
+  std::uint32_t GetStatus() const { return m_status; }
+  void SetName(const std::wstring& v) { m_name = v; }
+  void SetVersion(const std::wstring& v) { m_version = v; }
+  void SetStatus(std::uint32_t v) { m_status = v; }
+  CPolicySourceList& GetPolicySources() { return m_policies; }
+  const CPolicySourceList& GetPolicySources() const { return m_policies; }
+
+  virtual void WriteElement(CCmlOutput& out, unsigned level) const;
+  // Reads name, version, status; replaces the policy sources by the element children.
+  virtual void Deserialize(const CCmlDOM_Element& element);
+
+ private:
+  std::wstring m_tag;
+  std::wstring m_name;
+  std::wstring m_version;
+  std::uint32_t m_status = codes::kStatusAbsent;
+  CPolicySourceList m_policies;
+};
+
+}  // namespace cml
+}  // namespace qel
+
+#endif  // QEL_CML_MODULE_INFO_H

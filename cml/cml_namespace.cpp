@@ -1,0 +1,36 @@
+#include "cml/cml_namespace.h"
+
+#include "cml/cml_codes.h"
+#include "cml/cml_exception.h"
+
+namespace qel {
+namespace cml {
+
+CNamespace::CNamespace(std::wstring uri, std::wstring version)
+    : m_uri(std::move(uri)), m_version(std::move(version)) {}
+
+CNamespace::~CNamespace() = default;
+
+std::unique_ptr<CNamespace> CNamespace::Clone() const {
+  return std::make_unique<CNamespace>(*this);
+}
+
+std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& existing) {
+  return L"Namespace/schema-version conflict among descendant elements:  tried to add "
+         L"namespace \"" + added.GetUri() + L"\" version " + added.GetVersion() +
+         L"; set already contains namespace \"" + existing.GetUri() + L"\" version " +
+         existing.GetVersion();
+}
+
+void AddNamespaceChecked(CNamespaceSet& set, const CNamespace& ns,
+                         const std::wstring& operation) {
+  auto result = set.insert(ns);
+  if (result.second || result.first->GetVersion() == ns.GetVersion()) {
+    return;
+  }
+  throw CCmlException(operation, NamespaceConflictText(ns, *result.first),
+                      qel::status::CML_NAMESPACE_CONFLICT);
+}
+
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,70 @@
+// CCmlOutput: where the CML writers put their text. It wraps either a wide stream
+// (text written as it is) or a byte stream (wide text converted by the codecvt facet
+// of the locale imbued on the stream, the toolkit's UTF-8 facet in practice). Byte
+// output is collected and converted in blocks; Finish() writes what is left.
+// Owned by the writing call on its stack; one thread.
+#ifndef QEL_CML_OUTPUT_H
+#define QEL_CML_OUTPUT_H
+
+#include <cstdint>
+#include <iosfwd>
+#include <locale>
+#include <string>
+
+namespace qel {
+namespace cml {
+
+class CCmlOutput {
+ public:
+  enum class Kind { WideFile, WideString, WideOther, Bytes };
+
+  explicit CCmlOutput(std::wostream& os);
+  explicit CCmlOutput(std::ostream& os);
+  CCmlOutput(const CCmlOutput&) = delete;
+  CCmlOutput& operator=(const CCmlOutput&) = delete;
+  // Does not flush: output of a failed write is dropped, never half written.
+  ~CCmlOutput();
+
+  Kind GetKind() const { return m_kind; }
+
+  CCmlOutput& operator<<(const std::wstring& text);
+  CCmlOutput& operator<<(const wchar_t* text);
+  CCmlOutput& operator<<(wchar_t c);
+
+  // Converts and writes the rest of the byte output. Throws CCmlException when the
+  // stream's facet cannot convert a character.
+  void Finish();
+
+ private:
+  void FlushBytes();
+
+  Kind m_kind;
+  std::wostream* m_wide = nullptr;
+  std::ostream* m_bytes = nullptr;
+  std::wstring m_pending;
+};
+
+// Imbues a stream with the UTF-8 facet for the lifetime of the guard and restores
+// the previous locale afterwards.
+class CUtf8LocaleGuard {
+ public:
+  explicit CUtf8LocaleGuard(std::ios_base& stream);
+  CUtf8LocaleGuard(const CUtf8LocaleGuard&) = delete;
+  CUtf8LocaleGuard& operator=(const CUtf8LocaleGuard&) = delete;
+  ~CUtf8LocaleGuard();
+
+ private:
+  std::ios_base& m_stream;
+  std::locale m_previous;
+};
+
+// Text helpers used by the writers.
+std::wstring HexCode(std::uint32_t code);       // "0x" + lower-case hex digits
+std::wstring Decimal(std::uint64_t value);
+std::wstring Decimal(std::int64_t value);
+const wchar_t* BoolText(bool value);            // "true" / "false"
+
+}  // namespace cml
+}  // namespace qel
+
+#endif  // QEL_CML_OUTPUT_H

@@ -1,0 +1,250 @@
+#include "cml/cml_parser.h"
+
+#include <exception>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/SAXException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "cml/cml_codes.h"
+#include "cml/cml_depth.h"
+#include "cml/cml_dom_error.h"
+#include "cml/cml_dom_node_list.h"
+#include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_schema_version.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_settings.h"
+#include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+#include "cml/cml_xerces.h"
+
+namespace qel {
+namespace cml {
+
+namespace {
+const wchar_t kParseOperation[] = L"Parse operation";
+
+CCmlException ParseFailure(const std::wstring& text) {
+  return CCmlException(kParseOperation, text, qel::status::CML_PARSE_ERROR);
+}
+}  // namespace
+
+CCmlParser::XercesReady::XercesReady() { EnsureXercesInitialized(); }
+
+CCmlParser::CCmlParser(int schemaCheckMode)
+    : m_parser(std::make_unique<CCmlDOMParser>()), m_schemaCheckMode(schemaCheckMode) {
+  m_parser->setXMLEntityResolver(&m_entityResolver);
+  m_parser->setErrorHandler(&m_errorHandler);
+}
+
+CCmlParser::~CCmlParser() = default;
+
+void CCmlParser::AddNamespace(const std::wstring& uri, const std::wstring& version) {
+  const wchar_t* operation = L"Adding namespace to CML parser";
+  std::wstring implicitVersion;
+  if (CImplicitNamespaces::Find(uri, implicitVersion)) {
+    throw CCmlException(operation,
+                        L"Namespace/schema-version conflict:  tried to add namespace \"" + uri +
+                            L"\" version " + version +
+                            L" to instance-specific namespace set; implicit namespace set "
+                            L"already contains namespace \"" + uri + L"\" version " +
+                            implicitVersion,
+                        qel::status::CML_IMPLICIT_NAMESPACE_CONFLICT);
+  }
+  auto result = m_instanceNamespaces.insert(CNamespace(uri, version));
+  if (!result.second && result.first->GetVersion() != version) {
+    throw CCmlException(operation,
+                        L"Adding namespace \"" + uri + L"\" version " + version +
+                            L"; namespace \"" + uri + L"\" version " +
+                            result.first->GetVersion() + L" already specified",
+                        qel::status::CML_NAMESPACE_CONFLICT);
+  }
+}
+
+void CCmlParser::RemoveNamespace(const std::wstring& uri) {
+  m_instanceNamespaces.erase(CNamespace(uri, L""));
+}
+
+void CCmlParser::ClearNamespaces() { m_instanceNamespaces.clear(); }
+
+void CCmlParser::AddImplicitNamespace(const CNamespace& ns) { CImplicitNamespaces::Add(ns); }
+void CCmlParser::RemoveImplicitNamespace(const CNamespace& ns) { CImplicitNamespaces::Remove(ns); }
+
+void CCmlParser::Parse(const char* buffer, std::size_t length, int mode,
+                       const std::wstring& schemaFolder) {
+  if (buffer == nullptr && length != 0) {
+    throw CCmlException(kParseOperation, L"NULL pointer received", codes::kInvalidArgument);
+  }
+  static const char kEmpty[] = "";
+  xercesc::MemBufInputSource source(
+      reinterpret_cast<const XMLByte*>(buffer != nullptr ? buffer : kEmpty), length,
+      kMemBufSystemId, false);
+  Parse(source, mode, schemaFolder);
+}
+
+void CCmlParser::ParseFile(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
+  xercesc::LocalFileInputSource source(ToXml(path).c_str());
+  Parse(source, mode, schemaFolder);
+}
+
+void CCmlParser::ParseFile(const std::string& path, int mode, const std::wstring& schemaFolder) {
+  ParseFile(FromUtf8(path), mode, schemaFolder);
+}
+
+CCmlDOM_Element CCmlParser::GetDocumentElement() const {
+  return m_document.getDocumentElement();
+}
+
+CCmlDOM_Document CCmlParser::AdoptDocument() {
+  xercesc::DOMDocument* doc = m_parser->adoptDocument();
+  m_document = CCmlDOM_Document();
+  return CCmlDOM_Document(doc, true);
+}
+
+bool CCmlParser::ShouldValidate(int mode) const {
+  if (mode == kParseValidate) return true;
+  if (mode != kParseByCheckMode) return false;
+  return m_schemaCheckMode == 1 || (m_schemaCheckMode == 3 && GetValidation());
+}
+
+void CCmlParser::Parse(const xercesc::InputSource& source, int mode,
+                       const std::wstring& schemaFolder) {
+  if (!ShouldValidate(mode)) {
+    ParseWithoutSchema(source);
+    return;
+  }
+  try {
+    ParseWithSchema(source, schemaFolder);
+  } catch (const CCmlException& caught) {
+    if (caught.GetCode() != qel::status::CML_PARSE_ERROR) throw;
+    CSchemaException schema(caught);
+    CheckSchemaCompatibility(source, schema);
+    if (schema.GetCount() > 0) throw schema;
+    throw;
+  }
+}
+
+void CCmlParser::ParseWithoutSchema(const xercesc::InputSource& source) {
+  m_parser->setDoSchema(false);
+  m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Never);
+  m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
+  m_entityResolver.SetSchemaFolder(std::string());
+  ParseDocument(source);
+}
+
+void CCmlParser::ParseWithSchema(const xercesc::InputSource& source,
+                                 const std::wstring& schemaFolder) {
+  m_parser->setDoSchema(true);
+  m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Always);
+  m_parser->cacheGrammarFromParse(true);
+  std::wstring folder = schemaFolder.empty() ? GetSchemaFolder() : schemaFolder;
+  m_entityResolver.SetSchemaFolder(ToUtf8(folder));
+  std::wstring location;
+  BuildExternalSchemaLocation(location, schemaFolder);
+  m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
+  if (!location.empty()) m_parser->SetExternalSchemaLocation(location);
+  ParseDocument(source);
+}
+
+void CCmlParser::BuildExternalSchemaLocation(std::wstring& out,
+                                             const std::wstring& schemaFolder) const {
+  out.clear();
+  std::wstring folder = schemaFolder.empty() ? GetSchemaFolder() : schemaFolder;
+  if (folder.empty()) return;
+  auto append = [&](const CNamespaceSet& set) {
+    for (const CNamespace& ns : set) {
+      if (!out.empty()) out += L" ";
+      out += ns.GetUri() + L" " + SchemaFilePath(ns.GetUri(), ns.GetVersion(), folder);
+    }
+  };
+  append(CImplicitNamespaces::Snapshot());
+  append(m_instanceNamespaces);
+}
+
+void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
+  try {
+    m_parser->setErrorHandler(&m_errorHandler);
+    m_parser->setDoNamespaces(true);
+    m_parser->Harden();
+    m_document = CCmlDOM_Document();
+    m_parser->resetDocumentPool();
+    m_errorHandler.resetErrors();
+    m_parser->parse(source);
+    m_document = m_parser->GetCmlDocument();
+    xercesc::DOMDocument* doc = m_document.GetDOMDocument();
+    if (doc == nullptr || doc->getDocumentElement() == nullptr) {
+      throw ParseFailure(L"Error parsing input content\nMessage:  no document element");
+    }
+    if (doc->getDoctype() != nullptr) {
+      throw CCmlException(kParseOperation, L"DOCTYPE declarations are not accepted",
+                          qel::status::CML_DOCTYPE_REFUSED);
+    }
+    CheckElementDepth(doc->getDocumentElement(), kParseOperation);
+    CCmlDOM_Element root = m_document.getDocumentElement();
+    m_rootTagName = root.getNodeName();
+    std::wstring uri = root.getNamespaceURI();
+    if (!uri.empty()) m_rootNamespace = uri;
+    if (root.hasAttribute(vocab::kSchemaVersion)) {
+      m_rootSchemaVersion = root.getAttribute(vocab::kSchemaVersion);
+    }
+  } catch (const CCmlException&) {
+    throw;
+  } catch (const xercesc::XMLException& e) {
+    throw ParseFailure(L"Error parsing input content; error = " + std::to_wstring(e.getCode()) +
+                       L"\nMessage:  " + FromXml(e.getMessage()));
+  } catch (const xercesc::SAXException& e) {
+    throw ParseFailure(L"Error parsing input content\nMessage:  " + FromXml(e.getMessage()));
+  } catch (const xercesc::DOMException& e) {
+    throw FromDomException(e, L"Parsing document");
+  } catch (const xercesc::OutOfMemoryException&) {
+    throw CCmlException(kParseOperation, L"Insufficient memory", codes::kInsufficientMemory);
+  } catch (const std::exception& e) {
+    throw ParseFailure(std::wstring(L"Parse operation\nMessage:  ") + FromUtf8(e.what()));
+  }
+}
+
+void CCmlParser::CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
+                                 const std::wstring& supported, CSchemaException& e) const {
+  for (std::size_t i = 0; i < elements.getLength(); ++i) {
+    CCmlDOM_Element element(elements.item(i));
+    std::wstring instance = element.getAttribute(vocab::kSchemaVersion);
+    if (instance.empty()) continue;
+    SchemaVersionRelation r = CompareSchemaVersions(instance, supported);
+    if (r == SchemaVersionRelation::NewerPatch || r == SchemaVersionRelation::MinorMismatch ||
+        r == SchemaVersionRelation::MajorMismatch) {
+      e.AddIncompatibility(uri, supported, instance);
+    }
+  }
+}
+
+void CCmlParser::CheckSchemaCompatibility(const xercesc::InputSource& source,
+                                          CSchemaException& e) {
+  ParseWithoutSchema(source);
+  WithDomErrors(L"Checking schema compatibility", [&] {
+    CCmlDOM_Element root = m_document.getDocumentElement();
+    std::wstring rootUri = root.getNamespaceURI();
+    if (rootUri.empty()) return;
+    if (rootUri == uri::kBase) {
+      std::wstring instance = root.getAttribute(vocab::kSchemaVersion);
+      SchemaVersionRelation r = CompareSchemaVersions(instance, version::kCompoundMessage);
+      if (r == SchemaVersionRelation::NewerPatch || r == SchemaVersionRelation::MinorMismatch ||
+          r == SchemaVersionRelation::MajorMismatch) {
+        e.AddIncompatibility(uri::kBase, version::kCompoundMessage, instance);
+      }
+    }
+    CompareVersions(m_document.getElementsByTagNameNS(uri::kCml, vocab::kCml), uri::kCml,
+                    version::kMessageLayerOld, e);
+    CompareVersions(m_document.getElementsByTagNameNS(uri::kMessage, vocab::kCml),
+                    uri::kMessage, version::kMessageLayer, e);
+    for (const CNamespace& ns : m_instanceNamespaces) {
+      CompareVersions(m_document.getElementsByTagNameNS(ns.GetUri(), L"*"), ns.GetUri(),
+                      ns.GetVersion(), e);
+    }
+  });
+}
+
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,75 @@
+#include "cml/cml_set_site_response.h"
+
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "cml/cml_class_factory.h"
+#include "cml/cml_dom_error.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+
+namespace qel {
+namespace cml {
+
+namespace {
+const CPolicySourceList::Texts kTexts = {L"Getting policy source from set-site-response",
+                                         L"Setting set-site-response policy source"};
+}
+
+CSetSiteResponse::CSetSiteResponse()
+    : CCmlResponse(vocab::kSetSiteResponse, uri::kAgentMessages, version::kAgentMessages),
+      m_policies(kTexts) {}
+CSetSiteResponse::CSetSiteResponse(const CSetSiteResponse& other) = default;
+CSetSiteResponse::~CSetSiteResponse() = default;
+
+std::unique_ptr<CCmlDocumentBase> CSetSiteResponse::Clone() const {
+  return std::make_unique<CSetSiteResponse>(*this);
+}
+
+CSetSiteResponse& CSetSiteResponse::AssignSetSiteResponse(const CSetSiteResponse& other) {
+  if (&other != this) {
+    AssignResponse(other);
+    m_siteAccessible = other.m_siteAccessible;
+    m_policies.SetAll(other.m_policies);
+  }
+  return *this;
+}
+
+void CSetSiteResponse::SetPolicySource(std::size_t index, std::unique_ptr<CPolicySource> source) {
+  m_policies.Set(index, std::move(source));
+}
+
+void CSetSiteResponse::GetNamespaces(CNamespaceSet& set) const { m_policies.GetNamespaces(set); }
+
+void CSetSiteResponse::Deserialize(const CCmlDOM_Element& element) {
+  CCmlResponse::Deserialize(element);
+  m_policies.Clear();
+  WithDomErrors(L"Parsing set-site-response element", [&] {
+    for (CCmlDOM_Node node = element.getFirstChild(); !node.IsNull();
+         node = node.getNextSibling()) {
+      if (node.getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
+      CCmlDOM_Element child(node);
+      if (child.getNamespaceURI() != uri::kAgentMessages) {
+        m_policies.AddNode(child);
+      } else if (child.getNodeName() == vocab::kSetSiteResponseInfo) {
+        m_siteAccessible = child.getAttribute(vocab::kSiteAccessible) == vocab::kTrue;
+      }
+    }
+  });
+}
+
+void CSetSiteResponse::WriteChildElements(CCmlOutput& out, unsigned level) const {
+  out << Indent(level) << L"<" << vocab::kSetSiteResponseInfo;
+  WriteAttribute(out, vocab::kSiteAccessible, BoolText(m_siteAccessible));
+  out << L"/>\n";
+  m_policies.Write(out, level);
+}
+
+void CSetSiteResponse::Register() {
+  CSetSiteResponse prototype;
+  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
+      uri::kAgentMessages, version::kAgentMessages, vocab::kSetSiteResponse, prototype);
+}
+
+}  // namespace cml
+}  // namespace qel

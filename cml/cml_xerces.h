@@ -1,0 +1,30 @@
+// Xerces-C process initialisation and the text conversions at the Xerces boundary.
+// EnsureXercesInitialized is idempotent and thread-safe; Xerces is never terminated
+// while the library is loaded (other users in the process may still hold DOM objects).
+#ifndef QEL_CML_XERCES_H
+#define QEL_CML_XERCES_H
+
+#include <string>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+namespace qel {
+namespace cml {
+
+// Initialises Xerces-C once for the process; later calls return at once. Throws
+// CCmlException when the initialisation fails.
+void EnsureXercesInitialized();
+
+// Wide text to Xerces text (UTF-16), invalid characters replaced.
+std::u16string ToXml(const std::wstring& text);
+// Xerces text to wide text; a null pointer gives empty text.
+std::wstring FromXml(const XMLCh* text);
+
+// UTF-8 bytes to wide text and back, lenient (invalid sequences replaced).
+std::wstring FromUtf8(const std::string& text);
+std::string ToUtf8(const std::wstring& text);
+
+}  // namespace cml
+}  // namespace qel
+
+#endif  // QEL_CML_XERCES_H

@@ -1,0 +1,179 @@
+#include "qelConnectionServer/process_set_site_message.h"
+
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <typeinfo>
+
+#include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_exception.h"
+#include "cml/cml_group_settings.h"
+#include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_message.h"
+#include "cml/cml_parser.h"
+#include "cml/cml_policy_document_text.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_set_site_request.h"
+#include "cml/cml_set_site_response.h"
+#include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+#include "cml/cml_xerces.h"
+#include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelConnectionServer/trace_text.h"
+#include "qelToolsLib/qelCodecvt.h"
+#include "udebug/udebug.h"
+
+namespace qel {
+namespace funneltunnel {
+
+namespace {
+
+using namespace qel::cml;
+
+constexpr wchar_t kRequestId[] = L"F276B36C-C24F-4E02-9555-C8407C09D1C8";
+constexpr wchar_t kMessageId[] = L"03BC0C40-1E32-4BF4-92C1-FE1E3A593FE3";
+constexpr wchar_t kSourceName[] = L"Reverse Registration";
+constexpr wchar_t kLinksTag[] = L"LmiLinks";
+
+// Class registrations; registering again replaces the prototypes with equal ones.
+void RegisterClasses() {
+  CCmlMessage::RegisterCompoundMessage();
+  CSetSiteRequest::Register();
+  CSetSiteResponse::Register();
+  CCmlGroupSettings::Register();
+}
+
+// The implicit namespaces; the same pair again changes nothing.
+void AddImplicitNamespaces() {
+  CCmlParser::AddImplicitNamespace(CNamespace(uri::kMessage, version::kMessageLayer));
+  CCmlParser::AddImplicitNamespace(CNamespace(uri::kAgentMessages, version::kAgentMessages));
+  CCmlParser::AddImplicitNamespace(CNamespace(uri::kCdGroupSettings, version::kGroupSettings));
+}
+
+std::unique_ptr<CAgentStartupAnnouncement> BuildAnnouncement(const agent_info& config) {
+  CAgentInfoContent content;
+  content.SetName(FromUtf8(config.name));
+  content.SetAgentId(FromUtf8(config.uuid));
+  content.SetAgentNamespace(FromUtf8(config.agent_namespace));
+  content.SetVersion(FromUtf8(config.version));
+  content.SetAgentStatus(codes::kStatusAbsent);
+  content.SetTqeStatus(codes::kStatusAbsent);
+  content.SetUseLocalSettings(false);
+  content.SetSendNewSchemas(true);
+  content.SetPersistentConnection(kTriNotStated);
+  content.SetReverseConnection(kTriNotStated);
+  return std::make_unique<CAgentStartupAnnouncement>(
+      vocab::kAgentStartupAnnouncement, uri::kAgentMessages, version::kAgentMessages, kRequestId,
+      true, content);
+}
+
+// The links document shares the announcement's namespace pair, so the message's
+// namespace set has no conflict; the text inherits that default namespace too.
+std::unique_ptr<CPolicyDocumentText> BuildLinksDocument(const std::string& links_utf8) {
+  return std::make_unique<CPolicyDocumentText>(kLinksTag, uri::kAgentMessages,
+                                               version::kAgentMessages, FromUtf8(links_utf8),
+                                               L"", L"");
+}
+
+CAgentInfo BuildSource(const agent_info& config) {
+  CAgentInfo source(vocab::kSource);
+  source.SetName(kSourceName);
+  source.SetNamespace(uri::kPalisade);
+  source.SetAgentId(FromUtf8(config.uuid));
+  return source;
+}
+
+void BuildAndSerialize(const agent_info& config, const std::string& dns_name,
+                       const std::string& lmi_links_utf8, std::string& response) {
+  UD_ENTER("process_set_site_message.build", "");
+  UD_TRACE(42000, "Creating agent_startup_announcement");
+  std::unique_ptr<CAgentStartupAnnouncement> announcement = BuildAnnouncement(config);
+  UD_TRACE(42000, "Converting hostname / IP Address");
+  announcement->GetContent().GetHostInfo().SetIpAddress(FromUtf8(dns_name));
+  UD_TRACE(42000, "Creating set site response");
+  auto setSiteResponse = std::make_unique<CSetSiteResponse>();
+  setSiteResponse->SetSiteAccessible(false);
+  UD_TRACE(42000, "Creating policy document to hold the lmi links");
+  std::unique_ptr<CPolicyDocumentText> links = BuildLinksDocument(lmi_links_utf8);
+  UD_TRACE(42000, "Adding lmi links to pointer set site response");
+  setSiteResponse->AddPolicySource(links.release());
+  UD_TRACE(42000, "Creating agent info");
+  CAgentInfo source = BuildSource(config);
+  UD_TRACE(42000, "Creating (http / xml) response message");
+  CCmlMessage message;
+  message.SetSource(source);
+  message.SetMessageId(kMessageId);
+  message.SetResponseTo(L"");
+  message.SetBroadcast(false);
+  UD_TRACE(42000, "Adding startup announcement");
+  message.AddRequest(announcement.release());
+  UD_TRACE(42000, "Adding set site response");
+  message.AddResponse(setSiteResponse.release());
+  UD_TRACE(43000, "serializing");
+  std::ostringstream stream;
+  qelToolsLib::ImbueUtf8(stream);
+  message.Serialize(stream);
+  response = stream.str();
+  UD_EXIT("%zu bytes", response.size());
+}
+
+}  // namespace
+
+void prepare_set_site_message_support() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    EnsureXercesInitialized();
+    RegisterClasses();
+    // Lets a registration message read back deserialise completely.
+    CAgentStartupAnnouncement::Register();
+    AddImplicitNamespaces();
+  });
+}
+
+bool is_well_formed_links_fragment(const std::string& links_utf8) {
+  // Check the text exactly as the message will carry it.
+  std::string text = ToUtf8(SkipXmlDeclaration(FromUtf8(links_utf8)));
+  std::string wrapped = "<qel-links-fragment>" + text + "</qel-links-fragment>";
+  try {
+    CCmlParser parser(2);
+    parser.Parse(wrapped.data(), wrapped.size(), kParseNoValidation);
+    return true;
+  } catch (const CCmlException&) {
+    return false;
+  }
+}
+
+void process_set_site_message(const agent_info& config, const std::string& dns_name,
+                              const std::string& lmi_links_utf8, const std::string& request,
+                              std::string& response) {
+  UD_ENTER("process_set_site_message", "agent name |%s| uuid |%s| namespace |%s| version |%s|",
+           config.name.c_str(), config.uuid.c_str(), config.agent_namespace.c_str(),
+           config.version.c_str());
+  try {
+    RegisterClasses();
+    AddImplicitNamespaces();
+    UD_TRACE(43000, "NOT deserializing request");
+    UD_TRACE(43000, "request |%.*s|", trace_len(request), request.c_str());
+    UD_TRACE(40000, "request deserialized.  request_id = %s", "");
+    UD_TRACE(40000, "dns_name |%.*s|", trace_len(dns_name), dns_name.c_str());
+    UD_TRACE(43000, "lmi_links_utf8 |%.*s|", trace_len(lmi_links_utf8), lmi_links_utf8.c_str());
+    BuildAndSerialize(config, dns_name, lmi_links_utf8, response);
+  } catch (const CCmlException& e) {
+    UD_TRACE(40000, "Caught CCmlException");
+    std::string text = ToUtf8(e.Format());
+    UD_TRACE(42000, "code is %x messasge is %s", static_cast<unsigned>(e.GetCode()), text.c_str());
+    throw funneltunnel_exception(
+        "reverse_registration process_set_site_message caught Caught CCmlException", 0x47210047u);
+  } catch (const funneltunnel_exception& e) {
+    UD_TRACE(40000, "exception type at catch is of type %s", typeid(e).name());
+    UD_TRACE(43000, "Caught funneltunnel exception");
+    throw;
+  } catch (...) {
+    UD_TRACE(40000, "Caught unknown exception");
+    throw;
+  }
+  UD_EXIT("%zu bytes", response.size());
+}
+
+}  // namespace funneltunnel
+}  // namespace qel

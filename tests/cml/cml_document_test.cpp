@@ -1,0 +1,182 @@
+// Document forms and ownership: message layouts, file and wide-stream output, the
+// base reader's namespace check, policy nodes outliving their parser, module records,
+// and the guarded implicit namespace set under concurrent use.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_group_settings.h"
+#include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_message.h"
+#include "cml/cml_module_info.h"
+#include "cml/cml_policy_node.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_set_site_response.h"
+#include "cml/cml_status_text.h"
+#include "cml/cml_uris.h"
+#include "cml_test_util.h"
+#include "qelConnectionServer/process_set_site_message.h"
+
+namespace qel {
+namespace cml {
+namespace {
+
+using test::CodeOf;
+using test::ReadAs;
+using test::Write;
+
+const std::string kBase = "http://www.example.com";
+
+class Documents : public ::testing::Test {
+ protected:
+  void SetUp() override { qel::funneltunnel::prepare_set_site_message_support(); }
+};
+
+TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
+  CCmlMessage message;
+  message.SetSchemaVersion(L"1.0.0");
+  EXPECT_EQ(message.GetMessageLayerNamespace(), uri::kCml);
+  EXPECT_EQ(message.GetMessageLayerVersion(), L"2.4.2");
+  message.AddRequest(new CAgentStartupAnnouncement());
+  message.ApplyMessageLayerToChildren();
+  EXPECT_EQ(message.GetRequests()[0]->GetNamespace(), uri::kCml);
+  EXPECT_EQ(message.GetRequests()[0]->GetSchemaVersion(), L"2.4.1");
+  message.GetRequests().clear();
+  const std::string text = Write(message);
+  EXPECT_NE(text.find("<cml xmlns='" + kBase + "/cml' schema-version='2.4.2'>"),
+            std::string::npos);
+  EXPECT_NE(text.find("schema-version='1.0.0'>\n"), std::string::npos);
+  // Read back through the latest compatible prototype (1.0.1), which takes the
+  // message layer from the instance.
+  auto back = ReadAs<CCmlMessage>(text);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->GetSchemaVersion(), L"1.0.1");
+  EXPECT_EQ(back->GetMessageLayerNamespace(), uri::kCml);
+  EXPECT_EQ(back->GetMessageLayerVersion(), L"2.4.2");
+}
+
+TEST_F(Documents, BaseReaderChecksTheNamespace) {
+  CCmlParser parser;
+  const std::string xml = "<policy xmlns='urn:wrong' schema-version='2.3.3'/>";
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  CCmlGroupSettings policy;
+  try {
+    policy.Deserialize(parser.GetDocumentElement());
+    FAIL();
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC738000Au);
+    EXPECT_EQ(e.GetText(), L"Unrecognized namespace urn:wrong");
+  }
+  EXPECT_EQ(CodeOf([&] { policy.Deserialize(CCmlDOM_Element()); }), 0xC738000Fu);
+  CCmlMessage message;
+  EXPECT_EQ(CodeOf([&] { message.Deserialize(CCmlDOM_Element()); }), 0xC738000Fu);
+}
+
+TEST_F(Documents, FileAndWideStreamForms) {
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"caf\u00e9");
+  const std::string path = ::testing::TempDir() + "cml_docs/x/y/policy.xml";
+  policy.SerializeToFile(path.c_str());
+  std::ifstream in(path, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, Write(policy));
+  EXPECT_EQ(content,
+            "<?xml version='1.0' encoding='UTF-8' standalone='no'?>\n"
+            "<policy xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'\n"
+            "    xsi:schemaLocation='" + kBase + "/cml/CommonDocuments/GroupSettings "
+            "./schemas/cml/CommonDocuments/GroupSettings/GroupSettings2_3_3.xsd' xmlns='" +
+            kBase + "/cml/CommonDocuments/GroupSettings' schema-version='2.3.3' "
+            "name='caf\xc3\xa9'/>\n");
+  EXPECT_EQ(CodeOf([&] { policy.SerializeToFile(static_cast<const char*>(nullptr)); }),
+            0xC7210003u);
+  EXPECT_EQ(CodeOf([&] { policy.SerializeToFile("/proc/self/none/x.xml"); }), 0xC7210037u);
+  std::wostringstream wide;
+  policy.Serialize(wide);
+  EXPECT_EQ(wide.str().rfind(L"<?xml version='1.0' encoding='UCS4'", 0), 0u);
+  EXPECT_NE(wide.str().find(L"name='caf\u00e9'"), std::wstring::npos);
+}
+
+TEST_F(Documents, PolicyNodesOwnTheirElement) {
+  std::unique_ptr<CSetSiteResponse> response;
+  {
+    const std::string xml = "<set-site-response xmlns='" + kBase +
+                            "/cml/Message/AgentMessages' schema-version='1.0.4'>"
+                            "<k:keep xmlns:k='urn:k' name='n1' version='v1'><k:c/></k:keep>"
+                            "</set-site-response>";
+    response = ReadAs<CSetSiteResponse>(xml);  // its parser is gone after this line
+  }
+  ASSERT_NE(response, nullptr);
+  auto* node = dynamic_cast<CPolicyNode*>(response->GetPolicySource(0));
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(node->GetPolicyName(), L"n1");
+  EXPECT_EQ(node->GetPolicyVersion(), L"v1");
+  EXPECT_FALSE(node->IsValid());  // no valid='true'
+  auto clone = node->ClonePolicy();
+  clone->SetSchemaVersion(L"9.9.9");
+  EXPECT_EQ(node->GetSchemaVersion(), L"");
+  EXPECT_EQ(static_cast<CPolicyNode&>(*clone).GetElement().getAttribute(L"schema-version"),
+            L"9.9.9");
+  std::ostringstream os;
+  node->SerializeElement(os, 0);
+  EXPECT_EQ(os.str(), "<k:keep name='n1' version='v1' xmlns:k='urn:k'>\n    <k:c/>\n</k:keep>\n");
+}
+
+TEST_F(Documents, ModuleRecordsWithStatusDetails) {
+  CModuleInfo module(L"mod", L"1.2", 0x47380022u);
+  std::wostringstream empty;
+  CCmlOutput out(empty);
+  module.WriteElement(out, 0);
+  EXPECT_EQ(empty.str(), L"<module name='mod' version='1.2'/>\n");
+  CCmlParser parser;
+  const std::string xml = "<d:detail xmlns:d='urn:d' a='1'/>";
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  module.GetPolicySources().AddNode(parser.GetDocumentElement());
+  module.SetStatus(0);
+  std::wostringstream nested;
+  CCmlOutput out2(nested);
+  module.WriteElement(out2, 1);
+  EXPECT_EQ(nested.str(), L"    <module name='mod' version='1.2' status='0x0' status-text='" +
+                              EscapeAttributeValue(StatusText(0)) +
+                              L"'>\n        <d:detail a='1' xmlns:d='urn:d'/>\n    </module>\n");
+}
+
+TEST_F(Documents, DeserializeDocumentRejectsInstanceNamespacesClashingWithImplicitOnes) {
+  CNamespaceSet set{CNamespace(uri::kAgentMessages, L"1.0.4")};
+  const std::string xml = "<x/>";
+  EXPECT_EQ(CodeOf([&] { DeserializeDocument(xml.data(), xml.size(), kParseValidate, &set); }),
+            0xC7380024u);
+  // Without validation the set is not used.
+  EXPECT_EQ(DeserializeDocument(xml.data(), xml.size(), kParseNoValidation, &set), nullptr);
+}
+
+TEST(ImplicitNamespaces, ConcurrentAdditionsAndReadsStayConsistent) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) {
+        CImplicitNamespaces::Add(CNamespace(L"urn:shared", L"1.0.0"));
+        CImplicitNamespaces::Add(CNamespace(L"urn:t" + std::to_wstring(t), L"1.0.0"));
+        std::wstring version;
+        ASSERT_TRUE(CImplicitNamespaces::Find(L"urn:shared", version));
+        ASSERT_EQ(version, L"1.0.0");
+        CCmlParser parser;
+        ASSERT_EQ(CodeOf([&] { parser.AddNamespace(L"urn:shared", L"1.0.0"); }), 0xC7380024u);
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  CNamespaceSet snapshot = CImplicitNamespaces::Snapshot();
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(snapshot.count(CNamespace(L"urn:t" + std::to_wstring(t), L"")), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel

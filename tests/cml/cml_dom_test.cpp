@@ -1,0 +1,145 @@
+// The DOM wrapper layer and the DOM subtree writers.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "cml/cml_dom_attr.h"
+#include "cml/cml_dom_document.h"
+#include "cml/cml_dom_element.h"
+#include "cml/cml_dom_node_list.h"
+#include "cml/cml_dom_text.h"
+#include "cml/cml_node_writer.h"
+#include "cml/cml_parser.h"
+#include "cml/cml_settings.h"
+#include "cml_test_util.h"
+
+namespace qel {
+namespace cml {
+namespace {
+
+using test::CodeOf;
+
+TEST(DomWrapper, NullWrappersThrowNamingTheOperation) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElement(L"root");
+  doc.appendChild(root);
+  CCmlDOM_Node child = root.getFirstChild();
+  EXPECT_TRUE(child.IsNull());
+  try {
+    child.getNodeName();
+    FAIL();
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380027u);
+    EXPECT_EQ(e.GetOperation(), L"CCmlDOM_Node::getNodeName()");
+    EXPECT_EQ(e.GetText(), L"The node is NULL");
+  }
+  EXPECT_EQ(CodeOf([] { CCmlDOM_NodeList().getLength(); }), 0xC7380027u);
+  EXPECT_EQ(CodeOf([] { CCmlDOM_Document().getDocumentElement(); }), 0xC7380027u);
+  // A text node is not an element.
+  CCmlDOM_Node text = doc.createTextNode(L"t");
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_Element e(text); }), 0xC7380014u);
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_Attr a(text); }), 0xC7380014u);
+  CCmlDOM_Text asText(text);
+  EXPECT_EQ(asText.getData(), L"t");
+}
+
+TEST(DomWrapper, WideTextRoundTripsThroughAttributes) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElementNS(L"urn:x", L"root");
+  doc.appendChild(root);
+  const std::wstring value = L"gr\u00fc\u00df \U0001F600";
+  root.setAttribute(L"a", value);
+  EXPECT_EQ(root.getAttribute(L"a"), value);
+  EXPECT_EQ(root.getAttribute(L"missing"), L"");
+  EXPECT_TRUE(root.hasAttribute(L"a"));
+  EXPECT_EQ(root.getNamespaceURI(), L"urn:x");
+  CCmlDOM_Attr attr = root.getAttributeNode(L"a");
+  EXPECT_TRUE(attr.getSpecified());
+  EXPECT_EQ(attr.getOwnerElement().getTagName(), L"root");
+}
+
+TEST(DomWrapper, OwnerFlagMovesWithCopiesSoTheDocumentIsReleasedOnce) {
+  CCmlDOM_Document first = CCmlDOM_Document::CreateEmpty();
+  EXPECT_TRUE(first.IsOwner());
+  CCmlDOM_Document second(first);
+  EXPECT_FALSE(first.IsOwner());
+  EXPECT_TRUE(second.IsOwner());
+  CCmlDOM_Document third;
+  third = second;
+  EXPECT_FALSE(second.IsOwner());
+  EXPECT_TRUE(third.IsOwner());
+  EXPECT_EQ(first.GetDOMDocument(), third.GetDOMDocument());
+  // Leaving scope releases the document exactly once (ASan would report otherwise).
+}
+
+std::string Formatted(const CCmlDOM_Node& node, unsigned level) {
+  std::ostringstream os;
+  SerializeNodeFormatted(node, os, level);
+  return os.str();
+}
+
+std::string Plain(const CCmlDOM_Node& node) {
+  std::ostringstream os;
+  SerializeNode(node, os);
+  return os.str();
+}
+
+TEST(NodeWriter, FormattedAndPlainForms) {
+  const std::string xml =
+      "<p:top xmlns:p='urn:p' a='x&amp;y'>\n  <p:inner b='1'>te&lt;xt</p:inner>\n"
+      "  <!--note-->\n  <![CDATA[raw <cdata>]]>\n  <other xmlns='urn:o'/>\n</p:top>";
+  CCmlParser parser;
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  CCmlDOM_Element top = parser.GetDocumentElement();
+  EXPECT_EQ(Formatted(top, 1),
+            "    <p:top a='x&amp;y' xmlns:p='urn:p'>\n"
+            "        <p:inner b='1'>\n"
+            "            te&lt;xt\n"
+            "        </p:inner>\n"
+            "        <!--note-->\n"
+            "        <![CDATA[raw <cdata>]]>\n"
+            "        <other xmlns='urn:o'/>\n"
+            "    </p:top>\n");
+  EXPECT_EQ(Plain(top),
+            "<p:top a='x&amp;y' xmlns:p='urn:p'>\n  <p:inner b='1'>te&lt;xt</p:inner>\n"
+            "  <!--note-->\n  <![CDATA[raw <cdata>]]>\n  <other xmlns='urn:o'/>\n</p:top>");
+  // A nested element written on its own declares its namespace (prefix bound).
+  CCmlDOM_Element inner(top.getElementsByTagName(L"p:inner").item(0));
+  EXPECT_EQ(Plain(inner), "<p:inner xmlns:p='urn:p' b='1'>te&lt;xt</p:inner>");
+}
+
+TEST(NodeWriter, FileFormCreatesFoldersAndRefusesNullPath) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElement(L"r");
+  doc.appendChild(root);
+  root.setAttribute(L"v", L"\u00e9");
+  std::string dir = ::testing::TempDir() + "cml_node_writer/a/b";
+  std::string path = dir + "/out.xml";
+  SerializeNodeToFile(root, path.c_str());
+  std::ifstream in(path, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "<r v='\xc3\xa9'/>");
+  EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(root, nullptr); }), 0xC7210003u);
+  EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(root, "/proc/no/such/dir/x.xml"); }), 0xC7210037u);
+}
+
+TEST(NodeWriter, RefusesTreesDeeperThanTheLimit) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElement(L"d");
+  doc.appendChild(root);
+  CCmlDOM_Element current = root;
+  for (unsigned i = 0; i < kMaxElementDepth; ++i) {
+    CCmlDOM_Element child = doc.createElement(L"d");
+    current.appendChild(child);
+    current = child;
+  }
+  EXPECT_EQ(CodeOf([&] { Plain(root); }), 0xC7380030u);
+  EXPECT_EQ(CodeOf([&] { Plain(root.getFirstChild()); }), 0u);  // exactly at the limit
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,300 @@
+// Compound messages, requests, responses, policies and agent information: element
+// formats, round trips through the class factory, and failure cases.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_group_settings.h"
+#include "cml/cml_message.h"
+#include "cml/cml_name_value_pair.h"
+#include "cml/cml_policy_document_text.h"
+#include "cml/cml_policy_node.h"
+#include "cml/cml_response.h"
+#include "cml/cml_set_site_request.h"
+#include "cml/cml_set_site_response.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_settings.h"
+#include "cml/cml_status_text.h"
+#include "cml/cml_xerces.h"
+#include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+#include "cml_test_util.h"
+#include "qelConnectionServer/process_set_site_message.h"
+
+namespace qel {
+namespace cml {
+namespace {
+
+using test::CodeOf;
+using test::ReadAs;
+using test::Write;
+
+const std::string kBase = "http://www.example.com";
+const std::string kAgentNs = kBase + "/cml/Message/AgentMessages";
+
+class Messages : public ::testing::Test {
+ protected:
+  void SetUp() override { qel::funneltunnel::prepare_set_site_message_support(); }
+};
+
+std::string Element(const CCmlDocumentBase& d, unsigned level) {
+  std::ostringstream os;
+  d.SerializeElement(os, level);
+  return os.str();
+}
+
+// Reads `text` back and checks that writing the result gives `text` again.
+template <class T>
+std::unique_ptr<T> RoundTrip(const std::string& text) {
+  std::unique_ptr<T> back = ReadAs<T>(text);
+  EXPECT_NE(back, nullptr) << text;
+  if (back) {
+    EXPECT_EQ(Write(*back), text);
+  }
+  return back;
+}
+
+TEST_F(Messages, EnvelopeWithContainersAndAddressing) {
+  CCmlMessage message;
+  message.SetMessageId(L"M1");
+  message.SetResponseTo(L"M0");
+  message.SetBroadcast(true);
+  CAgentInfo source(L"anything");
+  source.SetName(L"a<b");
+  source.SetAgentId(L"id-1");
+  source.AddAgentGroup(L"g1");
+  message.SetSource(source);
+  CAgentInfo destination(vocab::kDestination);
+  destination.SetIpAddress(L"10.1.1.1");
+  message.GetDestinations().push_back(destination);
+  EXPECT_EQ(message.GetSource().GetTag(), L"source");
+  auto response = std::make_unique<CSetSiteResponse>();
+  response->SetCode(0x47210047u);
+  response->SetText(L"x'y");
+  message.AddResponse(response.release());
+  std::string text = Write(message);
+  EXPECT_NE(text.find("<message-envelope broadcast='true' message-id='M1' response-to='M0'>"),
+            std::string::npos);
+  EXPECT_NE(text.find("<source name='a&lt;b' agent-id='id-1'>"), std::string::npos);
+  EXPECT_NE(text.find("code='0x47210047' text='x&apos;y'>"), std::string::npos);
+  EXPECT_EQ(text.find("<request>"), std::string::npos);  // no requests, no container
+  auto back = RoundTrip<CCmlMessage>(text);
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(back->IsBroadcast());
+  EXPECT_EQ(back->GetSource().GetAgentGroups().count(L"g1"), 1u);
+  ASSERT_EQ(back->GetDestinations().size(), 1u);
+  EXPECT_EQ(back->GetDestinations()[0].GetIpAddress(), L"10.1.1.1");
+  ASSERT_EQ(back->GetResponses().size(), 1u);
+  EXPECT_EQ(back->GetResponses()[0]->GetCode(), 0x47210047u);
+  EXPECT_EQ(CodeOf([&] { message.AddRequest(static_cast<CMessageBase*>(nullptr)); }),
+            0xC7210003u);
+}
+
+TEST_F(Messages, EmptyBodyAndDefaultAttributes) {
+  CCmlMessage message;
+  std::string text = Write(message);
+  EXPECT_NE(text.find("<message-body>\n            </message-body>"), std::string::npos);
+  CSetSiteRequest request;
+  EXPECT_EQ(Element(request, 0),
+            "<set-site-request xmlns='" + kAgentNs + "' schema-version='1.0.4' request-id=''>\n"
+            "    <set-site-request-info set-site='true' override-site='false'/>\n"
+            "</set-site-request>\n");
+  request.SetNeedReply(false);
+  EXPECT_NE(Element(request, 0).find("request-id='' need-reply='false'>"), std::string::npos);
+  bool previous = SetWriteDefaults(true);
+  request.SetNeedReply(true);
+  EXPECT_NE(Element(request, 0).find("need-reply='true'"), std::string::npos);
+  CSetSiteResponse response;
+  EXPECT_NE(Element(response, 0).find("request-id='' code='0x0'>"), std::string::npos);
+  SetWriteDefaults(previous);
+  EXPECT_EQ(Element(response, 1),
+            "    <set-site-response xmlns='" + kAgentNs +
+                "' schema-version='1.0.4' request-id=''>\n"
+                "        <set-site-response-info site-accessible='false'/>\n"
+                "    </set-site-response>\n");
+}
+
+TEST_F(Messages, SetSitePoliciesInForeignNamespacesAreKeptVerbatim) {
+  const std::string xml =
+      "<set-site-request xmlns='" + kAgentNs + "' schema-version='1.0.4' request-id='R' "
+      "need-reply='false'><set-site-request-info set-site='TRUE' override-site='true'/>"
+      "<policy xmlns='" + kBase + "/cml/CommonDocuments/GroupSettings' schema-version='2.3.3' "
+      "name='gs' valid='true'><item k='v &amp; w'/></policy><x:p xmlns:x='urn:foreign'/>"
+      "<ignored/></set-site-request>";
+  auto request = ReadAs<CSetSiteRequest>(xml);
+  ASSERT_NE(request, nullptr);
+  EXPECT_FALSE(request->GetSetSite());  // only "true" counts
+  EXPECT_TRUE(request->GetOverrideSite());
+  EXPECT_FALSE(request->GetNeedReply());
+  ASSERT_EQ(request->GetPolicySourceCount(), 2u);
+  CPolicySource* gs = request->GetPolicySource(0);
+  EXPECT_EQ(gs->GetPolicySourceType(), kPolicyNode);
+  EXPECT_EQ(gs->GetPolicyName(), L"gs");
+  EXPECT_TRUE(gs->IsValid());
+  EXPECT_EQ(CodeOf([&] { request->GetPolicySource(2); }), 0xC738000Bu);
+  const std::string element = Element(*request, 0);
+  // Attributes come in the order of the DOM attribute map.
+  EXPECT_NE(element.find("    <policy name='gs' schema-version='2.3.3' valid='true' xmlns='" +
+                         kBase + "/cml/CommonDocuments/GroupSettings'>\n        <item k='v &amp; w'/>\n    </policy>\n"
+                         "    <x:p xmlns:x='urn:foreign'/>\n"),
+            std::string::npos);
+  // Storing group settings on a request pins its version; on a response it does not.
+  auto node = std::make_unique<CPolicyNode>(static_cast<CPolicyNode&>(*gs).GetElement());
+  node->SetSchemaVersion(L"2.3.1");
+  request->SetPolicySource(0, std::move(node));
+  EXPECT_EQ(request->GetPolicySource(0)->GetSchemaVersion(), L"2.3.3");
+  CSetSiteResponse response;
+  response.AddPolicySourceCopy(*request->GetPolicySource(1));
+  auto gs2 = std::make_unique<CCmlGroupSettings>();
+  gs2->SetSchemaVersion(L"2.3.1");
+  response.SetPolicySource(0, std::move(gs2));
+  EXPECT_EQ(response.GetPolicySource(0)->GetSchemaVersion(), L"2.3.1");
+  EXPECT_EQ(CodeOf([&] { response.SetPolicySource(1, nullptr); }), 0xC738000Bu);
+  // Whole messages carrying them round-trip.
+  CCmlMessage message;
+  message.AddRequestCopy(*request);
+  RoundTrip<CCmlMessage>(Write(message));
+}
+
+TEST_F(Messages, PolicyDocumentTextAndNamespaceConflicts) {
+  CPolicyDocumentText doc(L"LmiLinks", uri::kAgentMessages, L"1.0.1",
+                          L"<?xml version='1.0'?><a>&amp;<b/></a>", L"", L"");
+  EXPECT_EQ(doc.GetText(), L"<a>&amp;<b/></a>");
+  EXPECT_EQ(Element(doc, 3), "<a>&amp;<b/></a>\n");
+  doc.AddNamespace(L"urn:extra", L"1");
+  doc.AddNamespace(L"urn:extra", L"1");
+  EXPECT_EQ(CodeOf([&] { doc.AddNamespace(L"urn:extra", L"2"); }), 0xC738000Eu);
+  CCmlMessage message;
+  message.AddRequest(new CAgentStartupAnnouncement());
+  auto response = std::make_unique<CSetSiteResponse>();
+  response->AddPolicySourceCopy(doc);
+  message.AddResponse(response.release());
+  try {
+    Write(message);
+    FAIL() << "1.0.1 and 1.0.4 of one namespace must conflict";
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC738000Eu);
+    EXPECT_EQ(e.GetOperation(), L"Constructing CmlMessage namespace object");
+  }
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"n&m");
+  policy.SetValid(false);
+  EXPECT_EQ(Element(policy, 0), "<policy xmlns='" + kBase +
+                                    "/cml/CommonDocuments/GroupSettings' schema-version='2.3.3' "
+                                    "name='n&amp;m' valid='false'/>\n");
+  auto back = RoundTrip<CCmlGroupSettings>(Write(policy));
+  ASSERT_NE(back, nullptr);
+  EXPECT_FALSE(back->IsValid());
+  auto valid = ReadAs<CCmlGroupSettings>("<policy xmlns='" + kBase +
+                                         "/cml/CommonDocuments/GroupSettings' schema-version='2.3.3' valid='no'/>");
+  ASSERT_NE(valid, nullptr);
+  EXPECT_TRUE(valid->IsValid());
+}
+
+TEST_F(Messages, AnnouncementContentAttributesAndRecords) {
+  CAgentStartupAnnouncement a;
+  a.SetRequestId(L"R1");
+  CAgentInfoContent& c = a.GetContent();
+  c.SetName(L"n");
+  c.SetAgentId(L"id");
+  c.SetAgentNamespace(L"urn:a");
+  c.SetVersion(L"1");
+  c.SetAgentStatus(0xC7210001u);
+  c.SetSendNewSchemas(false);
+  c.SetPersistentConnection(kTriTrue);
+  c.SetReverseConnection(kTriFalse);
+  c.SetTqeStatus(7);
+  c.GetHostInfo().SetHostName(L"h");
+  c.GetContentDates().emplace_back(L"i<d", L"2024");
+  c.GetModules().emplace_back(L"m", L"2", 0xC738000Bu);
+  c.GetUpdates().emplace_back(L"m", L"", L"3");
+  c.SetCopyrightInfo(L"(c) a&b");
+  std::string text = Element(a, 0);
+  EXPECT_NE(text.find("agent-status='0xc7210001' status-text='" +
+                      ToUtf8(EscapeAttributeValue(StatusText(0xC7210001u))) + "'"),
+            std::string::npos);
+  EXPECT_FALSE(StatusText(0xC7210001u).empty());
+  EXPECT_NE(text.find("send-new-schemas='false' tqe-status='7' persistent-connection='true' "
+                      "reverse-connection='false'>"),
+            std::string::npos);
+  EXPECT_NE(text.find("    <host-info os='' version='' host-name='h'/>\n"
+                      "    <content-date-list>\n"
+                      "        <content-date identity='i&lt;d' date='2024'/>\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("<update module='m' version='3'/>"), std::string::npos);
+  EXPECT_NE(text.find("<copyright-info>(c) a&amp;b</copyright-info>"), std::string::npos);
+  auto back = RoundTrip<CAgentStartupAnnouncement>(Write(a));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->GetContent().GetAgentStatus(), 0xC7210001u);
+  EXPECT_EQ(back->GetContent().GetModules().at(0).GetStatus(), 0xC738000Bu);
+  EXPECT_EQ(CodeOf([&] { back->GetContent().GetContentDate(1); }), 0xC738000Bu);
+}
+
+TEST_F(Messages, ContentReadingRulesAndVersionGate) {
+  auto read = [](const std::string& attributes) {
+    auto a = ReadAs<CAgentStartupAnnouncement>("<agent-startup-announcement xmlns='" + kAgentNs +
+                                               "' schema-version='1.0.4' " + attributes + "/>");
+    if (!a) throw std::runtime_error("announcement not read");
+    return a;
+  };
+  EXPECT_EQ(read("agent-status='0x10'")->GetContent().GetAgentStatus(), 16u);
+  EXPECT_EQ(read("agent-status='010'")->GetContent().GetAgentStatus(), 8u);
+  EXPECT_EQ(read("agent-status='abc'")->GetContent().GetAgentStatus(), 0x47380022u);
+  EXPECT_EQ(read("")->GetContent().GetAgentStatus(), 0x47380022u);
+  auto yes = read("persistent-connection='yes'");
+  EXPECT_EQ(yes->GetContent().GetPersistentConnection(), kTriNotStated);
+  EXPECT_EQ(Element(*yes, 0).find("persistent-connection"), std::string::npos);
+  CAgentStartupAnnouncement old;
+  old.GetContent().SetRegisterAgent(L"r");
+  old.GetContent().SetPersistentConnection(kTriTrue);
+  old.SetNamespace(uri::kCml);
+  old.SetSchemaVersion(L"2.4.1");
+  EXPECT_EQ(Element(old, 0).find("register-agent"), std::string::npos);
+  old.SetSchemaVersion(L"2.4.5");
+  EXPECT_NE(Element(old, 0).find("register-agent='r' persistent-connection='true'"),
+            std::string::npos);
+}
+
+TEST_F(Messages, DeserialisationFailures) {
+  const std::string head = "<qel xmlns='" + kBase + "' schema-version='1.0.1'>";
+  auto codeOf = [](const std::string& text) { return CodeOf([&] { test::Read(text); }); };
+  EXPECT_EQ(codeOf(head + "<cml xmlns='urn:elsewhere'/></qel>"), 0xC7380005u);
+  EXPECT_EQ(codeOf(head + "<cml xmlns='" + kBase + "/cml/Message'/></qel>"), 0xC7380005u);
+  const std::string unknown = head + "<cml xmlns='" + kBase + "/cml/Message'><message-envelope>"
+                              "<message-body><request><nobody-knows-me/></request>"
+                              "</message-body></message-envelope></cml></qel>";
+  try {
+    test::Read(unknown);
+    FAIL();
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetText(), L"Document is not a message");
+    EXPECT_EQ(e.GetOperation(), L"Error deserializing CML request");
+  }
+  const std::string foreignDestination =
+      head + "<cml xmlns='" + kBase + "/cml/Message'><message-envelope>"
+      "<destination xmlns='urn:x' name='d'/><message-body/></message-envelope></cml></qel>";
+  auto message = ReadAs<CCmlMessage>(foreignDestination);
+  ASSERT_NE(message, nullptr);
+  EXPECT_TRUE(message->GetDestinations().empty());
+}
+
+TEST_F(Messages, NameValuePairElement) {
+  CNameValuePair p(L"urn:p", L"a'b", L"c\nd", 3);
+  std::ostringstream os;
+  p.SerializeElement(os, 1);
+  EXPECT_EQ(os.str(), "    <param xmlns='urn:p' name='a&apos;b' value='c&#xa;d' ordinal='3'/>\n");
+  CCmlParser parser;
+  const std::string xml = "<param xmlns='urn:p' name='n' value='v' ordinal='0x10'/>";
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  CNameValuePair back;
+  back.Deserialize(parser.GetDocumentElement());
+  EXPECT_EQ(back.GetOrdinal(), 16);
+  EXPECT_EQ(back.GetNamespace(), L"urn:p");
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,171 @@
+// The CML parser: error reports, namespace sets, validation decisions, schema
+// compatibility, and hostile input.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "cml/cml_entity_resolver.h"
+#include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_parser.h"
+#include "cml/cml_settings.h"
+#include "cml/cml_uris.h"
+#include "cml_test_util.h"
+
+namespace qel {
+namespace cml {
+namespace {
+
+using test::CodeOf;
+
+std::uint32_t ParseCode(const std::string& text, int mode = kParseNoValidation) {
+  return CodeOf([&] {
+    CCmlParser parser;
+    parser.Parse(text.data(), text.size(), mode);
+  });
+}
+
+TEST(Parser, RecordsRootFieldsAndReportsFatalErrors) {
+  const std::string xml = "<m:root xmlns:m='urn:m' schema-version='1.2.3'><a/></m:root>";
+  CCmlParser parser;
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  EXPECT_EQ(parser.GetRootTagName(), L"m:root");
+  EXPECT_EQ(parser.GetRootNamespace(), L"urn:m");
+  EXPECT_EQ(parser.GetRootSchemaVersion(), L"1.2.3");
+  const std::string bad = "<a><b></a>";
+  try {
+    parser.Parse(bad.data(), bad.size(), kParseNoValidation);
+    FAIL();
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380003u);
+    EXPECT_EQ(e.GetOperation(), L"Parse operation");
+    EXPECT_EQ(e.GetText().rfind(L"Fatal error parsing input \"QEL CML Stream\", line ", 0), 0u);
+  }
+  EXPECT_EQ(ParseCode(""), 0xC7380003u);
+}
+
+TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
+  CCmlParser parser;
+  parser.AddNamespace(uri::kAgentMessages, L"1.0.4");
+  parser.AddNamespace(uri::kAgentMessages, L"1.0.4");
+  EXPECT_EQ(CodeOf([&] { parser.AddNamespace(uri::kAgentMessages, L"1.0.3"); }), 0xC738000Eu);
+  parser.RemoveNamespace(uri::kAgentMessages);
+  EXPECT_TRUE(parser.GetInstanceNamespaces().empty());
+  CImplicitNamespaces::Add(CNamespace(L"urn:implicit", L"1.0.0"));
+  CImplicitNamespaces::Add(CNamespace(L"urn:implicit", L"1.0.0"));
+  EXPECT_EQ(CodeOf([] { CImplicitNamespaces::Add(CNamespace(L"urn:implicit", L"1.0.1")); }),
+            0xC738000Eu);
+  try {
+    parser.AddNamespace(L"urn:implicit", L"1.0.0");
+    FAIL();
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380024u);
+    EXPECT_EQ(e.GetOperation(), L"Adding namespace to CML parser");
+  }
+  CImplicitNamespaces::Remove(CNamespace(L"urn:implicit", L""));
+  parser.AddNamespace(L"urn:implicit", L"1.0.0");
+}
+
+TEST(Parser, ValidationFollowsModeAndSwitch) {
+  // No schema folder: validating finds no grammar, so any CML document is invalid.
+  const std::string xml = "<qel xmlns='" + std::string("http://www.example.com") +
+                          "' schema-version='1.0.0'/>";
+  bool previous = SetValidation(false);
+  EXPECT_EQ(ParseCode(xml, kParseByCheckMode), 0u);      // check mode 3, switch off
+  EXPECT_EQ(ParseCode(xml, kParseValidate), 0xC7380002u);
+  SetValidation(true);
+  EXPECT_EQ(ParseCode(xml, kParseByCheckMode), 0xC7380002u);
+  SetValidation(previous);
+}
+
+TEST(Parser, FailedValidationReportsUnsupportedVersions) {
+  const std::string base = "http://www.example.com";
+  const std::string newer = "<qel xmlns='" + base + "' schema-version='1.0.2'><cml xmlns='" +
+                            base + "/cml/Message' schema-version='1.0.0'/></qel>";
+  try {
+    CCmlParser parser;
+    parser.Parse(newer.data(), newer.size(), kParseValidate);
+    FAIL();
+  } catch (const CSchemaException& e) {
+    ASSERT_EQ(e.GetCount(), 1u);
+    EXPECT_EQ(e.begin()->GetNamespace(), uri::kBase);
+    EXPECT_EQ(e.begin()->GetSupportedVersion(), L"1.0.1");
+    EXPECT_EQ(e.begin()->GetInstanceVersion(), L"1.0.2");
+    EXPECT_EQ(e.GetCode(), 0xC7380002u);
+  }
+  const std::string same = "<qel xmlns='" + base + "' schema-version='1.0.0'/>";
+  try {
+    CCmlParser parser;
+    parser.Parse(same.data(), same.size(), kParseValidate);
+    FAIL();
+  } catch (const CSchemaException&) {
+    FAIL() << "an older version is compatible";
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380002u);
+  }
+}
+
+TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
+  const std::string secret = ::testing::TempDir() + "cml_secret.txt";
+  std::ofstream(secret) << "TOP-SECRET";
+  const std::string xxe = "<?xml version='1.0'?><!DOCTYPE r [<!ENTITY x SYSTEM 'file://" +
+                          secret + "'>]><r>&x;</r>";
+  std::uint32_t code = ParseCode(xxe);
+  EXPECT_NE(code, 0u);
+  EXPECT_TRUE(code == 0xC7380003u || code == 0xC7380032u) << std::hex << code;
+  EXPECT_NE(ParseCode("<!DOCTYPE r SYSTEM 'http://127.0.0.1:9/x.dtd'><r/>"), 0u);
+  EXPECT_NE(ParseCode("<!DOCTYPE r><r/>"), 0u);
+  std::string laughs = "<!DOCTYPE l [<!ENTITY a 'aaaaaaaaaa'>";
+  for (char c = 'b'; c <= 'j'; ++c) {
+    std::string prev(1, static_cast<char>(c - 1));
+    laughs += std::string("<!ENTITY ") + c + " '";
+    for (int i = 0; i < 10; ++i) laughs += "&" + prev + ";";
+    laughs += "'>";
+  }
+  laughs += "]><l>&j;</l>";
+  EXPECT_NE(ParseCode(laughs), 0u);
+  // An external schema named by the document is not fetched either.
+  EXPECT_NE(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                      "xsi:noNamespaceSchemaLocation='file://" + secret + "'/>",
+                      kParseValidate),
+            0u);
+}
+
+TEST(ParserHardening, DeepNestingAndInvalidUtf8FailCleanly) {
+  std::string deep;
+  for (int i = 0; i < 10000; ++i) deep += "<d>";
+  for (int i = 0; i < 10000; ++i) deep += "</d>";
+  EXPECT_EQ(ParseCode(deep), 0xC7380030u);
+  std::string limit;
+  for (unsigned i = 0; i < kMaxElementDepth; ++i) limit += "<d>";
+  for (unsigned i = 0; i < kMaxElementDepth; ++i) limit += "</d>";
+  EXPECT_EQ(ParseCode(limit), 0u);
+  EXPECT_NE(ParseCode("<r a='\xff\xfe'>\xc3</r>"), 0u);
+  EXPECT_NE(ParseCode(std::string("<r>\0</r>", 8)), 0u);
+}
+
+TEST(ParserHardening, ResolverAdmitsOnlyFilesInsideTheSchemaFolder) {
+  const std::string folder = ::testing::TempDir() + "cml_schemas";
+  std::string cmd = "mkdir -p '" + folder + "/sub'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ofstream(folder + "/sub/a.xsd") << "<x/>";
+  std::ofstream(::testing::TempDir() + "outside.xsd") << "<x/>";
+  using R = CCmlEntityResolver;
+  EXPECT_FALSE(R::AdmittedPath(folder + "/sub/a.xsd", "", folder).empty());
+  EXPECT_FALSE(R::AdmittedPath("file://" + folder + "/sub/a.xsd", "", folder).empty());
+  EXPECT_FALSE(R::AdmittedPath("sub/a.xsd", folder + "/main.xsd", folder).empty());
+  EXPECT_TRUE(R::AdmittedPath(folder + "/../outside.xsd", "", folder).empty());
+  EXPECT_TRUE(R::AdmittedPath("http://example.com/a.xsd", "", folder).empty());
+  EXPECT_TRUE(R::AdmittedPath(folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_TRUE(R::AdmittedPath(folder + "/sub/missing.xsd", "", folder).empty());
+  // A schema missing from the folder is simply not loaded; outside it is refused.
+  EXPECT_TRUE(R::MissingInsideFolder(folder + "/sub/missing.xsd", "", folder));
+  EXPECT_TRUE(R::MissingInsideFolder(folder + "/new/dir/missing.xsd", "", folder));
+  EXPECT_FALSE(R::MissingInsideFolder(folder + "/new/../../missing.xsd", "", folder));
+  EXPECT_FALSE(R::MissingInsideFolder(::testing::TempDir() + "missing.xsd", "", folder));
+  EXPECT_FALSE(R::MissingInsideFolder(folder + "/sub/a.xsd", "", folder));  // exists
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel

@@ -1,0 +1,116 @@
+// Validation against schema files in the configured folder: the external schema
+// location, the resolver admitting only that folder, schema defaults, and version
+// incompatibilities of instance namespaces.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "cml/cml_node_writer.h"
+#include "cml/cml_parser.h"
+#include "cml/cml_serializer.h"
+#include "cml/cml_settings.h"
+#include "cml/cml_uris.h"
+#include "cml_test_util.h"
+
+namespace qel {
+namespace cml {
+namespace {
+
+using test::CodeOf;
+
+const char kSchema[] =
+    "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' "
+    "targetNamespace='http://www.example.com/cml/common' elementFormDefault='qualified'>"
+    "<xs:element name='item'><xs:complexType>"
+    "<xs:attribute name='n' type='xs:int' use='required'/>"
+    "<xs:attribute name='schema-version' type='xs:string'/>"
+    "<xs:attribute name='d' type='xs:string' default='dflt'/>"
+    "</xs:complexType></xs:element></xs:schema>";
+
+class Validation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_folder = ::testing::TempDir() + "cml validation schemas";
+    std::wstring file = SchemaFilePath(uri::kCommon, L"1.0.0", std::wstring(m_folder.begin(),
+                                                                             m_folder.end()));
+    // The schema location escapes blanks; the file itself has them.
+    std::string path(file.begin(), file.end());
+    for (std::size_t p; (p = path.find("%20")) != std::string::npos;) path.replace(p, 3, " ");
+    ASSERT_EQ(std::system(("mkdir -p '" + path.substr(0, path.rfind('/')) + "'").c_str()), 0);
+    std::ofstream(path) << kSchema;
+  }
+
+  std::wstring Folder() const { return std::wstring(m_folder.begin(), m_folder.end()); }
+
+  std::uint32_t Parse(CCmlParser& parser, const std::string& xml) {
+    return CodeOf([&] { parser.Parse(xml.data(), xml.size(), kParseValidate, Folder()); });
+  }
+
+  std::string m_folder;
+};
+
+std::string Item(const std::string& attributes) {
+  return "<item xmlns='http://www.example.com/cml/common' " + attributes + "/>";
+}
+
+TEST_F(Validation, ValidatesAgainstTheFolderAndKeepsDefaultsOutOfTheOutput) {
+  CCmlParser parser;
+  parser.AddNamespace(uri::kCommon, L"1.0.0");
+  ASSERT_EQ(Parse(parser, Item("schema-version='1.0.0' n='5'")), 0u);
+  CCmlDOM_Element item = parser.GetDocumentElement();
+  EXPECT_EQ(item.getAttribute(L"d"), L"dflt");  // supplied by the schema
+  std::ostringstream plain;
+  SerializeNode(item, plain);
+  EXPECT_EQ(plain.str().find("d='dflt'"), std::string::npos);
+  bool previous = SetWriteDefaults(true);
+  std::ostringstream withDefaults;
+  SerializeNode(item, withDefaults);
+  SetWriteDefaults(previous);
+  EXPECT_NE(withDefaults.str().find("d='dflt'"), std::string::npos);
+  EXPECT_EQ(Parse(parser, Item("schema-version='1.0.0' n='x'")), 0xC7380002u);
+}
+
+TEST_F(Validation, NewerInstanceVersionsAreReportedAsIncompatible) {
+  CCmlParser parser;
+  parser.AddNamespace(uri::kCommon, L"1.0.0");
+  const std::string xml = Item("schema-version='1.0.5'");
+  try {
+    parser.Parse(xml.data(), xml.size(), kParseValidate, Folder());
+    FAIL() << "missing required attribute accepted";
+  } catch (const CSchemaException& e) {
+    ASSERT_EQ(e.GetCount(), 1u);
+    EXPECT_EQ(e.begin()->GetNamespace(), uri::kCommon);
+    EXPECT_EQ(e.begin()->GetSupportedVersion(), L"1.0.0");
+    EXPECT_EQ(e.begin()->GetInstanceVersion(), L"1.0.5");
+  }
+}
+
+TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
+  // The right schema, but the folder given is elsewhere: nothing is loaded, so the
+  // document cannot be valid.
+  CCmlParser parser;
+  parser.AddNamespace(uri::kCommon, L"1.0.0");
+  const std::string xml = Item("schema-version='1.0.0' n='5'");
+  const std::string elsewhere = ::testing::TempDir() + "cml-empty-schema-folder";
+  ASSERT_EQ(std::system(("mkdir -p '" + elsewhere + "'").c_str()), 0);
+  EXPECT_NE(CodeOf([&] {
+              parser.Parse(xml.data(), xml.size(), kParseValidate,
+                           std::wstring(elsewhere.begin(), elsewhere.end()));
+            }),
+            0u);
+  // A document naming the schema file by its own location is not admitted either.
+  std::wstring file = SchemaFilePath(uri::kCommon, L"1.0.0", Folder());
+  const std::string hinted = "<item xmlns='http://www.example.com/cml/common' "
+                             "xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                             "xsi:schemaLocation='http://www.example.com/cml/common " +
+                             std::string(file.begin(), file.end()) + "' n='1'/>";
+  CCmlParser other;
+  EXPECT_NE(CodeOf([&] { other.Parse(hinted.data(), hinted.size(), kParseValidate); }), 0u);
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel
