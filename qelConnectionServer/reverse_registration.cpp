@@ -3,7 +3,7 @@
 #include "qelConnectionServer/filestring.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/listener.h"
-#include "qelConnectionServer/set_site_message.h"
+#include "qelConnectionServer/process_set_site_message.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 

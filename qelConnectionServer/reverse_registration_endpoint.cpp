@@ -1,6 +1,6 @@
 #include "qelConnectionServer/reverse_registration_endpoint.h"
 
-#include "qelConnectionServer/set_site_message.h"
+#include "qelConnectionServer/process_set_site_message.h"
 #include "qelConnectionServer/trace_text.h"
 #include "udebug/udebug.h"
 

@@ -30,7 +30,8 @@ std::size_t RequestRegistry::size() const {
 }
 
 RequestRegistry& requests() {
-  static RequestRegistry instance;
+  // Never destroyed: detached connection threads may still use it while the process exits.
+  static RequestRegistry& instance = *new RequestRegistry;
   return instance;
 }
 

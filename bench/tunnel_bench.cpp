@@ -1,0 +1,140 @@
+// tunnel_bench: throughput and latency of caller requests through the reverse tunnel
+// (qelcs-host + qelcs-remote + a local target, all on 127.0.0.1) beside the same
+// requests sent to the target directly, then a mode that holds many callers waiting at
+// once until a remote client starts and answers them all. Bounded in count and time.
+#include <curl/curl.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "tunnel_child.h"
+#include "tunnel_load.h"
+#include "tunnel_target.h"
+
+using namespace tunnel_bench;
+
+namespace {
+
+struct bench_options {
+  int requests = 2000;
+  int in_flight = 8;
+  int hold = 1000;  // 0: skip the hold mode
+  int body_bytes = 64;
+  std::string bin;  // folder of qelcs-host and qelcs-remote; default: beside this program
+};
+
+bool parse(int argc, char** argv, bench_options& o) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i];
+    const std::string value = argv[i + 1];
+    if (name == "--requests") o.requests = std::atoi(value.c_str());
+    else if (name == "--in-flight") o.in_flight = std::atoi(value.c_str());
+    else if (name == "--hold") o.hold = std::atoi(value.c_str());
+    else if (name == "--body-bytes") o.body_bytes = std::atoi(value.c_str());
+    else if (name == "--bin") o.bin = value;
+    else return false;
+  }
+  return argc % 2 == 1 && o.requests > 0 && o.in_flight > 0 && o.hold >= 0 && o.body_bytes >= 0;
+}
+
+std::string own_folder() {
+  char path[PATH_MAX] = {0};
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  const std::string self = n > 0 ? std::string(path, static_cast<size_t>(n)) : "./x";
+  return self.substr(0, self.rfind('/'));
+}
+
+void print_row(const char* path, const load_result& r) {
+  std::printf("%-8s %9d %7d %8.2f %9.1f %8.2f %8.2f %8.2f\n", path, r.sent, r.failed, r.seconds,
+              r.per_second(), r.percentile(50), r.percentile(90), r.percentile(99));
+}
+
+// Starts qelcs-remote; its output goes to a file in the working folder.
+std::unique_ptr<child> start_remote(const bench_options& o, const std::string& host,
+                                    const std::string& target, const char* log) {
+  return std::make_unique<child>(
+      std::vector<std::string>{o.bin + "/qelcs-remote", "--poll", host + "/qel/reverseConnection",
+                               "--target", target, "--status-interval", "0"},
+      log);
+}
+
+// Holds `o.hold` callers waiting with no remote client, then starts the one the rest of
+// the run uses: are they all answered? Runs first, so that no earlier client can have
+// left a parked poll behind that would take the first caller.
+bool run_hold(const bench_options& o, const std::string& host, const std::string& body,
+              const std::function<void()>& start_client) {
+  load_result held;
+  std::thread callers([&] { held = run_load(host + "/qel", body, o.hold, o.hold, 200, 120000); });
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // every caller connected and waiting
+  const auto released = std::chrono::steady_clock::now();
+  start_client();
+  callers.join();
+  const std::chrono::duration<double> drained = std::chrono::steady_clock::now() - released;
+  std::printf("hold: %d callers waiting at once: %d answered, %d failed; all done %.2f s after "
+              "the remote client started (latency p50 %.0f ms, p99 %.0f ms, waiting included)\n",
+              o.hold, held.answered, held.failed, drained.count(), held.percentile(50),
+              held.percentile(99));
+  return held.answered == o.hold;
+}
+
+// Direct and tunnelled runs of the same requests, as a table.
+bool run_compare(const bench_options& o, const std::string& host, const std::string& target,
+                 const std::string& body) {
+  run_load(host + "/qel", body, 50, 1, 200, 30000);  // warm-up
+  std::printf("%d requests of %d bytes, %d in flight, loopback\n", o.requests, o.body_bytes,
+              o.in_flight);
+  std::printf("%-8s %9s %7s %8s %9s %8s %8s %8s\n", "path", "requests", "failed", "seconds",
+              "req/s", "p50 ms", "p90 ms", "p99 ms");
+  const load_result direct = run_load(target + "/qel", body, o.requests, o.in_flight, 200, 30000);
+  print_row("direct", direct);
+  const load_result tunnel = run_load(host + "/qel", body, o.requests, o.in_flight, 200, 60000);
+  print_row("tunnel", tunnel);
+  return direct.failed == 0 && tunnel.failed == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench_options o;
+  if (!parse(argc, argv, o)) {
+    std::fprintf(stderr, "usage: tunnel_bench [--requests N] [--in-flight C] [--hold N] "
+                         "[--body-bytes B] [--bin DIR]\n");
+    return 2;
+  }
+  if (o.bin.empty()) o.bin = own_folder();
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  const int port = free_port();
+  target_service target(free_port());
+  const std::string host = "http://127.0.0.1:" + std::to_string(port);
+  const std::string settings = "address = 127.0.0.1\nport = " + std::to_string(port) +
+                               "\nconnection_limit = " + std::to_string(o.hold + 500) +
+                               "\nper_ip_limit = 0\n";
+  child host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings}, "tunnel_bench.host.log");
+  bool ready = false;
+  for (int i = 0; i < 300 && !ready && host_process.alive(); ++i) {
+    ready = run_load(host + "/qel/sensor_services/management", "", 1, 1, 200, 2000).answered == 1;
+    if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!target.running() || !ready) {
+    std::fprintf(stderr, "tunnel_bench: the target or qelcs-host did not start (see tunnel_bench.host.log)\n");
+    return 1;
+  }
+  const std::string body(static_cast<size_t>(o.body_bytes), 'x');
+  std::unique_ptr<child> remote;
+  const auto start_client = [&] { remote = start_remote(o, host, target.url(), "tunnel_bench.remote.log"); };
+  bool all_answered = true;
+  if (o.hold > 0) all_answered = run_hold(o, host, body, start_client);
+  if (!remote) start_client();
+  all_answered = run_compare(o, host, target.url(), body) && all_answered;
+  remote->stop(15000);
+  host_process.stop(15000);
+  curl_global_cleanup();
+  return all_answered ? 0 : 1;
+}

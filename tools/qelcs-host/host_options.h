@@ -1,0 +1,46 @@
+// Options of qelcs-host: the nine texts handed to CS_Init, where the connection server
+// library lives, and how much to log.
+//
+// Values come from the command line ("--name value" or "--name=value") and from an
+// optional config file ("name = value" lines, "#" comments, "\n" in a value stands for
+// a line break); the command line wins. Plain value types, used by one thread.
+#ifndef QELCS_HOST_HOST_OPTIONS_H
+#define QELCS_HOST_HOST_OPTIONS_H
+
+#include <map>
+#include <string>
+
+namespace qelcs_host {
+
+// The CS_Init argument names, in argument order (log sink aside).
+extern const char* const cs_init_argument_names[9];
+
+struct host_options {
+  std::string library;       // empty: ../lib/libqelConnectionServer5.so beside the program
+  std::string msl_lib_path;  // empty: the folder of the loaded connection server library
+  std::string sig_ext;       // empty: the loader's default signature handling
+  bool sig_ext_set = false;
+  bool verbose = false;
+  bool help = false;
+  // CS_Init texts by option name ("agent-version", ...); absent names take the defaults.
+  std::map<std::string, std::string> init_arguments;
+};
+
+// The embedded defaults: loopback, one port, every resource on one endpoint.
+extern const int default_port;
+std::string default_argument(const std::string& name);
+
+// Parses argv (and the config file it names). False with `error` set on bad input.
+bool parse_host_options(int argc, char** argv, host_options& options, std::string& error);
+
+// CS_Init text for `name`: the given value or the embedded default.
+std::string init_argument(const host_options& options, const std::string& name);
+
+// True when no CS_Init text was given at all (the embedded default is served).
+bool uses_embedded_default(const host_options& options);
+
+std::string host_usage();
+
+}  // namespace qelcs_host
+
+#endif  // QELCS_HOST_HOST_OPTIONS_H

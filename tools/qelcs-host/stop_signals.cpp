@@ -1,0 +1,26 @@
+// Blocking and waiting for the stop signals.
+#include "stop_signals.h"
+
+#include <pthread.h>
+
+namespace qelcs_host {
+
+stop_signals::stop_signals() {
+  sigemptyset(&set_);
+  sigaddset(&set_, SIGINT);
+  sigaddset(&set_, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+  // A peer that closes its connection must not end the daemon.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+stop_signals::~stop_signals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+int stop_signals::wait() {
+  int received = 0;
+  while (sigwait(&set_, &received) != 0) {
+  }
+  return received;
+}
+
+}  // namespace qelcs_host

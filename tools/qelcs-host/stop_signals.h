@@ -1,0 +1,29 @@
+// SIGINT and SIGTERM as a synchronous event: the constructor blocks them in the calling
+// thread before any other thread exists, so every thread the libraries start inherits
+// the mask and only `wait` receives them. Construct first thing in main; call `wait`
+// from the main thread only.
+#ifndef QELCS_HOST_STOP_SIGNALS_H
+#define QELCS_HOST_STOP_SIGNALS_H
+
+#include <signal.h>
+
+namespace qelcs_host {
+
+class stop_signals {
+ public:
+  stop_signals();
+  ~stop_signals();
+  stop_signals(const stop_signals&) = delete;
+  stop_signals& operator=(const stop_signals&) = delete;
+
+  // Blocks until SIGINT or SIGTERM arrives; returns the signal number.
+  int wait();
+
+ private:
+  sigset_t set_;
+  sigset_t previous_;
+};
+
+}  // namespace qelcs_host
+
+#endif  // QELCS_HOST_STOP_SIGNALS_H

@@ -1,0 +1,135 @@
+// libcurl exchanges for the poll loop and the forwarder.
+#include "http_client.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+namespace qelcs_remote {
+
+namespace {
+
+struct slist_deleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using header_list = std::unique_ptr<curl_slist, slist_deleter>;
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+size_t on_body(char* data, size_t size, size_t count, void* user) {
+  static_cast<http_response*>(user)->body.append(data, size * count);
+  return size * count;
+}
+
+// One header line per call; a later response (after 100 Continue or a redirect)
+// replaces what an earlier one left.
+size_t on_header(char* data, size_t size, size_t count, void* user) {
+  auto* response = static_cast<http_response*>(user);
+  const std::string line(data, size * count);
+  if (line.rfind("HTTP/", 0) == 0) response->headers.clear();
+  const auto colon = line.find(':');
+  if (colon != std::string::npos) {
+    const auto first = line.find_first_not_of(" \t", colon + 1);
+    const auto last = line.find_last_not_of(" \t\r\n");
+    std::string value = first == std::string::npos || last < first
+                            ? std::string() : line.substr(first, last - first + 1);
+    response->headers[lower(line.substr(0, colon))] = value;
+  }
+  return size * count;
+}
+
+int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* abort = static_cast<const std::atomic<bool>*>(user);
+  return abort != nullptr && abort->load() ? 1 : 0;
+}
+
+header_list build_headers(const http_request& request) {
+  curl_slist* list = nullptr;
+  for (const auto& header : request.headers)
+    list = curl_slist_append(list, (header.first + ": " + header.second).c_str());
+  // No "Expect: 100-continue" round trip before larger bodies.
+  list = curl_slist_append(list, "Expect:");
+  if (request.headers.end() == std::find_if(request.headers.begin(), request.headers.end(),
+                                            [](const auto& h) { return lower(h.first) == "content-type"; }))
+    list = curl_slist_append(list, "Content-Type:");  // no form content type by default
+  return header_list(list);
+}
+
+void set_method(CURL* curl, const http_request& request) {
+  if (request.method == "GET" && request.body.empty()) {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  } else if (request.method == "HEAD") {
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    if (request.method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  }
+}
+
+}  // namespace
+
+std::string http_response::header(const std::string& name) const {
+  const auto found = headers.find(lower(name));
+  return found == headers.end() ? std::string() : found->second;
+}
+
+http_client::http_client(tls_options tls) : curl_(curl_easy_init()), tls_(std::move(tls)) {}
+
+http_client::~http_client() {
+  if (curl_ != nullptr) curl_easy_cleanup(curl_);
+}
+
+void http_client::apply_tls() {
+  if (!tls_.cacert.empty()) curl_easy_setopt(curl_, CURLOPT_CAINFO, tls_.cacert.c_str());
+  if (!tls_.cert.empty()) curl_easy_setopt(curl_, CURLOPT_SSLCERT, tls_.cert.c_str());
+  if (!tls_.key.empty()) curl_easy_setopt(curl_, CURLOPT_SSLKEY, tls_.key.c_str());
+  curl_easy_setopt(curl_, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2);
+  if (tls_.insecure) {
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+}
+
+bool http_client::perform(const http_request& request, http_response& response,
+                          std::string& error, const std::atomic<bool>* abort) {
+  if (curl_ == nullptr) {
+    error = request.url + ": cannot create a libcurl handle";
+    return false;
+  }
+  response = http_response();
+  curl_easy_reset(curl_);  // keeps the connection cache
+  char detail[CURL_ERROR_SIZE] = {0};
+  const header_list headers = build_headers(request);
+  curl_easy_setopt(curl_, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, detail);
+  curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, request.timeout_ms);
+  curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
+  curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, on_body);
+  curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &response);
+  curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, on_header);
+  curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &response);
+  curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, on_progress);
+  curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, abort);
+  set_method(curl_, request);
+  apply_tls();
+  const CURLcode result = curl_easy_perform(curl_);
+  if (result != CURLE_OK) {
+    error = request.url + ": " + curl_easy_strerror(result) +
+            (detail[0] != '\0' ? std::string(" (") + detail + ")" : std::string());
+    return false;
+  }
+  curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &response.status);
+  return true;
+}
+
+}  // namespace qelcs_remote

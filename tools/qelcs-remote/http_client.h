@@ -1,0 +1,63 @@
+// One HTTP exchange at a time over a reusable libcurl handle (keep-alive connections
+// are reused between calls). The client owns its handle; one thread uses it at a time.
+// curl_global_init must have run before the first client is made.
+#ifndef QELCS_REMOTE_HTTP_CLIENT_H
+#define QELCS_REMOTE_HTTP_CLIENT_H
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+typedef void CURL;
+
+namespace qelcs_remote {
+
+struct tls_options {
+  std::string cacert;  // CA file that verifies the server; empty: the system's store
+  std::string cert;    // client certificate (PEM); empty: none
+  std::string key;     // its private key (PEM)
+  bool insecure = false;  // skip server verification (off unless asked for)
+};
+
+struct http_request {
+  std::string url;
+  std::string method = "POST";
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  long timeout_ms = 0;  // whole exchange; 0: no limit
+  long connect_timeout_ms = 10000;
+};
+
+struct http_response {
+  long status = 0;
+  std::map<std::string, std::string> headers;  // names in lower case
+  std::string body;
+
+  // Value of a header (any case), empty when absent.
+  std::string header(const std::string& name) const;
+};
+
+class http_client {
+ public:
+  explicit http_client(tls_options tls = {});
+  ~http_client();
+  http_client(const http_client&) = delete;
+  http_client& operator=(const http_client&) = delete;
+
+  // Sends the request and reads the whole response. False with `error` naming the URL
+  // and the cause when no response arrived. Setting `*abort` ends a running exchange.
+  bool perform(const http_request& request, http_response& response, std::string& error,
+               const std::atomic<bool>* abort = nullptr);
+
+ private:
+  void apply_tls();
+
+  CURL* curl_;
+  tls_options tls_;
+};
+
+}  // namespace qelcs_remote
+
+#endif  // QELCS_REMOTE_HTTP_CLIENT_H

@@ -1,0 +1,85 @@
+// qelcs-remote: the remote tunnel client. The poll loop runs on a worker thread; the
+// main thread takes SIGINT/SIGTERM synchronously, prints the periodic status line and
+// the summary at the end.
+#include <curl/curl.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "forwarder.h"
+#include "log_line.h"
+#include "poll_loop.h"
+#include "remote_options.h"
+#include "tunnel_status.h"
+
+using namespace qelcs_remote;
+
+namespace {
+
+// libcurl's process-wide state, for the life of main.
+struct curl_global {
+  curl_global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~curl_global() { curl_global_cleanup(); }
+};
+
+sigset_t block_stop_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by the worker thread
+  signal(SIGPIPE, SIG_IGN);
+  return set;
+}
+
+// Waits for the worker to finish, turning a stop signal into the stop flag and
+// printing the status line every `interval_s` seconds.
+void supervise(const sigset_t& signals, const std::atomic<bool>& done, std::atomic<bool>& stop,
+               const tunnel_status& status, double interval_s) {
+  using clock = std::chrono::steady_clock;
+  auto next_line = clock::now() + std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
+  const timespec tick{0, 200 * 1000 * 1000};
+  while (!done.load()) {
+    const int received = sigtimedwait(&signals, nullptr, &tick);
+    if ((received == SIGINT || received == SIGTERM) && !stop.exchange(true))
+      log_line(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, stopping");
+    if (interval_s > 0 && clock::now() >= next_line) {
+      log_line(status_line(status));
+      next_line += std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const sigset_t signals = block_stop_signals();
+  remote_options options;
+  std::string error;
+  if (!parse_remote_options(argc, argv, options, error)) {
+    log_line(error + "\nTry 'qelcs-remote --help'.");
+    return 1;
+  }
+  if (options.help) {
+    std::fputs(remote_usage().c_str(), stdout);
+    return 0;
+  }
+  curl_global curl;
+  tunnel_status status;
+  std::atomic<bool> stop{false}, done{false};
+  forwarder target(options.target_url, options.target_timeout_ms);
+  poll_loop loop(options.poll, target, status, stop);
+  log_line("polling " + options.poll.poll_url + ", forwarding to " + options.target_url);
+  const auto started = std::chrono::steady_clock::now();
+  std::thread worker([&] {
+    loop.run();
+    done = true;
+  });
+  supervise(signals, done, stop, status, options.status_interval_s);
+  worker.join();
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  log_line(summary_line(status, elapsed.count()));
+  return 0;
+}

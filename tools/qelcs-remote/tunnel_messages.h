@@ -1,0 +1,34 @@
+// The two messages that cross the tunnel as qelcs-remote sees them: a request carried
+// by a poll response, and the answer returned in the next poll. Plain values.
+#ifndef QELCS_REMOTE_TUNNEL_MESSAGES_H
+#define QELCS_REMOTE_TUNNEL_MESSAGES_H
+
+#include <string>
+
+namespace qelcs_remote {
+
+// Header names of the tunnel's wire format.
+constexpr const char* message_id_header = "X-QEL-Message-Id";
+constexpr const char* status_code_header = "X-QEL-Status-Code";
+constexpr const char* location_header = "X-QEL-Location";
+constexpr const char* method_header = "X-QEL-Method";
+
+struct tunnel_request {
+  std::string flow_id;       // X-QEL-Message-Id: the answer must name it
+  std::string location;      // X-QEL-Location: resource path the caller used
+  std::string method;        // X-QEL-Method, "POST" when absent
+  std::string content_type;  // the caller's Content-Type, may be empty
+  std::string body;
+};
+
+struct tunnel_answer {
+  std::string flow_id;
+  long status = 502;
+  std::string content_type;
+  std::string body;
+  bool target_failed = false;  // the target could not be reached or did not answer
+};
+
+}  // namespace qelcs_remote
+
+#endif  // QELCS_REMOTE_TUNNEL_MESSAGES_H
