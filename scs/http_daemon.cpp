@@ -82,7 +82,6 @@ void HttpDaemon::start() {
   std::vector<MHD_OptionItem> options = {
       item(MHD_OPTION_LISTEN_SOCKET, socket.fd),
       item(MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&request_completed), this),
-      item(MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&mhd_log), nullptr),
       item(MHD_OPTION_CONNECTION_LIMIT, limit),
       item(MHD_OPTION_PER_IP_CONNECTION_LIMIT, config_.per_ip_limit),
       item(MHD_OPTION_CONNECTION_TIMEOUT, config_.connection_timeout),
@@ -96,7 +95,9 @@ void HttpDaemon::start() {
     add_tls_options(config_, options);
   }
   options.push_back(item(MHD_OPTION_END, 0));
+  // The logger must come first, or the daemon logs its own warning about it to stderr.
   daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &request_access, this,
+                             MHD_OPTION_EXTERNAL_LOGGER, &mhd_log, nullptr,
                              MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
   if (daemon_ == nullptr) {
     ::close(socket.fd);
