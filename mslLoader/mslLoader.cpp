@@ -212,6 +212,10 @@ uint32_t ValidateFileSig(const char* filename) {
     QEL_LOG_SHORT(MSL_LOG_ERROR, "'filename' argument is NULL");
     return CS_STATUS_INVALID_ARGUMENT;
   }
+  // The verified image waits in one process-wide slot until the load takes it, so a
+  // verification must never run between another caller's verification and load.
+  cLockGuard lock(&g_libraryLock);
+  if (lock.status() != 0) return lock.status();
   try {
     return ValidateFileSigUnguarded(filename);
   } catch (const std::bad_alloc&) {

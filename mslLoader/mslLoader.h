@@ -43,7 +43,7 @@ uint32_t LookupSymbol(LibHandle* phLibHandle, void** out, const char* symbol);
 
 // Verifies the signature of `filename`: embedded first, then "<filename>.sig"; or
 // only "<filename><extension>" when an extension is set. On success the verified
-// image waits for cLibLoadLibrary of the same name.
+// image waits for cLibLoadLibrary of the same name. Runs under the library lock.
 uint32_t ValidateFileSig(const char* filename);
 
 #endif  // QEL_MSLLOADER_MSLLOADER_H

@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -215,6 +220,58 @@ TEST_F(LoaderTest, LoadsTheVerifiedBytesEvenWhenTheFileChangesAfterwards) {
   LibHandle again;
   cInitLibHandle(&again);
   EXPECT_EQ(cLibLoadLibrary(lib.c_str(), &again), status::LOADER_NOT_VERIFIED);
+}
+
+// Another thread verifies a second library while a load sits between its own
+// verification and the load of the verified bytes. It must wait for the load:
+// otherwise it replaces the verified copy and the load finds none.
+struct InterleavedVerification {
+  std::string other;
+  std::atomic<bool> started{false};
+  std::thread worker;
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  uint32_t otherResult = 1;
+
+  static void Log(uintptr_t context, uint32_t, const char* message, const char*) {
+    auto* self = reinterpret_cast<InterleavedVerification*>(context);
+    if (std::string(message) != "Successfully verified signature." || self->started.exchange(true))
+      return;
+    self->worker = std::thread([self] {
+      uint32_t rc = ValidateFileSig(self->other.c_str());
+      std::lock_guard<std::mutex> hold(self->mutex);
+      self->otherResult = rc;
+      self->finished = true;
+      self->done.notify_all();
+    });
+    // Gives the other thread every chance to run; with the lock held it cannot.
+    std::unique_lock<std::mutex> hold(self->mutex);
+    self->done.wait_for(hold, std::chrono::milliseconds(300), [self] { return self->finished; });
+  }
+};
+
+TEST_F(LoaderTest, VerificationByAnotherThreadWaitsForTheLoad) {
+  qeltest::SignEmbedded(lib);
+  InterleavedVerification state;
+  state.other = dir.file("libother.so");
+  qeltest::CopyFile(QEL_FAKE_SCS_B, state.other);
+  qeltest::SignEmbedded(state.other);
+  const mslLogSink sink = {reinterpret_cast<uintptr_t>(&state), MSL_LOG_INFO,
+                           &InterleavedVerification::Log};
+  SetLoaderLogSink(&sink);
+  const uint32_t rc = LoadServiceLibrary(lib.c_str(), &handle);
+  ASSERT_TRUE(state.worker.joinable());
+  state.worker.join();
+  SetLoaderLogSink(log.sink());
+  EXPECT_EQ(rc, 0u);
+  EXPECT_EQ(state.otherResult, 0u);
+  EXPECT_EQ(LoadedVariant(&handle), 1);
+  // The other thread's verified copy is still there for its own load.
+  LibHandle other;
+  cInitLibHandle(&other);
+  ASSERT_EQ(cLibLoadLibrary(state.other.c_str(), &other), 0u);
+  EXPECT_EQ(LoadedVariant(&other), 2);
 }
 
 TEST_F(LoaderTest, AcceptsMinisignSignatureByTrustedKey) {

@@ -1,6 +1,7 @@
 // The logic of CS_GetErrorMsg and the bounded copy behind it.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -69,6 +70,25 @@ TEST(QelWideToNarrow, ReplacesOrAppendsThroughTheCLibrary) {
   // The "C" locale of a test process cannot represent U+20AC.
   EXPECT_NE(qelWideToNarrow(L"a\u20ACb", out, false), 0u);
   EXPECT_EQ(out, "xyz");
+}
+
+// Characters longer than two bytes in the locale must not cut the text short.
+TEST(QelWideToNarrow, LongMultibyteCharactersAreNeverCut) {
+  const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+  if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+  std::string out;
+  const uint32_t one = qelWideToNarrow(L"\U0001F600", out, false);
+  std::string two;
+  const uint32_t both = qelWideToNarrow(L"\U0001F600\U0001F600", two, false);
+  std::string mixed = ">";
+  const uint32_t mix = qelWideToNarrow(L"\u20AC\U0001F600\u20AC", mixed, true);
+  std::setlocale(LC_CTYPE, saved.c_str());
+  EXPECT_EQ(one, 0u);
+  EXPECT_EQ(out, "\xF0\x9F\x98\x80");
+  EXPECT_EQ(both, 0u);
+  EXPECT_EQ(two, "\xF0\x9F\x98\x80\xF0\x9F\x98\x80");
+  EXPECT_EQ(mix, 0u);
+  EXPECT_EQ(mixed, ">\xE2\x82\xAC\xF0\x9F\x98\x80\xE2\x82\xAC");
 }
 
 }  // namespace
