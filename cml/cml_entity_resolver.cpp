@@ -116,6 +116,9 @@ bool CCmlEntityResolver::MissingInsideFolder(const std::string& systemId,
 xercesc::InputSource* CCmlEntityResolver::resolveEntity(xercesc::XMLResourceIdentifier* id) {
   std::string systemId = id != nullptr ? ToUtf8(FromXml(id->getSystemId())) : std::string();
   if (id != nullptr && IsSchemaLoad(id->getResourceIdentifierType())) {
+    // An import by namespace alone names no file: its grammar comes from another
+    // location hint, and with default resolution off nothing is opened here.
+    if (systemId.empty()) return nullptr;
     std::string admitted =
         AdmittedPath(systemId, ToUtf8(FromXml(id->getBaseURI())), m_folder);
     if (!admitted.empty()) {

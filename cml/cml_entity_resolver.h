@@ -1,7 +1,7 @@
 // CCmlEntityResolver: the only way the CML parser loads anything besides the input
 // itself. It admits XML schema files that lie inside the configured schema folder
-// (after resolving links and ".."), lets a schema file missing from that folder go
-// unloaded, and refuses every other entity, DTD or schema, local or remote, with a
+// (after resolving links and ".."), lets a schema file missing from that folder and
+// a schema import that names no file go unloaded, and refuses every other entity, DTD or schema, local or remote, with a
 // CCmlException (0xC7380031). Owned by its parser; used by
 // the parser's thread only.
 #ifndef QEL_CML_ENTITY_RESOLVER_H

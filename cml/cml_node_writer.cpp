@@ -1,6 +1,8 @@
 #include "cml/cml_node_writer.h"
 
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -32,9 +34,25 @@ bool SkippedInFormatted(const DOMNode* node, const std::wstring& text) {
   return t->isIgnorableWhitespace() || OnlyBlanksAndLineFeeds(text);
 }
 
+// Prefix bindings declared so far on the path from the top of the written subtree:
+// a prefix that is not bound there is declared again, so the text reads back alone.
+using Bindings = std::vector<std::pair<std::wstring, std::wstring>>;
+
+bool Bound(const Bindings& scope, const std::wstring& prefix, const std::wstring& uri) {
+  for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
+    if (it->first == prefix) return it->second == uri;
+  }
+  return false;
+}
+
+std::wstring DeclarationName(const std::wstring& prefix) {
+  return prefix.empty() ? std::wstring(L"xmlns") : L"xmlns:" + prefix;
+}
+
 // The namespace declaration an element needs: the top element of the written
 // subtree always declares its namespace; nested ones when their parent's differs.
-void WriteNamespaceDeclaration(const xercesc::DOMElement* e, bool top, CCmlOutput& out) {
+void WriteNamespaceDeclaration(const xercesc::DOMElement* e, bool top, CCmlOutput& out,
+                               Bindings& scope) {
   const XMLCh* uri = e->getNamespaceURI();
   if (uri == nullptr || *uri == 0) return;
   const DOMNode* parent = e->getParentNode();
@@ -44,39 +62,70 @@ void WriteNamespaceDeclaration(const xercesc::DOMElement* e, bool top, CCmlOutpu
     return;
   }
   std::wstring prefix = FromXml(e->getPrefix());
-  std::wstring attr = prefix.empty() ? L"xmlns" : L"xmlns:" + prefix;
+  std::wstring attr = DeclarationName(prefix);
   if (e->getAttributeNode(ToXml(attr).c_str()) != nullptr) return;
   // A prefixed element gets its prefix bound, so the subtree reads back the same.
   WriteAttribute(out, attr.c_str(), FromXml(uri));
+  scope.emplace_back(prefix, FromXml(uri));
 }
 
-void WriteStartTag(const DOMNode* node, bool top, CCmlOutput& out) {
+bool Written(const xercesc::DOMAttr* a) { return a->getSpecified() || GetWriteDefaults(); }
+
+// Records the element's own declarations, then declares the prefixes of its
+// attributes that are bound above the written subtree only.
+void WriteAttributePrefixes(const xercesc::DOMElement* e, CCmlOutput& out, Bindings& scope) {
+  const xercesc::DOMNamedNodeMap* attrs = e->getAttributes();
+  const XMLSize_t count = attrs != nullptr ? attrs->getLength() : 0;
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* a = static_cast<const xercesc::DOMAttr*>(attrs->item(i));
+    std::wstring name = FromXml(a->getName());
+    if (name == L"xmlns") scope.emplace_back(L"", FromXml(a->getValue()));
+    if (name.compare(0, 6, L"xmlns:") == 0) {
+      scope.emplace_back(name.substr(6), FromXml(a->getValue()));
+    }
+  }
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* a = static_cast<const xercesc::DOMAttr*>(attrs->item(i));
+    std::wstring prefix = FromXml(a->getPrefix());
+    if (prefix.empty() || prefix == L"xml" || prefix == L"xmlns" || !Written(a)) continue;
+    std::wstring uri = FromXml(a->getNamespaceURI());
+    if (Bound(scope, prefix, uri)) continue;
+    WriteAttribute(out, DeclarationName(prefix).c_str(), uri);
+    scope.emplace_back(prefix, uri);
+  }
+}
+
+void WriteStartTag(const DOMNode* node, bool top, CCmlOutput& out, Bindings& scope) {
   const auto* e = static_cast<const xercesc::DOMElement*>(node);
   out << L"<" << FromXml(e->getNodeName());
-  WriteNamespaceDeclaration(e, top, out);
+  WriteNamespaceDeclaration(e, top, out, scope);
+  WriteAttributePrefixes(e, out, scope);
   const xercesc::DOMNamedNodeMap* attrs = e->getAttributes();
-  const bool writeDefaults = GetWriteDefaults();
   for (XMLSize_t i = 0; attrs != nullptr && i < attrs->getLength(); ++i) {
     const auto* a = static_cast<const xercesc::DOMAttr*>(attrs->item(i));
-    if (!a->getSpecified() && !writeDefaults) continue;
+    if (!Written(a)) continue;
     WriteAttribute(out, FromXml(a->getName()).c_str(), FromXml(a->getValue()));
   }
   out << (e->hasChildNodes() ? L">" : L"/>");
 }
 
-void WriteFormatted(const DOMNode* node, CCmlOutput& out, unsigned level, bool top) {
+void WriteFormatted(const DOMNode* node, CCmlOutput& out, unsigned level, bool top,
+                    Bindings& scope) {
   switch (node->getNodeType()) {
-    case DOMNode::ELEMENT_NODE:
+    case DOMNode::ELEMENT_NODE: {
+      const std::size_t outer = scope.size();
       out << Indent(level);
-      WriteStartTag(node, top, out);
+      WriteStartTag(node, top, out, scope);
       out << L"\n";
       if (node->hasChildNodes()) {
         for (DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-          WriteFormatted(c, out, level + 1, false);
+          WriteFormatted(c, out, level + 1, false, scope);
         }
         out << Indent(level) << L"</" << FromXml(node->getNodeName()) << L">\n";
       }
+      scope.resize(outer);
       break;
+    }
     case DOMNode::TEXT_NODE: {
       std::wstring text = FromXml(node->getNodeValue());
       if (!SkippedInFormatted(node, text)) out << Indent(level) << EscapeContent(text) << L"\n";
@@ -97,17 +146,20 @@ void WriteFormatted(const DOMNode* node, CCmlOutput& out, unsigned level, bool t
   }
 }
 
-void WritePlain(const DOMNode* node, CCmlOutput& out, bool top) {
+void WritePlain(const DOMNode* node, CCmlOutput& out, bool top, Bindings& scope) {
   switch (node->getNodeType()) {
-    case DOMNode::ELEMENT_NODE:
-      WriteStartTag(node, top, out);
+    case DOMNode::ELEMENT_NODE: {
+      const std::size_t outer = scope.size();
+      WriteStartTag(node, top, out, scope);
       if (node->hasChildNodes()) {
         for (DOMNode* c = node->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
-          WritePlain(c, out, false);
+          WritePlain(c, out, false, scope);
         }
         out << L"</" << FromXml(node->getNodeName()) << L">";
       }
+      scope.resize(outer);
       break;
+    }
     case DOMNode::TEXT_NODE:
       out << EscapeContent(FromXml(node->getNodeValue()));
       break;
@@ -161,12 +213,17 @@ void ToFile(const CCmlDOM_Node& node, const char* path, bool formatted) {
 
 void SerializeNode(const CCmlDOM_Node& node, CCmlOutput& out) {
   const wchar_t* operation = L"Serializing unformatted content";
-  WithDomErrors(operation, [&] { WritePlain(Prepared(node, operation), out, true); });
+  WithDomErrors(operation, [&] {
+    Bindings scope;
+    WritePlain(Prepared(node, operation), out, true, scope);
+  });
 }
 
 void SerializeNodeFormatted(const CCmlDOM_Node& node, CCmlOutput& out, unsigned level) {
   const wchar_t* operation = L"Serializing formatted content";
-  WithDomErrors(operation, [&] { WriteFormatted(Prepared(node, operation), out, level, true);
+  WithDomErrors(operation, [&] {
+    Bindings scope;
+    WriteFormatted(Prepared(node, operation), out, level, true, scope);
   });
 }
 

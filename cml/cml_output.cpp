@@ -14,8 +14,6 @@ namespace qel {
 namespace cml {
 
 namespace {
-constexpr std::size_t kFlushThreshold = 4096;
-
 CCmlOutput::Kind WideKind(std::wostream& os) {
   if (dynamic_cast<std::wofstream*>(&os) != nullptr ||
       dynamic_cast<std::wfstream*>(&os) != nullptr) {
@@ -35,13 +33,10 @@ CCmlOutput::CCmlOutput(std::ostream& os) : m_kind(Kind::Bytes), m_bytes(&os) {}
 
 CCmlOutput::~CCmlOutput() = default;
 
+// Everything is collected until Finish(): a write that fails part-way leaves the
+// stream untouched.
 CCmlOutput& CCmlOutput::operator<<(const std::wstring& text) {
-  if (m_wide != nullptr) {
-    m_wide->write(text.data(), static_cast<std::streamsize>(text.size()));
-  } else {
-    m_pending += text;
-    if (m_pending.size() >= kFlushThreshold) FlushBytes();
-  }
+  m_pending += text;
   return *this;
 }
 
@@ -52,7 +47,12 @@ CCmlOutput& CCmlOutput::operator<<(const wchar_t* text) {
 CCmlOutput& CCmlOutput::operator<<(wchar_t c) { return *this << std::wstring(1, c); }
 
 void CCmlOutput::Finish() {
-  if (m_bytes != nullptr) FlushBytes();
+  if (m_bytes != nullptr) {
+    FlushBytes();
+    return;
+  }
+  m_wide->write(m_pending.data(), static_cast<std::streamsize>(m_pending.size()));
+  m_pending.clear();
 }
 
 void CCmlOutput::FlushBytes() {

@@ -1,7 +1,7 @@
 // CCmlOutput: where the CML writers put their text. It wraps either a wide stream
 // (text written as it is) or a byte stream (wide text converted by the codecvt facet
-// of the locale imbued on the stream, the toolkit's UTF-8 facet in practice). Byte
-// output is collected and converted in blocks; Finish() writes what is left.
+// of the locale imbued on the stream, the toolkit's UTF-8 facet in practice). All
+// output is collected and only Finish() writes it, so a failed write leaves nothing.
 // Owned by the writing call on its stack; one thread.
 #ifndef QEL_CML_OUTPUT_H
 #define QEL_CML_OUTPUT_H
@@ -31,8 +31,8 @@ class CCmlOutput {
   CCmlOutput& operator<<(const wchar_t* text);
   CCmlOutput& operator<<(wchar_t c);
 
-  // Converts and writes the rest of the byte output. Throws CCmlException when the
-  // stream's facet cannot convert a character.
+  // Writes the collected text (converted for a byte stream). Throws CCmlException
+  // when the stream's facet cannot convert a character; nothing is written then.
   void Finish();
 
  private:

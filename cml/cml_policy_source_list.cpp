@@ -58,6 +58,10 @@ CPolicySource* CPolicySourceList::AddNode(const CCmlDOM_Element& element) {
 
 void CPolicySourceList::Set(std::size_t index, std::unique_ptr<CPolicySource> source) {
   if (index >= m_items.size()) InvalidIndex(m_texts.set);
+  // A null entry would be dereferenced by every later write, copy or namespace walk.
+  if (!source) {
+    throw CCmlException(m_texts.set, L"NULL object pointer", codes::kInvalidArgument);
+  }
   m_items[index] = std::move(source);
 }
 

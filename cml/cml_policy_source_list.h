@@ -37,7 +37,8 @@ class CPolicySourceList {
   CPolicySource* Add(std::unique_ptr<CPolicySource> source);
   CPolicySource* AddCopy(const CPolicySource& source);
   CPolicySource* AddNode(const CCmlDOM_Element& element);
-  // Deletes the source at `index` and stores `source` there (taking ownership).
+  // Deletes the source at `index` and stores `source` there (taking ownership); a
+  // null source throws (0xC7210003, "NULL object pointer") and changes nothing.
   void Set(std::size_t index, std::unique_ptr<CPolicySource> source);
   // Replaces the whole list by copies of `other`'s sources.
   void SetAll(const CPolicySourceList& other);

@@ -120,12 +120,14 @@ TEST(Serializer, DocumentStartWritesSchemaLocations) {
   std::wostringstream os;
   CCmlOutput out(os);
   WriteDocumentStart(out, L"root", CNamespaceSet{});
+  out.Finish();
   EXPECT_EQ(os.str(), L"<?xml version='1.0' encoding='UCS4' standalone='no'?>\n<root "
                       L"xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'\n");
   std::wostringstream two;
   CCmlOutput out2(two);
   WriteDocumentStart(out2, L"r",
                      {CNamespace(uri::kCml, L"2.4.2"), CNamespace(uri::kBase, L"1.0.1")});
+  out2.Finish();
   const std::wstring text = two.str();
   EXPECT_NE(text.find(L"    xsi:schemaLocation='" QEL_CML_BASE_URI L" ./schemas/Qel1_0_1.xsd\n"
                       L"    " QEL_CML_BASE_URI L"/cml ./schemas/cml/cml2_4_2.xsd'"),

@@ -10,16 +10,23 @@
 #include <thread>
 #include <vector>
 
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
 #include "cml/cml_agent_startup_announcement.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_implicit_namespaces.h"
 #include "cml/cml_message.h"
 #include "cml/cml_module_info.h"
+#include "cml/cml_policy_document_text.h"
 #include "cml/cml_policy_node.h"
 #include "cml/cml_serializer.h"
+#include "cml/cml_set_site_request.h"
 #include "cml/cml_set_site_response.h"
+#include "cml/cml_settings.h"
 #include "cml/cml_status_text.h"
 #include "cml/cml_uris.h"
+#include "cml/cml_xerces.h"
 #include "cml_test_util.h"
 #include "qelConnectionServer/process_set_site_message.h"
 
@@ -132,6 +139,7 @@ TEST_F(Documents, ModuleRecordsWithStatusDetails) {
   std::wostringstream empty;
   CCmlOutput out(empty);
   module.WriteElement(out, 0);
+  out.Finish();
   EXPECT_EQ(empty.str(), L"<module name='mod' version='1.2'/>\n");
   CCmlParser parser;
   const std::string xml = "<d:detail xmlns:d='urn:d' a='1'/>";
@@ -141,6 +149,7 @@ TEST_F(Documents, ModuleRecordsWithStatusDetails) {
   std::wostringstream nested;
   CCmlOutput out2(nested);
   module.WriteElement(out2, 1);
+  out2.Finish();
   EXPECT_EQ(nested.str(), L"    <module name='mod' version='1.2' status='0x0' status-text='" +
                               EscapeAttributeValue(StatusText(0)) +
                               L"'>\n        <d:detail a='1' xmlns:d='urn:d'/>\n    </module>\n");
@@ -153,6 +162,59 @@ TEST_F(Documents, DeserializeDocumentRejectsInstanceNamespacesClashingWithImplic
             0xC7380024u);
   // Without validation the set is not used.
   EXPECT_EQ(DeserializeDocument(xml.data(), xml.size(), kParseNoValidation, &set), nullptr);
+}
+
+// A set-site response whose long first policy is written before a policy node that
+// was made deeper than the limit after it was adopted.
+std::unique_ptr<CSetSiteResponse> ResponseFailingLate() {
+  auto response = std::make_unique<CSetSiteResponse>();
+  response->AddPolicySource(
+      new CPolicyDocumentText(L"Long", L"", L"", std::wstring(9000, L'x'), L"", L""));
+  CCmlParser parser;
+  const std::string xml = "<p:deep xmlns:p='urn:p'/>";
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  auto* node = static_cast<CPolicyNode*>(response->AddPolicyNode(parser.GetDocumentElement()));
+  xercesc::DOMNode* current = node->GetElement().GetDOMNode();
+  for (unsigned i = 0; i < kMaxElementDepth + 1; ++i) {
+    current = current->appendChild(
+        current->getOwnerDocument()->createElement(ToXml(L"d").c_str()));
+  }
+  return response;
+}
+
+TEST_F(Documents, FailedWritesLeaveTheStreamUntouched) {
+  std::unique_ptr<CSetSiteResponse> response = ResponseFailingLate();
+  std::ostringstream bytes;
+  EXPECT_EQ(CodeOf([&] { response->Serialize(bytes); }), 0xC7380030u);
+  EXPECT_EQ(bytes.str(), "");
+  std::wostringstream wide;
+  EXPECT_EQ(CodeOf([&] { response->SerializeElement(wide, 0); }), 0xC7380030u);
+  EXPECT_EQ(wide.str(), L"");
+  CCmlMessage message;
+  message.AddResponse(response.release());
+  std::ostringstream whole;
+  EXPECT_EQ(CodeOf([&] { message.Serialize(whole); }), 0xC7380030u);
+  EXPECT_EQ(whole.str(), "");
+  // The same message without the faulty node is written in full.
+  message.GetResponses()[0].reset(new CSetSiteResponse());
+  EXPECT_EQ(CodeOf([&] { message.Serialize(whole); }), 0u);
+  EXPECT_NE(whole.str().find("</qel>\n"), std::string::npos);
+}
+
+TEST_F(Documents, NullPolicySourceIsRefusedAndTheListKept) {
+  CSetSiteResponse response;
+  response.AddPolicySource(new CPolicyDocumentText(L"Keep", L"", L"", L"<Keep/>", L"", L""));
+  EXPECT_EQ(CodeOf([&] { response.SetPolicySource(0, nullptr); }), 0xC7210003u);
+  CSetSiteRequest request;
+  request.AddPolicySource(new CPolicyDocumentText(L"Keep", L"", L"", L"<Keep/>", L"", L""));
+  EXPECT_EQ(CodeOf([&] { request.SetPolicySource(0, nullptr); }), 0xC7210003u);
+  EXPECT_EQ(CodeOf([&] { request.SetPolicySource(1, nullptr); }), 0xC738000Bu);
+  // Both still write, copy and collect namespaces with their original entry.
+  for (const CCmlDocumentBase* document : {static_cast<const CCmlDocumentBase*>(&response),
+                                           static_cast<const CCmlDocumentBase*>(&request)}) {
+    std::unique_ptr<CCmlDocumentBase> copy = document->Clone();
+    EXPECT_NE(Write(*copy).find("\n<Keep/>\n"), std::string::npos);
+  }
 }
 
 TEST(ImplicitNamespaces, ConcurrentAdditionsAndReadsStayConsistent) {

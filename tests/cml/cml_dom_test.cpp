@@ -111,6 +111,36 @@ TEST(NodeWriter, FormattedAndPlainForms) {
   EXPECT_EQ(Plain(inner), "<p:inner xmlns:p='urn:p' b='1'>te&lt;xt</p:inner>");
 }
 
+TEST(NodeWriter, AttributePrefixesBoundAboveTheSubtreeAreDeclared) {
+  const std::string xml =
+      "<a xmlns='urn:a' xmlns:p='urn:p' xmlns:q='urn:q'>"
+      "<b p:x='1' q:y='2'><c p:z='3'/><d xmlns:p='urn:other' p:w='4'/></b></a>";
+  CCmlParser parser;
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  CCmlDOM_Element b(parser.GetDocumentElement().getFirstChild());
+  // Each prefix is declared once, where the written text first needs it; a nested
+  // element that rebinds the prefix keeps its own declaration.
+  const std::string plain = Plain(b);
+  EXPECT_EQ(plain,
+            "<b xmlns='urn:a' xmlns:p='urn:p' xmlns:q='urn:q' p:x='1' q:y='2'><c p:z='3'/>"
+            "<d p:w='4' xmlns:p='urn:other'/></b>");
+  EXPECT_EQ(Formatted(b, 0),
+            "<b xmlns='urn:a' xmlns:p='urn:p' xmlns:q='urn:q' p:x='1' q:y='2'>\n"
+            "    <c p:z='3'/>\n"
+            "    <d p:w='4' xmlns:p='urn:other'/>\n"
+            "</b>\n");
+  // The text stands on its own: it reads back with the same attribute namespaces.
+  CCmlParser again;
+  again.Parse(plain.data(), plain.size(), kParseNoValidation);
+  CCmlDOM_Element back = again.GetDocumentElement();
+  EXPECT_EQ(back.getAttributeNS(L"urn:p", L"x"), L"1");
+  EXPECT_EQ(back.getAttributeNS(L"urn:q", L"y"), L"2");
+  CCmlDOM_Element c(back.getFirstChild());
+  EXPECT_EQ(c.getAttributeNS(L"urn:p", L"z"), L"3");
+  // A subtree starting below the declarations gets them too.
+  EXPECT_EQ(Plain(b.getFirstChild()), "<c xmlns='urn:a' xmlns:p='urn:p' p:z='3'/>");
+}
+
 TEST(NodeWriter, FileFormCreatesFoldersAndRefusesNullPath) {
   CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
   CCmlDOM_Element root = doc.createElement(L"r");

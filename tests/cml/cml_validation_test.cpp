@@ -34,13 +34,16 @@ class Validation : public ::testing::Test {
  protected:
   void SetUp() override {
     m_folder = ::testing::TempDir() + "cml validation schemas";
-    std::wstring file = SchemaFilePath(uri::kCommon, L"1.0.0", std::wstring(m_folder.begin(),
-                                                                             m_folder.end()));
+    WriteSchema(uri::kCommon, L"1.0.0", kSchema);
+  }
+
+  void WriteSchema(const std::wstring& uri, const std::wstring& version, const std::string& text) {
+    std::wstring file = SchemaFilePath(uri, version, Folder());
     // The schema location escapes blanks; the file itself has them.
     std::string path(file.begin(), file.end());
     for (std::size_t p; (p = path.find("%20")) != std::string::npos;) path.replace(p, 3, " ");
     ASSERT_EQ(std::system(("mkdir -p '" + path.substr(0, path.rfind('/')) + "'").c_str()), 0);
-    std::ofstream(path) << kSchema;
+    std::ofstream(path) << text;
   }
 
   std::wstring Folder() const { return std::wstring(m_folder.begin(), m_folder.end()); }
@@ -86,6 +89,35 @@ TEST_F(Validation, NewerInstanceVersionsAreReportedAsIncompatible) {
     EXPECT_EQ(e.begin()->GetSupportedVersion(), L"1.0.0");
     EXPECT_EQ(e.begin()->GetInstanceVersion(), L"1.0.5");
   }
+}
+
+TEST_F(Validation, ImportsByNamespaceAloneTakeTheGrammarFromTheSchemaLocation) {
+  // A folder schema that imports a namespace without naming a file: the grammar of
+  // that namespace comes from the external schema location (listed first, URI
+  // order), nothing else is asked for.
+  const std::string holder =
+      "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' "
+      "xmlns:c='http://www.example.com/cml/common' "
+      "targetNamespace='http://www.example.com/cml/property' elementFormDefault='qualified'>"
+      "<xs:import namespace='http://www.example.com/cml/common'/>"
+      "<xs:element name='holder'><xs:complexType><xs:sequence><xs:element ref='c:part'/>"
+      "</xs:sequence></xs:complexType></xs:element></xs:schema>";
+  const std::string part =
+      "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' "
+      "targetNamespace='http://www.example.com/cml/common' elementFormDefault='qualified'>"
+      "<xs:element name='part'><xs:complexType><xs:attribute name='n' type='xs:int'/>"
+      "</xs:complexType></xs:element></xs:schema>";
+  WriteSchema(uri::kProperty, L"2.0.0", holder);
+  WriteSchema(uri::kCommon, L"2.0.0", part);
+  CCmlParser parser;
+  parser.AddNamespace(uri::kCommon, L"2.0.0");
+  parser.AddNamespace(uri::kProperty, L"2.0.0");
+  const std::string doc = "<holder xmlns='http://www.example.com/cml/property'>"
+                          "<part xmlns='http://www.example.com/cml/common' n='1'/></holder>";
+  EXPECT_EQ(Parse(parser, doc), 0u);
+  const std::string wrong = "<holder xmlns='http://www.example.com/cml/property'>"
+                            "<part xmlns='http://www.example.com/cml/common' n='x'/></holder>";
+  EXPECT_EQ(Parse(parser, wrong), 0xC7380002u);  // the imported grammar is in force
 }
 
 TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
