@@ -74,7 +74,11 @@ uint32_t CS_Init(const char* agent_version, const char* listener_settings_1,
     const char* const texts[9] = {agent_version, listener_settings_1, reserved_settings,
                                   listener_settings_2, agent_uuid, agent_name,
                                   agent_namespace, dns_name, lmi_links};
-    const uint32_t rc = exported([&] { return qel::funneltunnel::build_server(texts, log_sink); });
+    const uint32_t rc = qel::funneltunnel::guarded_call(
+        [&] { return qel::funneltunnel::build_server(texts, log_sink); },
+        [](uint32_t code, const char* text, bool) {  // under the CS_Init block
+          UD_TRACE(40000, "caught exception rc %x %s", code, text);
+        });
     UD_EXIT("rc %x", rc);
     return rc;
   });
@@ -91,10 +95,14 @@ uint32_t CS_ShutDown(void) {
 uint32_t SetReverseConnection(uint8_t enable) {
   return exported([&]() -> uint32_t {
     UD_ENTER("SetReverseConnection", "enable %u", static_cast<unsigned>(enable));
-    const uint32_t rc = exported([&]() -> uint32_t {
-      qel::funneltunnel::state().set_reverse_connection(enable != 0);
-      return 0;
-    });
+    const uint32_t rc = qel::funneltunnel::guarded_call(
+        [&]() -> uint32_t {
+          qel::funneltunnel::state().set_reverse_connection(enable != 0);
+          return 0;
+        },
+        [](uint32_t code, const char* text, bool) {  // under the SetReverseConnection block
+          UD_TRACE(40000, "caught exception rc %x %s", code, text);
+        });
     UD_EXIT("rc %x", rc);
     return rc;
   });

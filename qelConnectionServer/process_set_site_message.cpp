@@ -83,9 +83,10 @@ CAgentInfo BuildSource(const agent_info& config) {
   return source;
 }
 
-void BuildAndSerialize(const agent_info& config, const std::string& dns_name,
+// Traces its stages under the block of process_set_site_message, which it serves.
+void BuildAndSerialize(ud_block_ref block, const agent_info& config, const std::string& dns_name,
                        const std::string& lmi_links_utf8, std::string& response) {
-  UD_ENTER("process_set_site_message.build", "");
+  UD_USE_BLOCK(block);
   UD_TRACE(42000, "Creating agent_startup_announcement");
   std::unique_ptr<CAgentStartupAnnouncement> announcement = BuildAnnouncement(config);
   UD_TRACE(42000, "Converting hostname / IP Address");
@@ -114,7 +115,6 @@ void BuildAndSerialize(const agent_info& config, const std::string& dns_name,
   qelToolsLib::ImbueUtf8(stream);
   message.Serialize(stream);
   response = stream.str();
-  UD_EXIT("%zu bytes", response.size());
 }
 
 }  // namespace
@@ -157,11 +157,12 @@ void process_set_site_message(const agent_info& config, const std::string& dns_n
     UD_TRACE(40000, "request deserialized.  request_id = %s", "");
     UD_TRACE(40000, "dns_name |%.*s|", trace_len(dns_name), dns_name.c_str());
     UD_TRACE(43000, "lmi_links_utf8 |%.*s|", trace_len(lmi_links_utf8), lmi_links_utf8.c_str());
-    BuildAndSerialize(config, dns_name, lmi_links_utf8, response);
+    BuildAndSerialize(UD_BLOCK, config, dns_name, lmi_links_utf8, response);
   } catch (const CCmlException& e) {
     UD_TRACE(40000, "Caught CCmlException");
-    std::string text = ToUtf8(e.Format());
-    UD_TRACE(42000, "code is %x messasge is %s", static_cast<unsigned>(e.GetCode()), text.c_str());
+    std::string text = ToUtf8(e.GetText());
+    UD_TRACE(42000, "code is %x messasge is %.*s", static_cast<unsigned>(e.GetCode()),
+             trace_len(text), text.c_str());
     throw funneltunnel_exception(
         "reverse_registration process_set_site_message caught Caught CCmlException", 0x47210047u);
   } catch (const funneltunnel_exception& e) {

@@ -24,60 +24,56 @@ class scs_value {
   char** address() { return &value; }
   const char* get() const { return value; }
   void release() {
-    UD_ENTER("scs_value::release", "%p", static_cast<void*>(value));
-    if (value == nullptr) {
-      UD_EXIT("%s", "");
-      return;
-    }
-    UD_TRACE(43000, "%s", "freeing header");
+    if (value == nullptr) return;
     g_qelSessionConfigSvcs.SCS_Free(value);
     value = nullptr;
-    UD_EXIT("%s", "");
   }
 
  private:
   char* value = nullptr;
 };
 
-void copy_request_header(const SCS_REQUEST& request, const char* name, raw_transaction& t) {
-  UD_ENTER("copy_request_header", "%s", name);
+// One known header into the transaction; traces under create_transaction's block.
+// `value` belongs to the caller so that a failure can still report and free it.
+void copy_request_header(ud_block_ref block, const SCS_REQUEST& request, const char* name,
+                         scs_value& value, raw_transaction& t) {
+  UD_USE_BLOCK(block);
   UD_TRACE(42000, "processing header %s", name);
-  scs_value value;
   const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
       request.request_handle, name, 0, value.address());
   if (rc != 0 || value.get() == nullptr) {  // a missing header is simply left out
-    UD_EXIT("rc %x", rc);
+    value.release();
     return;
   }
   UD_TRACE(42000, "got header value %s", value.get());
   std::string copy(value.get());
   value.release();
   t.set_header(name, copy);
-  UD_EXIT("%s", "");
 }
 
-void write_response_body(const post_transaction& t, uint8_t** response, uint32_t* length) {
-  UD_ENTER("write_response_body", "%p", static_cast<const void*>(&t));
+// The helpers below trace under the POST_request_callback block they are given.
+void write_response_body(ud_block_ref block, const post_transaction& t, uint8_t** response,
+                         uint32_t* length) {
+  UD_USE_BLOCK(block);
   const std::string& body = t.response_data.text;
   const auto size = static_cast<uint32_t>(body.size());
-  void* block = g_qelSessionConfigSvcs.SCS_Allocate(size);
-  *response = static_cast<uint8_t*>(block);
-  UD_TRACE(43000, "*response_data %p", block);
-  if (block == nullptr) {
+  void* memory = g_qelSessionConfigSvcs.SCS_Allocate(size);
+  *response = static_cast<uint8_t*>(memory);
+  UD_TRACE(43000, "*response_data %p", memory);
+  if (memory == nullptr) {
     UD_TRACE(40000, "%s", "could not allocate memory to hold response data");
     *length = 0;
-    UD_EXIT("%s", "");
     return;
   }
-  if (size != 0) std::memcpy(block, body.data(), size);
+  if (size != 0) std::memcpy(memory, body.data(), size);
   *length = size;
   UD_TRACE(42000, "response %lu:  |%.*s|", static_cast<unsigned long>(size), trace_len(body),
            body.data());
-  UD_EXIT("%s", "");
 }
 
-void write_response_headers(post_transaction& t, uint32_t request_handle) {
-  UD_ENTER("write_response_headers", "request_handle %u", request_handle);
+void write_response_headers(ud_block_ref block, const post_transaction& t,
+                            uint32_t request_handle) {
+  UD_USE_BLOCK(block);
   for (const char* name : known_headers) {
     const std::string value = t.find_header(name);
     if (value.empty()) continue;
@@ -91,29 +87,31 @@ void write_response_headers(post_transaction& t, uint32_t request_handle) {
   if (g_qelSessionConfigSvcs.SCS_SERVER_SetHttpStatus(request_handle, status) != 0) {
     UD_TRACE(40000, "%s", "setting http status code failed");
   }
-  UD_EXIT("%s", "");
 }
 
-uint32_t serve_request(uint32_t token, const uint8_t* data, uint32_t data_length,
-                       uint8_t** response, uint32_t* response_length,
-                       const SCS_REQUEST& request) {
-  UD_ENTER("serve_request", "registration_token %x", token);
+void set_request_body(ud_block_ref block, post_transaction& t, const uint8_t* data,
+                      uint32_t data_length) {
+  UD_USE_BLOCK(block);
+  if (data == nullptr) return;  // no body: request_data stays empty
+  UD_TRACE(43000, "posted_data %.*s", trace_len(data_length), reinterpret_cast<const char*>(data));
+  std::string body(reinterpret_cast<const char*>(data), data_length);
+  t.request_data = request_bodies_may_name_files() ? filestring(body)
+                                                    : filestring::literal(std::move(body));
+}
+
+void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
+                   uint32_t data_length, uint8_t** response, uint32_t* response_length,
+                   const SCS_REQUEST& request) {
+  UD_USE_BLOCK(block);
   std::shared_ptr<post_transaction> t = create_transaction(request);
-  if (data != nullptr) {
-    UD_TRACE(43000, "posted_data %.*s", trace_len(data_length), reinterpret_cast<const char*>(data));
-    std::string body(reinterpret_cast<const char*>(data), data_length);
-    t->request_data = request_bodies_may_name_files() ? filestring(body)
-                                                      : filestring::literal(std::move(body));
-  }
+  set_request_body(block, *t, data, data_length);
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
   tokens().dispatch(token, t);
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
   t->wait();
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
-  write_response_body(*t, response, response_length);
-  write_response_headers(*t, request.request_handle);
-  UD_EXIT("%s", "");
-  return 0;
+  write_response_body(block, *t, response, response_length);
+  write_response_headers(block, *t, request.request_handle);
 }
 
 }  // namespace
@@ -122,11 +120,16 @@ std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request)
   UD_ENTER("create_transaction", "request_handle %u", request.request_handle);
   auto t = std::make_shared<post_transaction>();
   t->set_resource(request.resource != nullptr ? request.resource : "");
+  scs_value value;  // a header value currently held from the service library
   try {
-    for (const char* name : known_headers) copy_request_header(request, name, *t);
+    for (const char* name : known_headers) copy_request_header(UD_BLOCK, request, name, value, *t);
   } catch (...) {
     UD_TRACE(40000, "%s", "caught exception");
-    throw;  // a value still held is released by its owner on the way out
+    if (value.get() != nullptr) {
+      UD_TRACE(40000, "%s", "freeing header");
+      value.release();
+    }
+    throw;
   }
   UD_EXIT("%p", static_cast<void*>(t.get()));
   return t;
@@ -145,8 +148,9 @@ uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_t
           throw funneltunnel_exception("POST_request_callback: null argument",
                                        status::GENERAL_FAILURE);
         }
-        return serve_request(registration_token, posted_data, posted_data_length,
-                             response_data, response_data_length, *request);
+        serve_request(UD_BLOCK, registration_token, posted_data, posted_data_length,
+                      response_data, response_data_length, *request);
+        return 0;
       },
       [&](uint32_t code, const char* text, bool ours) {
         if (ours) {

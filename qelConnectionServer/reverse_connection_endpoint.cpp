@@ -41,7 +41,7 @@ void post_processor::process(std::shared_ptr<post_transaction> poll) {
   } else {
     answer(*poll, flow_id);  // "flow not found" leaves here: the poll is not parked
   }
-  owner.funnel.serve_poll(poll);
+  owner.funnel.serve_poll(UD_BLOCK, poll);
   UD_EXIT("%s", "");
 }
 

@@ -16,7 +16,7 @@ namespace rfe {
 
 void post_processor::process(std::shared_ptr<post_transaction> request) {
   UD_ENTER("rfe::post_processor::process", "%p", static_cast<void*>(request.get()));
-  owner.funnel.forward_request(request);
+  owner.funnel.forward_request(UD_BLOCK, request);
   UD_EXIT("%s", "");
 }
 

@@ -75,6 +75,12 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
 
 void reverse_funnel::forward_request(const post_handle& request) {
   UD_ENTER("reverse_funnel::forward_request", "%p", static_cast<void*>(request.get()));
+  forward_request(UD_BLOCK, request);
+  UD_EXIT("%s", "");
+}
+
+void reverse_funnel::forward_request(ud_block_ref block, const post_handle& request) {
+  UD_USE_BLOCK(block);
   post_handle poll;
   {
     jsFastLock guard(pairing);
@@ -87,11 +93,16 @@ void reverse_funnel::forward_request(const post_handle& request) {
     }
   }
   if (poll) tunnel_transaction(request, poll);
-  UD_EXIT("%s", "");
 }
 
 void reverse_funnel::serve_poll(const post_handle& poll) {
   UD_ENTER("reverse_funnel::serve_poll", "%p", static_cast<void*>(poll.get()));
+  serve_poll(UD_BLOCK, poll);
+  UD_EXIT("%s", "");
+}
+
+void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
+  UD_USE_BLOCK(block);
   post_handle request;
   {
     jsFastLock guard(pairing);
@@ -103,7 +114,6 @@ void reverse_funnel::serve_poll(const post_handle& poll) {
     }
   }
   if (request) tunnel_transaction(request, poll);
-  UD_EXIT("%s", "");
 }
 
 void reverse_funnel::reset_tunnel() {
@@ -121,23 +131,25 @@ void reverse_funnel::reset_tunnel() {
 
 bool reverse_funnel::time_out_poll(std::time_t now) {
   UD_ENTER("reverse_funnel::time_out_poll", "now %ld", static_cast<long>(now));
+  const bool released = time_out_poll(UD_BLOCK, now);
+  UD_EXIT("%d", released ? 1 : 0);
+  return released;
+}
+
+bool reverse_funnel::time_out_poll(ud_block_ref block, std::time_t now) {
+  UD_USE_BLOCK(block);
   const std::time_t last = tunnel_queue.last_enqueue_time();
   UD_TRACE(40000, "last_enqueue_time %ld now %ld", static_cast<long>(last), static_cast<long>(now));
-  if (!(now > last + when.timeout_s)) {
-    UD_EXIT("%s", "a poll was parked recently");
-    return false;
-  }
+  if (!(now > last + when.timeout_s)) return false;  // a poll was parked recently
   post_handle poll;
   try {
     poll = tunnel_queue.dequeue();
   } catch (const empty_queue&) {
     UD_TRACE(42000, "%s", "empty queue -- no reverse tunnel transaction to timeout");
-    UD_EXIT("%s", "");
     return false;
   }
   poll->set_status_code(200);
   poll->complete();
-  UD_EXIT("released %p", static_cast<void*>(poll.get()));
   return true;
 }
 
@@ -150,7 +162,7 @@ unsigned long reverse_funnel::run() {
     UD_TRACE(40000, "sleeping %u seconds", seconds);
     waitForStop(when.sleep_ms);
     UD_TRACE(40000, "awake from %u seconds", seconds);
-    time_out_poll(std::time(nullptr));
+    time_out_poll(UD_BLOCK, std::time(nullptr));
   }
   UD_EXIT("%u", 0u);
   return 0;

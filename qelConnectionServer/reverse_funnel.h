@@ -28,6 +28,7 @@
 #include "qelConnectionServer/timed_queue.h"
 #include "qelToolsLib/jslock.h"
 #include "qelToolsLib/jsthread.h"
+#include "udebug/udebug.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -52,15 +53,20 @@ class reverse_funnel : public jsThread {
 
   // Hands a caller request to a poll: the poll is completed with the request.
   void tunnel_transaction(const post_handle& request, const post_handle& poll);
-  // A caller request: given to the oldest parked poll, or queued.
+  // A caller request: given to the oldest parked poll, or queued. The form with a
+  // block writes its trace lines under that block (the calling processor's).
   void forward_request(const post_handle& request);
+  void forward_request(ud_block_ref block, const post_handle& request);
   // A poll (after its answer or reset): given the oldest queued request, or parked.
   void serve_poll(const post_handle& poll);
+  void serve_poll(ud_block_ref block, const post_handle& poll);
   // Completes every request out with the remote client as it is (503) and answers
   // every parked poll with the time-out answer (200, empty).
   void reset_tunnel();
   // One pass of the time-out rule at time `now`; true when a poll was released.
+  // The thread traces it under its own block.
   bool time_out_poll(std::time_t now);
+  bool time_out_poll(ud_block_ref block, std::time_t now);
 
   timed_queue<post_handle>& outstanding() { return outstanding_queue; }
   timed_queue<post_handle>& tunnel() { return tunnel_queue; }

@@ -24,7 +24,11 @@ void token_table::revoke(uint32_t token) {
   auto found = entries.find(token);
   if (found != entries.end()) {
     found->second.target = nullptr;  // no new call enters from here on
-    idle.wait(guard, [&] { return entries.at(token).running == 0; });
+    // Another revoke of the same id may erase the entry while this one waits.
+    idle.wait(guard, [&] {
+      auto now = entries.find(token);
+      return now == entries.end() || now->second.running == 0;
+    });
     entries.erase(token);
   }
   UD_EXIT("%s", "");

@@ -184,4 +184,15 @@ const ud_ring* ud_current_ring() noexcept;
     }                                                                           \
   } while (0)
 
+// Sharing a block with helpers. A function split into helpers keeps its detail
+// lines under its own block: it passes UD_BLOCK (its cached block id, declared
+// by its UD_ENTER; also usable in lambdas defined inside it) to a helper that
+// takes a `ud_block_ref` parameter and whose first statement is
+// UD_USE_BLOCK(that parameter). The helper then writes UD_TRACE lines under
+// the caller's block. It must not use UD_ENTER, and UD_EXIT only when it ends
+// the caller's block on the caller's behalf.
+using ud_block_ref = ::std::atomic<int>&;
+#define UD_BLOCK ud_site_block_
+#define UD_USE_BLOCK(ref) ::std::atomic<int>& ud_site_block_ = (ref)
+
 #endif  // QEL_UDEBUG_UDEBUG_H
