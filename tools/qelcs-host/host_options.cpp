@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/long_option.h"
+
 namespace qelcs_host {
 
 const char* const cs_init_argument_names[9] = {
@@ -118,17 +120,8 @@ bool parse_host_options(int argc, char** argv, host_options& options, std::strin
     if (arg == "-h" || arg == "--help") { options.help = true; return true; }
     if (arg == "-v" || arg == "--verbose") { given.verbose = true; continue; }
     if (arg.rfind("--", 0) != 0) { error = "unexpected argument '" + arg + "'"; return false; }
-    std::string name = arg.substr(2), value;
-    const auto equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    } else if (i + 1 < argc) {
-      value = argv[++i];
-    } else {
-      error = "option '--" + name + "' needs a value";
-      return false;
-    }
+    std::string name, value;
+    if (!qel::tools::take_long_option(argc, argv, i, name, value, error)) return false;
     if (name == "config") { config = value; continue; }
     if (!set_value(given, name, value, error)) return false;
   }

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/long_option.h"
+
 namespace qelcs_remote {
 
 namespace {
@@ -83,17 +85,7 @@ bool parse_remote_options(int argc, char** argv, remote_options& options, std::s
     if (name == "-h" || name == "--help") { options.help = true; return true; }
     if (name == "--insecure") { options.poll.tls.insecure = true; continue; }
     if (name.rfind("--", 0) != 0) { error = "unexpected argument '" + name + "'"; return false; }
-    name.erase(0, 2);
-    const auto equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    } else if (i + 1 < argc) {
-      value = argv[++i];
-    } else {
-      error = "option '--" + name + "' needs a value";
-      return false;
-    }
+    if (!qel::tools::take_long_option(argc, argv, i, name, value, error)) return false;
     if (!set_value(options, name, value, error)) return false;
   }
   return check(options, error);
