@@ -88,6 +88,31 @@ uint32_t SCS_SERVER_SetHttpStatus(uint32_t request_handle, uint16_t status);
 uint32_t SCS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size);
 uint32_t SCS_SERVER_GetErrorMsg(uint32_t code, char* buffer, uint32_t size);
 
+/* Extensions beyond the loader's table. The connection server resolves them when the
+ * library has them and works as before without them.
+ *
+ * SCS_HEADER_SINGLE, as the flags of SCS_SERVER_GetRequestHeader: a request that carries
+ * the header more than once fails with SCS_STATUS_DUPLICATE_HEADER instead of giving the
+ * first value, so a header that decides where an answer goes cannot be read two ways. */
+#define SCS_HEADER_SINGLE 0x1u
+#define SCS_STATUS_DUPLICATE_HEADER 0xC7210117u
+
+/* Called at most once, on a thread of the library, when the client of a watched
+ * request closes its connection while the request's callback still runs. It must
+ * return quickly and must not call back into the library for that request. */
+typedef void (*SCS_GONE_CALLBACK)(void* context);
+
+/* Only during the callback of `request_handle`: call `gone(context)` if the client goes
+ * away before the callback returns (at once if it has gone already). A second call
+ * replaces the first watch. A client that shuts down its sending side counts as gone. */
+uint32_t SCS_SERVER_WatchRequest(uint32_t request_handle, SCS_GONE_CALLBACK gone,
+                                 void* context);
+/* Ends the watch: when this returns, `gone` is not running and will not be called, so
+ * the context may be freed. The library also ends a watch when its callback returns. */
+uint32_t SCS_SERVER_UnwatchRequest(uint32_t request_handle);
+
+#define SCS_EXTENSION_FUNCTIONS(X) X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest)
+
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \
   X(SCS_LoadLocalSettingsFile) X(SCS_RetrieveLocalSettingsValue) X(SCS_Init)             \

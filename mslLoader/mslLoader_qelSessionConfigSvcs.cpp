@@ -1,6 +1,8 @@
 // The function table of the HTTP service library and its one-time load.
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cstdio>
 #include <type_traits>
@@ -32,6 +34,15 @@ struct Placeholder<R (*)(Args...)> {
   }
 };
 
+// An extension the loaded library lacks: not supported, and nothing to report.
+template <typename F>
+struct Unsupported;
+
+template <typename... Args>
+struct Unsupported<uint32_t (*)(Args...)> {
+  static uint32_t Call(Args...) { return SCS_STATUS_NOT_SUPPORTED; }
+};
+
 #define QEL_SCS_NAME(name) constexpr char kName_##name[] = #name;
 SCS_FUNCTION_TABLE(QEL_SCS_NAME)
 #undef QEL_SCS_NAME
@@ -55,6 +66,16 @@ uint32_t ResolveTable() {
   return rc;
 }
 
+// Takes the extensions the library has; a missing one keeps its placeholder.
+void ResolveExtensions() {
+#define QEL_SCS_RESOLVE_OPTIONAL(name)                                                 \
+  if (void* address = dlsym(g_scsHandle.handle, #name)) {                              \
+    g_qelSessionConfigSvcs.name = reinterpret_cast<decltype(&::name)>(address);        \
+  }
+  SCS_EXTENSION_FUNCTIONS(QEL_SCS_RESOLVE_OPTIONAL)
+#undef QEL_SCS_RESOLVE_OPTIONAL
+}
+
 // Steps of one real load, under the module lock; returns the first failure.
 uint32_t LoadOnce(const char* library) {
   if (uint32_t rc = cInitLibHandle(&g_scsHandle)) {
@@ -68,6 +89,7 @@ uint32_t LoadOnce(const char* library) {
     return rc;
   }
   if (uint32_t rc = ResolveTable()) return rc;
+  ResolveExtensions();
   g_qelSessionConfigSvcs.SCS_SetMSLLibPath(g_LoaderLibPath);
   if (GetExternalFileSigExtSet()) {
     g_qelSessionConfigSvcs.SCS_SetMSLExtSigFileExtension(GetMSLLoaderExtSigFileExtension());
@@ -81,6 +103,9 @@ QelSessionConfigSvcsTable g_qelSessionConfigSvcs = {
 #define QEL_SCS_PLACEHOLDER(name) &Placeholder<decltype(&::name)>::Call<kName_##name>,
     SCS_FUNCTION_TABLE(QEL_SCS_PLACEHOLDER)
 #undef QEL_SCS_PLACEHOLDER
+#define QEL_SCS_UNSUPPORTED(name) &Unsupported<decltype(&::name)>::Call,
+    SCS_EXTENSION_FUNCTIONS(QEL_SCS_UNSUPPORTED)
+#undef QEL_SCS_UNSUPPORTED
 };
 
 uint32_t LoadQelSessionConfigSvcs(const char* library) {

@@ -15,6 +15,9 @@
 struct QelSessionConfigSvcsTable {
 #define QEL_SCS_TABLE_ENTRY(name) decltype(&::name) name;
   SCS_FUNCTION_TABLE(QEL_SCS_TABLE_ENTRY)
+  // The extensions: taken when the library has them; otherwise they stay at a
+  // placeholder that quietly returns SCS_STATUS_NOT_SUPPORTED.
+  SCS_EXTENSION_FUNCTIONS(QEL_SCS_TABLE_ENTRY)
 #undef QEL_SCS_TABLE_ENTRY
 };
 

@@ -2,15 +2,35 @@
 
 #include <stdexcept>
 
+#include "mslLoader/mslLoaderLog.h"
+#include "qelConnectionServer/filestring.h"
 #include "qelConnectionServer/request_body_policy.h"
 #include "udebug/udebug.h"
 
 namespace qel {
 namespace funneltunnel {
+namespace {
+
+tunnel_settings read_tunnel_settings(const std::string& reserved_settings) {
+  UD_ENTER("read_tunnel_settings", "length %zu", reserved_settings.size());
+  const filestring text(reserved_settings);
+  std::vector<std::string> ignored;
+  const tunnel_settings settings = parse_tunnel_settings(text.text, ignored);
+  const std::string source = text.file_name.empty() ? "reserved settings" : text.file_name;
+  for (const auto& line : ignored) {
+    QEL_LOG_LONG_AS("CS_Init", MSL_LOG_WARNING, "%.256s, %.512s: ignored", source.c_str(),
+                    line.c_str());
+  }
+  UD_EXIT("caller_timeout %u max_waiting_callers %u poll_timeout %u", settings.caller_timeout_s,
+          settings.max_waiting_callers, settings.poll_timeout_s);
+  return settings;
+}
+
+}  // namespace
 
 connection_server::connection_server(
     const std::string& agent_version, const std::string& listener_settings_1,
-    const std::string& /*reserved_settings: accepted, not used*/,
+    const std::string& reserved_settings,
     const std::string& listener_settings_2, const std::string& agent_uuid,
     const std::string& agent_name, const std::string& agent_namespace,
     const std::string& dns_name, const std::string& lmi_links, const mslLogSink* log_sink,
@@ -21,6 +41,7 @@ connection_server::connection_server(
       listener_3(listener_settings_1, listener_settings_2),
       listener_4(listener_settings_1, listener_settings_2) {
   UD_ENTER("connection_server::connection_server", "%p", static_cast<void*>(this));
+  tunnel_config = read_tunnel_settings(reserved_settings);
   load_request_body_policy();
   const agent_info config{agent_name, agent_uuid, agent_namespace, agent_version};
   registration = std::make_unique<reverse_registration>(listener_4, config, dns_name, lmi_links);
@@ -37,12 +58,31 @@ connection_server::~connection_server() {
 void connection_server::set_reverse_connection(bool enable) {
   UD_ENTER("connection_server::set_reverse_connection", "enable %d", enable ? 1 : 0);
   if (enable) {
-    // The new funnel is complete (its poll endpoint registered) before the old one
-    // goes; the caller endpoint is registered only once the old funnel is gone.
-    auto replacement = std::make_unique<reverse_funnel>(listener_3);
-    reverse_funnel_ptr = std::move(replacement);
-    reverse_funnel_ptr->forwarder().install_processors(listener_2, resource_prefix);
+    replace_funnel(std::make_unique<reverse_funnel>(
+        listener_3, flows(), reverse_funnel::options::from(tunnel_config, waiting)));
   }
+  UD_EXIT("%s", "");
+}
+
+void connection_server::replace_funnel(std::unique_ptr<reverse_funnel> replacement) {
+  UD_ENTER("connection_server::replace_funnel", "%p", static_cast<void*>(replacement.get()));
+  // The replacement already serves the polls. Its caller endpoint goes in before the
+  // old funnel goes, so callers are never turned away in between.
+  try {
+    replacement->forwarder().install_processors(listener_2, resource_prefix);
+  } catch (...) {
+    if (reverse_funnel_ptr) {  // give the polls back to the funnel that still has the callers
+      try {
+        reverse_funnel_ptr->connection().install_processors(listener_3, "/qel/reverseConnection");
+      } catch (const std::exception& e) {
+        UD_TRACE(40000, "restoring the old poll endpoint failed: %s", e.what());
+      }
+    }
+    UD_EXIT("%s", "caller endpoint not installed");
+    throw;
+  }
+  if (reverse_funnel_ptr) reverse_funnel_ptr->hand_over(*replacement);
+  reverse_funnel_ptr = std::move(replacement);
   UD_EXIT("%s", "");
 }
 

@@ -19,6 +19,8 @@
 #include "qelConnectionServer/reverse_funnel.h"
 #include "qelConnectionServer/reverse_registration.h"
 #include "qelConnectionServer/scs_server.h"
+#include "qelConnectionServer/tunnel_settings.h"
+#include "qelConnectionServer/waiting_callers.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -26,8 +28,9 @@ namespace funneltunnel {
 class connection_server {
  public:
   // Throws funneltunnel_exception (or whatever a part throws) on the first failure;
-  // the members built so far are destroyed on the way out. `load` replaces the
-  // service library loader in tests.
+  // the members built so far are destroyed on the way out. `reserved_settings` (a text
+  // or a file name) holds the tunnel settings; lines it does not know are logged as
+  // warnings. `load` replaces the service library loader in tests.
   connection_server(const std::string& agent_version, const std::string& listener_settings_1,
                     const std::string& reserved_settings, const std::string& listener_settings_2,
                     const std::string& agent_uuid, const std::string& agent_name,
@@ -38,14 +41,20 @@ class connection_server {
   connection_server(const connection_server&) = delete;
   connection_server& operator=(const connection_server&) = delete;
 
-  // true: replace the reverse funnel by a new one (the old one releases every request
-  // it holds); false: change nothing.
+  // true: replace the reverse funnel by a new one (callers still queued move to it,
+  // parked polls are answered empty; if the new one cannot be installed the old one
+  // keeps serving); false: change nothing.
   void set_reverse_connection(bool enable);
 
   reverse_funnel* funnel() { return reverse_funnel_ptr.get(); }
   listener& get_listener(int number);  // 1..4
+  const tunnel_settings& tunnel() const { return tunnel_config; }
 
  private:
+  // Puts the new funnel in place of the current one; on failure the current one is
+  // left serving both resources.
+  void replace_funnel(std::unique_ptr<reverse_funnel> replacement);
+
   scs_server scs;
   listener listener_1;
   listener listener_2;
@@ -54,6 +63,8 @@ class connection_server {
   std::unique_ptr<reverse_funnel> reverse_funnel_ptr;
   const std::string resource_prefix = "/qel";
   std::unique_ptr<reverse_registration> registration;
+  tunnel_settings tunnel_config;
+  std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
 };
 
 }  // namespace funneltunnel

@@ -44,6 +44,20 @@ std::shared_ptr<raw_transaction> flow_generator::get_transaction(const std::stri
   return transaction;
 }
 
+void flow_generator::forget(const std::string& flow_id, const raw_transaction* transaction) {
+  UD_ENTER("flow_generator::forget", "flow %s", flow_id.c_str());
+  std::shared_ptr<raw_transaction> dropped;  // released after the lock
+  {
+    jsFastLock guard(lock);
+    auto found = flows.find(flow_id);
+    if (found != flows.end() && found->second.get() == transaction) {
+      dropped = std::move(found->second);
+      flows.erase(found);
+    }
+  }
+  UD_EXIT("%d", dropped ? 1 : 0);
+}
+
 void flow_generator::reset() {
   UD_ENTER("flow_generator::reset", "%s", "");
   jsFastLock guard(lock);
@@ -55,7 +69,7 @@ void flow_generator::reset() {
 
 void flow_generator::complete_transaction(flow_map::value_type& entry) {
   UD_ENTER("flow_generator::complete_transaction", "flow %s", entry.first.c_str());
-  entry.second->complete();
+  if (entry.second->claim()) entry.second->complete();  // else its caller has given up
   UD_EXIT("%s", "");
 }
 

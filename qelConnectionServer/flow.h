@@ -34,7 +34,10 @@ class flow_generator {
   std::string save_transaction(std::shared_ptr<raw_transaction> transaction);
   // Takes the transaction out; throws funneltunnel_exception "flow not found".
   std::shared_ptr<raw_transaction> get_transaction(const std::string& flow_id);
-  // Completes every stored transaction as it is and forgets them all.
+  // Removes the entry `flow_id` if it still holds `transaction` (a caller that gave up).
+  void forget(const std::string& flow_id, const raw_transaction* transaction);
+  // Completes every stored transaction that nobody else has claimed, as it is, and
+  // forgets them all.
   void reset();
   static void complete_transaction(flow_map::value_type& entry);
 

@@ -48,9 +48,39 @@ class locked_queue {
     jsFastLock guard(lock);
     if (elements.empty()) throw empty_queue();
     T front = std::move(elements.front());
-    elements.pop_front();
-    count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
+    pop_front_locked();
     return front;
+  }
+
+  // dequeue() without the exception: false when the queue is empty.
+  bool try_dequeue(T& out) {
+    jsFastLock guard(lock);
+    if (elements.empty()) return false;
+    out = std::move(elements.front());
+    pop_front_locked();
+    return true;
+  }
+
+  // Takes the front element only when `ready(front)` holds; one locked step.
+  template <class Predicate>
+  bool dequeue_if(Predicate ready, T& out) {
+    jsFastLock guard(lock);
+    if (elements.empty() || !ready(elements.front())) return false;
+    out = std::move(elements.front());
+    pop_front_locked();
+    return true;
+  }
+
+  // Removes every element for which `dead(element)` holds and returns them.
+  template <class Predicate>
+  std::deque<T> remove_if(Predicate dead) {
+    std::deque<T> removed;
+    jsFastLock guard(lock);
+    std::deque<T> kept;
+    for (auto& element : elements) (dead(element) ? removed : kept).push_back(std::move(element));
+    elements.swap(kept);
+    count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
+    return removed;
   }
 
   virtual void clear() { drain(); }
@@ -65,6 +95,11 @@ class locked_queue {
   }
 
  private:
+  void pop_front_locked() {
+    elements.pop_front();
+    count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
+  }
+
   const uint32_t capacity;
   jsFastSync lock;
   std::deque<T> elements;

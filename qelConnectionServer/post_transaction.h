@@ -3,6 +3,8 @@
 #ifndef QEL_FUNNELTUNNEL_POST_TRANSACTION_H
 #define QEL_FUNNELTUNNEL_POST_TRANSACTION_H
 
+#include <ctime>
+
 #include "qelConnectionServer/transaction.h"
 
 namespace qel {
@@ -15,6 +17,8 @@ class post_transaction : public raw_transaction {
   void debug_dump() override;
 
   filestring request_data;  // the body of the POST
+  // When a poll was parked (seconds since the epoch); written before it is queued.
+  std::time_t parked_at = 0;
 };
 
 }  // namespace funneltunnel

@@ -39,8 +39,18 @@ void copy_request_header(ud_block_ref block, const SCS_REQUEST& request, const c
                          scs_value& value, raw_transaction& t) {
   UD_USE_BLOCK(block);
   UD_TRACE(42000, "processing header %s", name);
-  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
-      request.request_handle, name, 0, value.address());
+  // The two headers that route an answer must not be read two ways: the service library
+  // tells when one appears twice, and the first value is still taken for other uses.
+  const bool routing =
+      std::strcmp(name, header_message_id) == 0 || std::strcmp(name, header_status_code) == 0;
+  uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
+      request.request_handle, name, routing ? SCS_HEADER_SINGLE : 0, value.address());
+  if (rc == SCS_STATUS_DUPLICATE_HEADER) {
+    UD_TRACE(40000, "header %s appears twice", name);
+    t.mark_duplicate_tunnel_header();
+    rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(request.request_handle, name, 0,
+                                                            value.address());
+  }
   if (rc != 0 || value.get() == nullptr) {  // a missing header is simply left out
     value.release();
     return;
@@ -99,6 +109,63 @@ void set_request_body(ud_block_ref block, post_transaction& t, const uint8_t* da
                                                     : filestring::literal(std::move(body));
 }
 
+// The service library's watch calls this when a waiting request's client goes away.
+void client_gone(void* transaction) { static_cast<raw_transaction*>(transaction)->interrupt(); }
+
+// Watches the client's connection while its request waits, where the service library
+// can; the watch ends before the transaction can go.
+class client_watch {
+ public:
+  client_watch(uint32_t request_handle, raw_transaction& t) : handle(request_handle) {
+    active = g_qelSessionConfigSvcs.SCS_SERVER_WatchRequest(handle, &client_gone, &t) == 0;
+  }
+  ~client_watch() {
+    if (active) g_qelSessionConfigSvcs.SCS_SERVER_UnwatchRequest(handle);
+  }
+  client_watch(const client_watch&) = delete;
+  client_watch& operator=(const client_watch&) = delete;
+
+ private:
+  const uint32_t handle;
+  bool active = false;
+};
+
+enum class outcome { answered, client_gone, timed_out };
+
+// Waits for the answer. A request whose client goes away or whose deadline passes is
+// withdrawn: claimed by this thread, so that whoever finds it later (a poll, a late
+// answer) skips it.
+outcome await_answer(ud_block_ref block, raw_transaction& t, uint32_t request_handle) {
+  UD_USE_BLOCK(block);
+  if (t.completed()) return outcome::answered;  // answered inside process(): nothing to watch
+  client_watch watch(request_handle, t);
+  auto deadline = t.deadline();
+  for (;;) {
+    const raw_transaction::wake woke = t.wait_until(deadline);
+    if (woke == raw_transaction::wake::completed) return outcome::answered;
+    if (t.withdraw()) {
+      UD_TRACE(40000, "%s", woke == raw_transaction::wake::timed_out ? "caller deadline passed" : "client gone");
+      return woke == raw_transaction::wake::timed_out ? outcome::timed_out : outcome::client_gone;
+    }
+    deadline = raw_transaction::clock::time_point::max();  // being settled: completion follows
+  }
+}
+
+// A response of our own, written without touching the withdrawn transaction (another
+// thread may still be reading its request side).
+void write_text_response(ud_block_ref block, uint32_t request_handle, uint16_t status,
+                         const std::string& text, uint8_t** response, uint32_t* length) {
+  UD_USE_BLOCK(block);
+  void* memory = g_qelSessionConfigSvcs.SCS_Allocate(static_cast<uint32_t>(text.size()));
+  *response = static_cast<uint8_t*>(memory);
+  *length = memory != nullptr ? static_cast<uint32_t>(text.size()) : 0;
+  if (memory != nullptr) std::memcpy(memory, text.data(), text.size());
+  g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, header_content_type, "text/plain");
+  if (g_qelSessionConfigSvcs.SCS_SERVER_SetHttpStatus(request_handle, status) != 0) {
+    UD_TRACE(40000, "%s", "setting http status code failed");
+  }
+}
+
 void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
                    uint32_t data_length, uint8_t** response, uint32_t* response_length,
                    const SCS_REQUEST& request) {
@@ -108,7 +175,19 @@ void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
   tokens().dispatch(token, t);
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
-  t->wait();
+  switch (await_answer(block, *t, request.request_handle)) {
+    case outcome::answered:
+      break;
+    case outcome::timed_out:
+      write_text_response(block, request.request_handle, 504,
+                          "qel: the remote client did not answer in time\n", response,
+                          response_length);
+      return;
+    case outcome::client_gone:  // nobody reads this answer
+      write_text_response(block, request.request_handle, 503, "qel: the caller went away\n",
+                          response, response_length);
+      return;
+  }
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
   write_response_body(block, *t, response, response_length);
   write_response_headers(block, *t, request.request_handle);

@@ -14,13 +14,15 @@ uint32_t answer_status(const std::string& status_header) {
   std::size_t at = 0;
   while (at < status_header.size() && std::isspace(static_cast<unsigned char>(status_header[at])))
     ++at;
-  if (at == status_header.size() || !std::isdigit(static_cast<unsigned char>(status_header[at])))
-    return 502;  // no readable status: the remote side failed to answer properly
   uint64_t value = 0;
+  std::size_t digits = 0;
   for (; at < status_header.size() && std::isdigit(static_cast<unsigned char>(status_header[at])); ++at) {
+    if (++digits > 4) return 502;  // far beyond any status
     value = value * 10 + static_cast<uint64_t>(status_header[at] - '0');
-    if (value > std::numeric_limits<uint32_t>::max()) return std::numeric_limits<uint32_t>::max();
   }
+  // No readable status, an interim (1xx) one or none that HTTP knows: the remote side
+  // failed to answer properly.
+  if (digits == 0 || value < 200 || value > 599) return 502;
   return static_cast<uint32_t>(value);
 }
 
@@ -34,10 +36,19 @@ namespace rce {
 
 void post_processor::process(std::shared_ptr<post_transaction> poll) {
   UD_ENTER("rce::post_processor::process", "%p", static_cast<void*>(poll.get()));
+  if (poll->duplicate_tunnel_header()) {
+    refuse_ambiguous(*poll);
+    UD_EXIT("%s", "refused: a tunnel header appears twice");
+    return;
+  }
   const std::string flow_id = poll->find_header(header_message_id);
   if (flow_id.empty()) {
     UD_TRACE(40000, "%s", "Tunnel reset by remote client");
     owner.funnel.reset_tunnel();
+  } else if (flow_id == join_poll) {
+    UD_TRACE(40000, "%s", "Poll joins the tunnel");
+    poll->set_header(header_message_id, "");  // never echoed back as if it were a flow id
+    owner.funnel.note_join();
   } else {
     answer(*poll, flow_id);  // "flow not found" leaves here: the poll is not parked
   }
@@ -45,13 +56,28 @@ void post_processor::process(std::shared_ptr<post_transaction> poll) {
   UD_EXIT("%s", "");
 }
 
+// Which copy of a doubled X-QEL-Message-Id or X-QEL-Status-Code counts is a guess a
+// proxy may make differently: refuse the poll rather than complete the wrong caller.
+void post_processor::refuse_ambiguous(post_transaction& poll) {
+  poll.clear_headers();
+  poll.claim();
+  poll.set_status_code(400);
+  poll.set_header(header_content_type, "text/plain");
+  poll.response_data = filestring::literal("qel: the poll carries X-QEL-Message-Id or X-QEL-Status-Code twice\n");
+  poll.complete();
+}
+
 void post_processor::answer(post_transaction& poll, const std::string& flow_id) {
   UD_ENTER("rce::post_processor::answer", "flow %s", flow_id.c_str());
   std::shared_ptr<raw_transaction> request = owner.funnel.flow_table().get_transaction(flow_id);
-  request->response_data = poll.request_data;
   const uint32_t status = answer_status(poll.find_header(header_status_code));
-  request->set_status_code(status);
   poll.clear_headers();  // none of the answer's headers go back to the remote client
+  if (!request->claim()) {  // its caller gave up: the late answer is dropped
+    UD_EXIT("flow %s: caller gone, answer dropped", flow_id.c_str());
+    return;
+  }
+  request->response_data = poll.request_data;
+  request->set_status_code(status);
   request->complete();
   UD_EXIT("status %u", status);
 }

@@ -1,7 +1,7 @@
 // reverse_connection_endpoint: serves the remote client of a reverse tunnel. Each poll
-// may carry the answer to an earlier caller request (named by its flow id) or, without
-// a flow id, reset the tunnel; then it carries the next waiting caller request or is
-// parked. A member of its reverse funnel, which it does not own; processors run on
+// may carry the answer to an earlier caller request (named by its flow id), reset the
+// tunnel (no flow id) or join it (the id "join": another poller, no reset); then it
+// carries the next waiting caller request or is parked. A member of its reverse funnel, which it does not own; processors run on
 // request threads, many at once.
 #ifndef QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
 #define QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
@@ -17,8 +17,13 @@ namespace funneltunnel {
 class reverse_funnel;
 
 // The status an answer gives its caller: the unsigned decimal number the status
-// header begins with (after white space), or 502 when it does not begin with a digit.
+// header begins with (after white space); 502 when it does not begin with a digit or
+// the number is not a final HTTP status (200 to 599).
 uint32_t answer_status(const std::string& status_header);
+
+// The X-QEL-Message-Id of a poll that adds itself to the tunnel without resetting it
+// or answering (a further parallel poller). Flow ids are decimal, so it names none.
+constexpr const char* join_poll = "join";
 
 class reverse_connection_endpoint : public endpoint {
  public:
@@ -39,6 +44,8 @@ class post_processor : public processor<post_transaction> {
   // Completes the caller request named by `flow_id` with the poll's answer; throws
   // funneltunnel_exception "flow not found" for an unknown id.
   void answer(post_transaction& poll, const std::string& flow_id);
+  // Completes the poll with 400: a tunnel header appears twice.
+  static void refuse_ambiguous(post_transaction& poll);
 
   reverse_connection_endpoint& owner;
 };

@@ -1,20 +1,33 @@
 #include "qelConnectionServer/reverse_funnel.h"
 
 #include <array>
+#include <chrono>
 #include <exception>
 
+#include "mslLoader/mslLoaderLog.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/listener.h"
+#include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
 namespace qel {
 namespace funneltunnel {
+namespace {
+
+// Dead entries (claimed by a caller or poll that gave up) are swept from a queue once
+// it holds at least this many elements, so a queue nobody drains cannot grow without end.
+constexpr uint32_t sweep_at = 64;
+
+bool is_claimed(const reverse_funnel::post_handle& t) { return t->claimed(); }
+
+}  // namespace
 
 void complete_all(std::deque<reverse_funnel::post_handle> transactions, uint32_t status) {
   UD_ENTER("complete_all", "%zu transactions status %u", transactions.size(), status);
   std::exception_ptr first;
   for (auto& t : transactions) {
+    if (!t->claim()) continue;  // given up by its client, or settled elsewhere
     try {
       t->set_status_code(status);
       t->complete();
@@ -26,22 +39,50 @@ void complete_all(std::deque<reverse_funnel::post_handle> transactions, uint32_t
   if (first) std::rethrow_exception(first);
 }
 
+reverse_funnel::options reverse_funnel::options::from(const tunnel_settings& settings,
+                                                      std::shared_ptr<waiting_callers> waiting) {
+  options result;
+  result.when.sleep_ms = settings.poll_timeout_s * 1000;
+  result.when.timeout_s = settings.poll_timeout_s;
+  result.caller_timeout_s = settings.caller_timeout_s;
+  result.max_waiting_callers = settings.max_waiting_callers;
+  if (waiting) result.waiting = std::move(waiting);
+  return result;
+}
+
 reverse_funnel::reverse_funnel(listener& on, flow_generator& table)
-    : reverse_funnel(on, table, timing()) {}
+    : reverse_funnel(on, table, options()) {}
 
 reverse_funnel::reverse_funnel(listener& on, flow_generator& table, timing when)
-    : jsThread("reverse_funnel timeouts", 2), on(on), table(table), when(when) {
+    : reverse_funnel(on, table, [&] {
+        options o;
+        o.when = when;
+        return o;
+      }()) {}
+
+reverse_funnel::reverse_funnel(listener& on, flow_generator& table, options settings)
+    : jsThread("reverse_funnel timeouts", 2), on(on), table(table), config(std::move(settings)) {
   UD_ENTER("reverse_funnel::reverse_funnel", "%p", static_cast<void*>(&on));
-  connection_endpoint.install_processors(on, reverse_connection_resource);
-  if (start() != 1) UD_TRACE(40000, "%s", "reverse_funnel thread could not be started");
+  // The thread first: without it parked polls would never be answered, so a funnel that
+  // cannot start it must not take polls at all.
+  if (start() != 1) {
+    UD_EXIT("%s", "reverse_funnel thread could not be started");
+    throw funneltunnel_exception("reverse_funnel thread could not be started",
+                                 status::CS_FUNNEL_THREAD_FAILED);
+  }
+  try {
+    connection_endpoint.install_processors(on, reverse_connection_resource);
+  } catch (...) {
+    stop(10000, true);  // the members it uses go away with this exception
+    UD_EXIT("%s", "install failed");
+    throw;
+  }
   UD_EXIT("%s", "");
 }
 
 reverse_funnel::~reverse_funnel() {
   UD_ENTER("reverse_funnel::~reverse_funnel", "%p", static_cast<void*>(this));
-  stop(10000, true);  // the sleep ends at once on a stop request
-  forwarder_endpoint.revoke_tokens();
-  connection_endpoint.revoke_tokens();
+  stop_serving();
   try {
     complete_all(tunnel_queue.drain(), 200);
     complete_all(outstanding_queue.drain(), 503);
@@ -49,6 +90,25 @@ reverse_funnel::~reverse_funnel() {
     UD_TRACE(40000, "releasing waiting transactions failed %x %s", e.code, e.what());
   }
   UD_EXIT("%s", "");
+}
+
+void reverse_funnel::stop_serving() {
+  stop(10000, true);  // the sleep ends at once on a stop request
+  forwarder_endpoint.revoke_tokens();
+  connection_endpoint.revoke_tokens();
+}
+
+void reverse_funnel::hand_over(reverse_funnel& successor) {
+  UD_ENTER("reverse_funnel::hand_over", "%p", static_cast<void*>(&successor));
+  stop_serving();  // no request reaches this funnel any more
+  std::size_t moved = 0;
+  for (auto& request : outstanding_queue.drain()) {
+    if (request->claimed()) continue;
+    successor.pair_request(UD_BLOCK, request);
+    ++moved;
+  }
+  complete_all(tunnel_queue.drain(), 200);  // the remote client polls the successor next
+  UD_EXIT("%zu requests moved", moved);
 }
 
 void reverse_funnel::tunnel_transaction(const post_handle& request, const post_handle& poll) {
@@ -62,6 +122,9 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
   const std::string location = request->get_resource();
   filestring body = request->request_data;
   const std::string flow_id = table.save_transaction(request);
+  // Its caller may have given up since it was taken from the queue: then nobody will
+  // take the entry out again, so do it here. The remote client still gets the request.
+  if (request->note_flow(table, flow_id)) request->forget_flow();
   for (std::size_t i = 0; i < known_headers.size(); ++i) poll->set_header(known_headers[i], values[i]);
   poll->set_header(header_message_id, flow_id);
   poll->set_header(header_location, location);
@@ -73,6 +136,14 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
   UD_EXIT("flow %s", flow_id.c_str());
 }
 
+void reverse_funnel::refuse(const post_handle& request, uint32_t status, const std::string& text) {
+  request->claim();
+  request->set_status_code(status);
+  request->set_header(header_content_type, "text/plain");
+  request->response_data = filestring::literal(text);
+  request->complete();
+}
+
 void reverse_funnel::forward_request(const post_handle& request) {
   UD_ENTER("reverse_funnel::forward_request", "%p", static_cast<void*>(request.get()));
   forward_request(UD_BLOCK, request);
@@ -81,15 +152,36 @@ void reverse_funnel::forward_request(const post_handle& request) {
 
 void reverse_funnel::forward_request(ud_block_ref block, const post_handle& request) {
   UD_USE_BLOCK(block);
+  std::shared_ptr<void> place = config.waiting->admit(config.max_waiting_callers);
+  if (!place) {
+    UD_TRACE(40000, "refusing caller: %u callers waiting", config.max_waiting_callers);
+    refuse(request, 503,
+           "qel: " + std::to_string(config.max_waiting_callers) +
+               " callers are waiting for the remote client already; try again later\n");
+    return;
+  }
+  request->hold_until_claimed(std::move(place));
+  if (config.caller_timeout_s != 0) {
+    request->set_deadline(raw_transaction::clock::now() +
+                          std::chrono::seconds(config.caller_timeout_s));
+  }
+  pair_request(block, request);
+}
+
+void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request) {
+  UD_USE_BLOCK(block);
   post_handle poll;
+  std::deque<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
-    try {
-      poll = tunnel_queue.dequeue();
-    } catch (const empty_queue&) {
+    while (tunnel_queue.try_dequeue(poll) && !poll->claim()) poll.reset();  // skip polls gone
+    if (!poll) {
       UD_TRACE(40000, "%s", "No tunneling transaction currently available");
       UD_TRACE(40000, "%s", "queueing transaction");
       outstanding_queue.enqueue(request);
+      const uint32_t queued = outstanding_queue.size();
+      if (queued >= sweep_at && queued > 2 * config.waiting->count())
+        dead = outstanding_queue.remove_if(is_claimed);
     }
   }
   if (poll) tunnel_transaction(request, poll);
@@ -104,20 +196,25 @@ void reverse_funnel::serve_poll(const post_handle& poll) {
 void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
   UD_USE_BLOCK(block);
   post_handle request;
+  std::deque<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
-    try {
-      request = outstanding_queue.dequeue();
-    } catch (const empty_queue&) {
+    while (outstanding_queue.try_dequeue(request) && request->claimed()) request.reset();
+    if (!request) {
       UD_TRACE(40000, "%s", "No outstanding transaction to forward -- queueing tunnel transaction");
+      poll->parked_at = std::time(nullptr);
       tunnel_queue.enqueue(poll);
+      if (tunnel_queue.size() >= sweep_at) dead = tunnel_queue.remove_if(is_claimed);
     }
   }
-  if (request) tunnel_transaction(request, poll);
+  if (!request) return;
+  poll->claim();  // nobody else holds a poll that is being served
+  tunnel_transaction(request, poll);
 }
 
 void reverse_funnel::reset_tunnel() {
   UD_ENTER("reverse_funnel::reset_tunnel", "%s", "");
+  join_mode.store(false);
   table.reset();
   std::deque<post_handle> dropped;
   {
@@ -126,6 +223,13 @@ void reverse_funnel::reset_tunnel() {
   }
   UD_TRACE(40000, "answering %zu dropped polls", dropped.size());
   complete_all(std::move(dropped), 200);  // the time-out answer: nothing for you
+  if (const uint32_t count = resets.record(std::time(nullptr))) {
+    QEL_LOG_LONG_AS("reverse_funnel", MSL_LOG_WARNING,
+                    "the reverse connection was reset %u times within a minute: two remote "
+                    "clients may be polling this host and releasing each other's requests, "
+                    "or a client resets on every poll",
+                    count);
+  }
   UD_EXIT("%s", "");
 }
 
@@ -138,29 +242,53 @@ bool reverse_funnel::time_out_poll(std::time_t now) {
 
 bool reverse_funnel::time_out_poll(ud_block_ref block, std::time_t now) {
   UD_USE_BLOCK(block);
+  if (join_mode.load()) return release_expired_polls(UD_BLOCK, now) > 0;
+  return release_one_poll(UD_BLOCK, now);
+}
+
+// The plain rule: once no poll has been parked for the time-out, the oldest one goes.
+bool reverse_funnel::release_one_poll(ud_block_ref block, std::time_t now) {
+  UD_USE_BLOCK(block);
   const std::time_t last = tunnel_queue.last_enqueue_time();
   UD_TRACE(40000, "last_enqueue_time %ld now %ld", static_cast<long>(last), static_cast<long>(now));
-  if (!(now > last + when.timeout_s)) return false;  // a poll was parked recently
+  if (!(now > last + config.when.timeout_s)) return false;  // a poll was parked recently
   post_handle poll;
-  try {
-    poll = tunnel_queue.dequeue();
-  } catch (const empty_queue&) {
-    UD_TRACE(42000, "%s", "empty queue -- no reverse tunnel transaction to timeout");
-    return false;
+  while (tunnel_queue.try_dequeue(poll)) {
+    if (!poll->claim()) continue;  // its client has gone
+    poll->set_status_code(200);
+    poll->complete();
+    return true;
   }
-  poll->set_status_code(200);
-  poll->complete();
-  return true;
+  UD_TRACE(42000, "%s", "empty queue -- no reverse tunnel transaction to timeout");
+  return false;
+}
+
+// With parallel pollers every parked poll has its own time-out.
+int reverse_funnel::release_expired_polls(ud_block_ref block, std::time_t now) {
+  UD_USE_BLOCK(block);
+  const auto expired = [&](const post_handle& p) {
+    return p->claimed() || now > p->parked_at + config.when.timeout_s;
+  };
+  int released = 0;
+  post_handle poll;
+  while (tunnel_queue.dequeue_if(expired, poll)) {
+    if (!poll->claim()) continue;
+    poll->set_status_code(200);
+    poll->complete();
+    ++released;
+  }
+  UD_TRACE(42000, "%d parked polls released", released);
+  return released;
 }
 
 unsigned long reverse_funnel::run() {
   UD_ENTER("reverse_funnel::_doWork", "%p", static_cast<void*>(this));
-  const unsigned seconds = when.sleep_ms / 1000;
+  const unsigned seconds = config.when.sleep_ms / 1000;
   UD_TRACE(40000, "sleep_time %u", seconds);
   waitForStop(0);  // the stop event starts signalled: consume that, so the first pass sleeps
   while (!stopRequested()) {
     UD_TRACE(40000, "sleeping %u seconds", seconds);
-    waitForStop(when.sleep_ms);
+    waitForStop(config.when.sleep_ms);
     UD_TRACE(40000, "awake from %u seconds", seconds);
     time_out_poll(UD_BLOCK, std::time(nullptr));
   }

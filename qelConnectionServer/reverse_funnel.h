@@ -1,19 +1,28 @@
 // reverse_funnel: one reverse tunnel. It owns the queue of caller requests that no
 // poll has carried yet, the queue of parked polls, both tunnel endpoints, and the
-// thread "reverse_funnel timeouts", which answers a parked poll with an empty 200
-// once no poll has been parked for longer than the time-out.
+// thread "reverse_funnel timeouts", which answers parked polls with an empty 200 once
+// they have waited long enough.
+//
+// What a remote client or host may ask for beyond the plain protocol (see core.md):
+// "join" polls that neither reset nor answer (parallel pollers; each parked join poll
+// then times out on its own), a caller deadline (504), a bound on waiting callers
+// (503) and the poll time-out. A caller or poll whose client has gone, or whose
+// deadline passed, is claimed by its own request thread and then skipped wherever it
+// still sits in a queue; a transaction is settled by whoever claims it first.
 //
 // Ownership: owned by the connection server; uses (does not own) its listener and the
-// flow table. Destruction stops the thread, revokes both endpoints' tokens (waiting
-// for calls in progress), and answers every poll still parked (200, empty) and every
-// caller request still queued (503), so no request thread is left waiting.
-// Threads: forward_request, serve_poll and reset_tunnel run on request threads, many
-// at once; a caller request and a poll are paired under the funnel's one pairing
-// lock (taken before a queue lock, never the other way round), so neither is parked
-// while the other kind waits. The funnel thread only takes parked polls out.
+// flow table. Destruction stops the thread, revokes both endpoints' tokens (waiting for
+// calls in progress), and answers every poll still parked (200, empty) and every caller
+// request still queued (503), so no request thread is left waiting; hand_over() gives
+// the queued callers to a successor instead.
+// Threads: forward_request, serve_poll and reset_tunnel run on request threads, many at
+// once; a caller request and a poll are paired under the funnel's one pairing lock
+// (taken before a queue lock, never the other way round). The funnel thread only takes
+// parked polls out.
 #ifndef QEL_FUNNELTUNNEL_REVERSE_FUNNEL_H
 #define QEL_FUNNELTUNNEL_REVERSE_FUNNEL_H
 
+#include <atomic>
 #include <ctime>
 #include <deque>
 #include <memory>
@@ -23,9 +32,12 @@
 #include "qelConnectionServer/get_transaction.h"
 #include "qelConnectionServer/locked_queue.h"
 #include "qelConnectionServer/post_transaction.h"
+#include "qelConnectionServer/reset_monitor.h"
 #include "qelConnectionServer/reverse_connection_endpoint.h"
 #include "qelConnectionServer/reverse_forwarder_endpoint.h"
 #include "qelConnectionServer/timed_queue.h"
+#include "qelConnectionServer/tunnel_settings.h"
+#include "qelConnectionServer/waiting_callers.h"
 #include "qelToolsLib/jslock.h"
 #include "qelToolsLib/jsthread.h"
 #include "udebug/udebug.h"
@@ -40,49 +52,82 @@ class reverse_funnel : public jsThread {
   using post_handle = std::shared_ptr<post_transaction>;
 
   // How often the thread wakes and how long parked polls may wait (seconds; a poll is
-  // released once now > last parking time + timeout). Tests shorten them.
+  // released once now > its parking time + timeout). Tests shorten them.
   struct timing {
     uint32_t sleep_ms = 28000;
     std::time_t timeout_s = 28;
   };
 
-  // Installs the reverse connection endpoint on `on` and starts the thread.
+  // The tunnel settings a funnel runs with; `waiting` is shared by successive funnels.
+  struct options {
+    timing when;
+    uint32_t caller_timeout_s = 0;     // 0: callers wait without limit
+    uint32_t max_waiting_callers = 0;  // 0: no bound
+    std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
+
+    static options from(const tunnel_settings& settings, std::shared_ptr<waiting_callers> waiting);
+  };
+
+  // Starts the thread and installs the reverse connection endpoint on `on`. Throws
+  // funneltunnel_exception CS_FUNNEL_THREAD_FAILED when the thread cannot start (then
+  // nothing is installed), or the listener's registration failure.
   explicit reverse_funnel(listener& on, flow_generator& table = flows());
   reverse_funnel(listener& on, flow_generator& table, timing when);
+  reverse_funnel(listener& on, flow_generator& table, options settings);
   ~reverse_funnel() override;
 
-  // Hands a caller request to a poll: the poll is completed with the request.
+  // Hands a caller request to a poll that has been claimed for it: the poll is
+  // completed with the request.
   void tunnel_transaction(const post_handle& request, const post_handle& poll);
-  // A caller request: given to the oldest parked poll, or queued. The form with a
-  // block writes its trace lines under that block (the calling processor's).
+  // A caller request: refused with 503 when too many callers wait, else given a
+  // deadline (when set) and paired with the oldest live parked poll, or queued. The
+  // form with a block writes its trace lines under that block (the calling processor's).
   void forward_request(const post_handle& request);
   void forward_request(ud_block_ref block, const post_handle& request);
-  // A poll (after its answer or reset): given the oldest queued request, or parked.
+  // A poll (after its answer, reset or join): given the oldest live queued request,
+  // or parked.
   void serve_poll(const post_handle& poll);
   void serve_poll(ud_block_ref block, const post_handle& poll);
   // Completes every request out with the remote client as it is (503) and answers
-  // every parked poll with the time-out answer (200, empty).
+  // every parked poll with the time-out answer (200, empty). Warns through the log when
+  // resets come so often that two clients seem to be fighting over the tunnel.
   void reset_tunnel();
+  // A join poll arrived: from now until the next reset, parked polls time out one by one.
+  void note_join() { join_mode.store(true); }
   // One pass of the time-out rule at time `now`; true when a poll was released.
   // The thread traces it under its own block.
   bool time_out_poll(std::time_t now);
   bool time_out_poll(ud_block_ref block, std::time_t now);
+  // For a replacement: stops the thread and the endpoints, gives every caller request
+  // still queued here to `successor` and answers the parked polls (200, empty).
+  void hand_over(reverse_funnel& successor);
 
   timed_queue<post_handle>& outstanding() { return outstanding_queue; }
   timed_queue<post_handle>& tunnel() { return tunnel_queue; }
   reverse_forwarder_endpoint& forwarder() { return forwarder_endpoint; }
   reverse_connection_endpoint& connection() { return connection_endpoint; }
   flow_generator& flow_table() { return table; }
+  const options& settings() const { return config; }
 
  protected:
   unsigned long run() override;
 
  private:
+  // Pairs a caller request with a parked poll or queues it (no admission check).
+  void pair_request(ud_block_ref block, const post_handle& request);
+  // Completes a caller request at once with `status` and a one-line text.
+  static void refuse(const post_handle& request, uint32_t status, const std::string& text);
+  bool release_one_poll(ud_block_ref block, std::time_t now);
+  int release_expired_polls(ud_block_ref block, std::time_t now);
+  void stop_serving();
+
   listener& on;
   const std::string reverse_connection_resource = "/qel/reverseConnection";
   flow_generator& table;
-  const timing when;
+  const options config;
   jsFastSync pairing;
+  std::atomic<bool> join_mode{false};
+  reset_monitor resets;
   timed_queue<post_handle> tunnel_queue{0};
   locked_queue<std::shared_ptr<get_transaction>> get_queue{0};
   timed_queue<post_handle> outstanding_queue{0};
@@ -90,8 +135,9 @@ class reverse_funnel : public jsThread {
   reverse_forwarder_endpoint forwarder_endpoint{*this};
 };
 
-// Completes each transaction with `status`; every one is completed even when one
-// fails, and the first failure is rethrown afterwards.
+// Claims and completes each transaction with `status`; transactions claimed by
+// somebody else are skipped. Every one is completed even when one fails, and the first
+// failure is rethrown afterwards.
 void complete_all(std::deque<reverse_funnel::post_handle> transactions, uint32_t status);
 
 }  // namespace funneltunnel

@@ -11,8 +11,11 @@
 #define QEL_FUNNELTUNNEL_TRANSACTION_H
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "qelConnectionServer/filestring.h"
@@ -21,9 +24,13 @@
 namespace qel {
 namespace funneltunnel {
 
+class flow_generator;
+
 class raw_transaction {
  public:
   using header_map = std::map<std::string, std::string>;
+  using clock = std::chrono::steady_clock;
+  enum class wake { completed, interrupted, timed_out };
 
   raw_transaction();
   virtual ~raw_transaction();
@@ -51,17 +58,65 @@ class raw_transaction {
   // Kept for the interface; a transaction has nothing to reset.
   void reset() {}
 
+  // The waiting side. wait_until() returns once complete() has been signalled
+  // (completed), interrupt() has been called (interrupted: the client went away) or
+  // `deadline` has passed (timed_out); clock::time_point::max() waits without limit.
+  // interrupt() may be called from any thread, once or more.
+  wake wait_until(clock::time_point deadline);
+  void interrupt();
+  bool completed() const { return done.load(); }
+
+  // The one party that settles a transaction waiting in the tunnel (answers, releases
+  // or withdraws it) claims it first: true for the first claim only. Claiming lets go
+  // of what hold_until_claimed() was given.
+  bool claim();
+  bool claimed() const { return taken.load(); }
+  // For the waiting thread of a transaction whose client gave up: claims it and takes
+  // it out of the flow table if it is out there. False when somebody else claimed it
+  // first (its completion follows).
+  bool withdraw();
+  // Keeps `token` alive until the transaction is claimed or destroyed (a place among
+  // the waiting callers). Set before the transaction is shared.
+  void hold_until_claimed(std::shared_ptr<void> token) { held = std::move(token); }
+
+  // While out with the remote client: the table and id it is stored under. Returns
+  // claimed() as seen under the note's lock: when true, the claimer may have missed
+  // the note, so the caller takes the entry out again (forget_flow()).
+  bool note_flow(flow_generator& table, const std::string& id);
+  // Takes it out of the table noted last, if it is still there.
+  void forget_flow();
+
+  // The request carried X-QEL-Message-Id or X-QEL-Status-Code more than once.
+  bool duplicate_tunnel_header() const { return doubled_header; }
+  void mark_duplicate_tunnel_header() { doubled_header = true; }
+
+  // When the waiting caller gives up (max(): never). Set by the processor, read by the
+  // waiting thread after process() returns.
+  clock::time_point deadline() const { return give_up_at; }
+  void set_deadline(clock::time_point when) { give_up_at = when; }
+
   virtual void debug_dump();
 
   filestring response_data;
 
  private:
+  int wait_once(clock::time_point deadline);
+
   uint32_t status_code = 503;
   header_map headers;
   std::string resource;
   jsSemaphore semaphore;
   uint32_t flow_token = 0;
   std::atomic<int32_t> debug_count{0};  // complete() and wait() run on two threads
+  std::atomic<bool> done{false};
+  std::atomic<bool> interrupted{false};
+  std::atomic<bool> taken{false};
+  std::shared_ptr<void> held;
+  clock::time_point give_up_at = clock::time_point::max();
+  bool doubled_header = false;
+  std::mutex flow_mutex;  // the flow note is written and read on two threads
+  flow_generator* flow_table = nullptr;
+  std::string flow_id;
 };
 
 }  // namespace funneltunnel

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "scs/api_guard.h"
+#include "scs/connection_watch.h"
 #include "scs/request_registry.h"
 #include "scs/server.h"
 
@@ -107,15 +108,37 @@ uint32_t SCS_SERVER_RemoveListener(uint32_t listener_handle) {
   });
 }
 
-uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, uint32_t,
+uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, uint32_t flags,
                                      char** value) {
   return guarded(__func__, [&] {
     if (name == nullptr || value == nullptr) {
       throw ScsError(status::SCS_INVALID_ARGUMENT, "null header name or value pointer");
     }
     *value = nullptr;
+    const auto exchange = exchange_of(request_handle);
+    if ((flags & SCS_HEADER_SINGLE) != 0 && exchange->header_count(name) > 1) {
+      return status::SCS_DUPLICATE_HEADER;  // the caller's decision, not a failure to log
+    }
     std::string text;
-    if (exchange_of(request_handle)->request_header(name, text)) *value = copy_to_block(text);
+    if (exchange->request_header(name, text)) *value = copy_to_block(text);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_WatchRequest(uint32_t request_handle, SCS_GONE_CALLBACK gone,
+                                 void* context) {
+  return guarded(__func__, [&] {
+    if (gone == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null gone function");
+    const int socket = exchange_of(request_handle)->socket();
+    if (socket < 0) throw ScsError(status::SCS_NOT_SUPPORTED, "the request has no socket");
+    watches().watch(request_handle, socket, gone, context);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_UnwatchRequest(uint32_t request_handle) {
+  return guarded(__func__, [&] {
+    watches().unwatch(request_handle);
     return 0u;
   });
 }

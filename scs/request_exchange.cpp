@@ -16,6 +16,16 @@ bool RequestExchange::request_header(const std::string& name, std::string& value
   return false;
 }
 
+std::size_t RequestExchange::header_count(const std::string& name) const {
+  return count_header(request_headers_, name.c_str());
+}
+
+std::size_t count_header(const HeaderList& headers, const char* name) {
+  std::size_t n = 0;
+  for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name) == 0;
+  return n;
+}
+
 void RequestExchange::add_response_header(std::string name, std::string value) {
   std::lock_guard<std::mutex> lock(mutex_);
   response_headers_.emplace_back(std::move(name), std::move(value));

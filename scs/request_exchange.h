@@ -1,5 +1,6 @@
 // What a request callback can read and write through its request handle: a copy of
-// the request headers, and the response headers and HTTP status it sets.
+// the request headers, the connection's socket (for the connection watch), and the
+// response headers and HTTP status it sets.
 //
 // Created by the request handler on the connection thread before the callback runs,
 // shared with the RequestRegistry for the duration of the callback. The header copy
@@ -19,11 +20,15 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 class RequestExchange {
  public:
-  explicit RequestExchange(HeaderList request_headers)
-      : request_headers_(std::move(request_headers)) {}
+  // `socket` is the connection's socket (-1 when unknown), for the connection watch.
+  RequestExchange(HeaderList request_headers, int socket)
+      : request_headers_(std::move(request_headers)), socket_(socket) {}
 
   // The first value of a header, compared without case; false when absent.
   bool request_header(const std::string& name, std::string& value) const;
+  // How many times the request carries the header (any case).
+  std::size_t header_count(const std::string& name) const;
+  int socket() const { return socket_; }
 
   void add_response_header(std::string name, std::string value);
   void set_status(unsigned status);
@@ -33,10 +38,14 @@ class RequestExchange {
 
  private:
   const HeaderList request_headers_;
+  const int socket_;
   mutable std::mutex mutex_;
   HeaderList response_headers_;
   unsigned status_ = 200;
 };
+
+// How many times `headers` holds `name` (compared without case).
+std::size_t count_header(const HeaderList& headers, const char* name);
 
 // A header name is an HTTP token; a value has no control characters but tab.
 bool valid_header_name(const char* name);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "scs/client_auth.h"
+#include "scs/connection_watch.h"
 #include "scs/http_daemon.h"
 #include "scs/log.h"
 #include "scs/request_registry.h"
@@ -34,18 +35,32 @@ MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const cha
   return MHD_YES;
 }
 
-std::size_t count_header(const HeaderList& headers, const char* name) {
-  std::size_t n = 0;
-  for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name) == 0;
-  return n;
-}
-
 // Two lengths, or a length beside a transfer coding, let a proxy and this server
 // disagree on where the request ends: refuse both.
 bool ambiguous_length(const HeaderList& headers) {
   const std::size_t lengths = count_header(headers, MHD_HTTP_HEADER_CONTENT_LENGTH);
   const std::size_t codings = count_header(headers, MHD_HTTP_HEADER_TRANSFER_ENCODING);
   return lengths > 1 || (lengths == 1 && codings > 0);
+}
+
+// A transfer coding other than a lone "chunked" is one this server cannot decode: 400
+// when chunked is not the last coding (the body has no end), else 501. Answered before
+// the body is read, so such a request never waits for its connection to close.
+unsigned unsupported_coding(const HeaderList& headers) {
+  std::string codings;
+  for (const auto& [name, value] : headers) {
+    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_TRANSFER_ENCODING) != 0) continue;
+    codings += codings.empty() ? value : "," + value;
+  }
+  if (codings.empty()) return 0;
+  const auto trimmed = [](std::string text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  };
+  if (strcasecmp(trimmed(codings).c_str(), "chunked") == 0) return 0;
+  const std::string last = trimmed(codings.substr(codings.rfind(',') + 1));
+  return strcasecmp(last.c_str(), "chunked") == 0 ? MHD_HTTP_NOT_IMPLEMENTED : MHD_HTTP_BAD_REQUEST;
 }
 
 bool declared_too_large(const HeaderList& headers, std::uint64_t limit) {
@@ -71,6 +86,9 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
   const EndpointConfig& config = daemon.config();
   if (ambiguous_length(state.headers)) return answer_now(state, connection, 400);
+  if (const unsigned refused = unsupported_coding(state.headers)) {
+    return answer_now(state, connection, refused);
+  }
   if (const unsigned verdict = check_client(config, connection, state.headers)) {
     return answer_now(state, connection, verdict, !config.bearer_token.empty());
   }
@@ -113,15 +131,22 @@ std::uint32_t run_callback(const Route& route, const RequestState& state, std::u
   return result;
 }
 
+int socket_of(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  return info != nullptr ? info->connect_fd : -1;
+}
+
 MHD_Result last_call(MHD_Connection* connection, RequestState& state) {
   if (state.answered) return MHD_YES;
   if (state.too_large) return answer_now(state, connection, 413);
   state.answered = true;
-  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers));
+  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers), socket_of(connection));
   const std::uint32_t id = requests().add(exchange);
   std::uint8_t* body = nullptr;
   std::uint32_t length = 0;
   const std::uint32_t result = run_callback(state.route, state, id, &body, &length);
+  watches().unwatch(id);  // before the connection (and its socket) can be closed
   requests().remove(id);
   std::string().swap(state.body);
   if (result == 0) return queue_answer(connection, *exchange, body, length);
@@ -154,6 +179,8 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
     return last_call(connection, *state);
   } catch (const std::exception& e) {
     log().write(MSL_LOG_ERROR, "request_access", "request failed: %.256s", e.what());
+  } catch (...) {
+    log().write(MSL_LOG_ERROR, "request_access", "request failed");
   }
   return MHD_NO;  // closes the connection
 }

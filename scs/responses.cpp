@@ -22,6 +22,7 @@ const char* reason_text(unsigned status) {
     case 404: return "Not Found\n";
     case 405: return "Method Not Allowed\n";
     case 413: return "Content Too Large\n";
+    case 501: return "Not Implemented\n";
     default: return "Internal Server Error\n";
   }
 }

@@ -147,12 +147,16 @@ TEST_F(FunnelTest, UnknownFlowIdFailsAndThePollIsNeitherServedNorParked) {
   EXPECT_EQ(funnel->outstanding().size(), 1u);  // still waiting for a real poll
 }
 
-TEST_F(FunnelTest, UnreadableStatusGivesTheCaller502) {
+TEST_F(FunnelTest, UnreadableOrOutOfRangeStatusGivesTheCaller502) {
   EXPECT_EQ(answer_status(""), 502u);
   EXPECT_EQ(answer_status("abc"), 502u);
   EXPECT_EQ(answer_status("-1"), 502u);
   EXPECT_EQ(answer_status("  204 No Content"), 204u);
-  EXPECT_EQ(answer_status("99999999999"), 0xFFFFFFFFu);
+  EXPECT_EQ(answer_status("599"), 599u);
+  EXPECT_EQ(answer_status("200"), 200u);
+  // Values the HTTP layer would refuse or send as something else.
+  for (const char* bad : {"0", "101", "199", "600", "1000", "65736", "4294967497", "99999999999"})
+    EXPECT_EQ(answer_status(bad), 502u) << bad;
 
   auto r = caller("q");
   funnel->forward_request(r);

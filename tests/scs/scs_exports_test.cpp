@@ -1,4 +1,5 @@
-// The shared library as the loader sees it: exactly the table's 77 names exported,
+// The shared library as the loader sees it: exactly the table's 77 names and the
+// extensions exported,
 // no run path, only system dependencies; the unsupported functions and the status
 // texts.
 #include <dlfcn.h>
@@ -46,8 +47,9 @@ TEST(ScsLibrary, ExportsExactlyTheTableWithoutRunPath) {
   std::set<std::string> expected;
 #define QEL_NAME(name) expected.insert(#name);
   SCS_FUNCTION_TABLE(QEL_NAME)
-#undef QEL_NAME
   ASSERT_EQ(77u, expected.size());
+  SCS_EXTENSION_FUNCTIONS(QEL_NAME)
+#undef QEL_NAME
   const std::string lib = library_path();
   ASSERT_NE(std::string::npos, lib.find("/libqelSessionConfigSvcs5.so")) << lib;
   EXPECT_EQ(expected, words(run("nm -D --defined-only " + lib + " | awk '{print $3}'")));

@@ -50,7 +50,9 @@ TEST_F(RemoteClientTest, TwoHundredWaitingCallersAreAllAnswered) {
   // The client's last poll stays parked; re-creating the tunnel releases it, and then
   // no thread of the 200 requests is left.
   ASSERT_EQ(0u, server().set_reverse_connection(1));
-  EXPECT_TRUE(e2e::wait_until([&] { return e2e::thread_count() <= baseline; }, 30000))
+  // One thread may stay: the service library's connection watch, started by the first
+  // request that waited.
+  EXPECT_TRUE(e2e::wait_until([&] { return e2e::thread_count() <= baseline + 1; }, 30000))
       << e2e::thread_count() << " threads, " << baseline << " before";
 }
 

@@ -151,18 +151,24 @@ TEST_F(TunnelTest, MissingOrUnreadableStatusHeaderGives502) {
   }
 }
 
-TEST_F(TunnelTest, CallerThatDisconnectsDoesNotDisturbTheTunnel) {
+TEST_F(TunnelTest, CallerThatGivesUpIsNeverForwardedAndItsLateAnswerIsDropped) {
+  // Queued when it leaves: never handed to the remote client.
   auto quitter = call("gone", {"Content-Type: text/plain"}, 300);
   EXPECT_NE("", done(quitter).error);  // gave up waiting
-  const auto carried = done(reset_poll());
-  EXPECT_EQ("gone", carried.body);  // the server cannot see that its caller left
-  auto stayer = call("stay");
   settle();
-  const auto carried2 = done(answer_poll(flow_of(carried), "200", "for nobody"));
-  EXPECT_EQ(200, carried2.status);
-  EXPECT_EQ("stay", carried2.body);
-  answer_poll(flow_of(carried2), "200", "for you");
+  auto poll = reset_poll();
+  auto stayer = call("stay");
+  const auto carried = done(poll);
+  EXPECT_EQ("stay", carried.body);
+  // Out with the remote client when it leaves: its answer goes nowhere, and its flow id
+  // is forgotten ("flow not found" answers with 500).
+  auto leaver = call("leaving", {"Content-Type: text/plain"}, 1500);
+  const auto carried2 = done(answer_poll(flow_of(carried), "200", "for you"));
   EXPECT_EQ("for you", done(stayer).body);
+  EXPECT_EQ("leaving", carried2.body);
+  EXPECT_NE("", done(leaver).error);
+  settle();
+  EXPECT_EQ(500, done(answer_poll(flow_of(carried2), "200", "for nobody")).status);
 }
 
 TEST_F(TunnelTest, BodiesNamingFilesAreNotReplacedByTheirContents) {

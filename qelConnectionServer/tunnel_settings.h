@@ -1,0 +1,34 @@
+// tunnel_settings: what a host may ask of the reverse tunnel beyond the plain protocol,
+// read from CS_Init's reserved settings text (a text, or the name of a file holding it).
+//
+// Grammar, as for listener settings: `key = value` lines, blank lines, `#` comments at
+// the start of a line or after a blank. Keys:
+//   caller_timeout       seconds a caller may wait for its answer (0: no limit) -> 504
+//   max_waiting_callers  callers that may wait at once, queued or out (0: no bound) -> 503
+//   poll_timeout         seconds after which a parked poll is answered empty (default 28)
+// A known key with a bad value, or given twice, is an error; any other line is reported
+// back and ignored, so a host that passes some other text still starts. Plain values.
+#ifndef QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
+#define QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qel {
+namespace funneltunnel {
+
+struct tunnel_settings {
+  uint32_t caller_timeout_s = 0;
+  uint32_t max_waiting_callers = 0;
+  uint32_t poll_timeout_s = 28;
+};
+
+// Throws funneltunnel_exception CS_TUNNEL_SETTING_INVALID naming the key and value.
+// `ignored` receives one line per line that was skipped, saying why.
+tunnel_settings parse_tunnel_settings(const std::string& text, std::vector<std::string>& ignored);
+
+}  // namespace funneltunnel
+}  // namespace qel
+
+#endif  // QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
