@@ -53,6 +53,7 @@ uint32_t register_post(uint32_t listener, const char* resource, uint32_t token,
                        SCS_POST_CALLBACK callback, uint32_t mode) {
   if (mode != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
   std::lock_guard<std::mutex> guard(shared().mutex);
+  if (shared().fail_register == resource) return 0xC721010Eu;
   shared().registrations.push_back({listener, resource, token, callback});
   return 0;
 }
@@ -101,6 +102,7 @@ void install() {
     s.fail_add_listener_at = 0;
     s.add_listener_calls = 0;
     s.fail_allocate = false;
+    s.fail_register.clear();
     s.listener_settings.clear();
     s.registrations.clear();
     s.starts.clear();

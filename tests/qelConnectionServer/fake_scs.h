@@ -37,6 +37,7 @@ struct state {
   uint32_t fail_add_listener_at = 0;  // 1-based call number that fails; 0 never
   uint32_t add_listener_calls = 0;
   bool fail_allocate = false;
+  std::string fail_register;                    // registrations of this resource fail
   std::vector<std::string> listener_settings;   // "settings_1|settings_2" per listener
   std::vector<registration> registrations;
   std::map<uint32_t, int> starts;               // listener -> StartServer calls

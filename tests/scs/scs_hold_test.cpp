@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <thread>
 
@@ -118,4 +120,53 @@ TEST_F(ScsTest, CallbackLongerThanTheIdleTimeoutIsStillAnswered) {
   const HttpResult result = http_request(url(start(listener, "/slow"), "/slow"), "x");
   EXPECT_EQ(200, result.status);
   EXPECT_EQ("late", result.body);
+}
+
+namespace {
+
+// Records gone() calls of the connection watch.
+struct GoneFlag {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int calls = 0;
+
+  static void gone(void* self) {
+    auto* flag = static_cast<GoneFlag*>(self);
+    std::lock_guard<std::mutex> lock(flag->mutex);
+    ++flag->calls;
+    flag->changed.notify_all();
+  }
+  bool wait(int seconds) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(seconds), [&] { return calls > 0; });
+  }
+};
+
+}  // namespace
+
+TEST_F(ScsTest, WatchTellsAWaitingCallbackThatItsClientLeft) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0", "", listener));
+  GoneFlag left, stayed;
+  std::atomic<int> watched{0};
+  ASSERT_EQ(0u, serve(listener, "/hold", [&](const TestRequest& r, std::string& answer) {
+    GoneFlag& flag = r.body == "leave" ? left : stayed;
+    watched += SCS_SERVER_WatchRequest(r.handle, &GoneFlag::gone, &flag) == 0;
+    flag.wait(r.body == "leave" ? 20 : 1);  // the staying client is answered after 1 s
+    EXPECT_EQ(0u, SCS_SERVER_UnwatchRequest(r.handle));
+    answer = "answer";
+    return 0u;
+  }));
+  const int port = start(listener, "/hold");
+  const int leaver = connect_local(port);
+  ASSERT_TRUE(send_all(leaver, post_bytes("leave")));
+  EXPECT_EQ(200, raw_status(raw_exchange(port, post_bytes("stay"))));
+  close(leaver);
+  EXPECT_TRUE(left.wait(20));  // woken by the close, long before its own 20 s
+  EXPECT_EQ(2, watched.load());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::lock_guard<std::mutex> lock(stayed.mutex);
+  EXPECT_EQ(0, stayed.calls);  // a client that waits for its answer is never "gone"
+  // Only a request whose callback runs can be watched.
+  EXPECT_EQ(0xC7210104u, SCS_SERVER_WatchRequest(999999, &GoneFlag::gone, &stayed));
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <chrono>
 #include <thread>
 
@@ -132,7 +133,7 @@ TEST_F(ScsTest, FailedCallbackGives500AndLogsStatusText) {
   EXPECT_EQ(0, errors.load());
 }
 
-TEST_F(ScsTest, AmbiguousBodyLengthIsRefusedBeforeTheCallback) {
+TEST_F(ScsTest, AmbiguousOrUndecodableBodyIsRefusedBeforeTheCallback) {
   std::uint32_t listener = 0;
   ASSERT_EQ(0u, add("port = 0", "", listener));
   std::atomic<int> calls{0};
@@ -148,9 +149,39 @@ TEST_F(ScsTest, AmbiguousBodyLengthIsRefusedBeforeTheCallback) {
                      port, head + "Content-Length: 3\r\nContent-Length: 5\r\n\r\nabcde")));
   EXPECT_EQ(400, raw_status(raw_exchange(
       port, head + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")));
+  // Codings other than chunked are answered at once, without waiting for a body end.
+  EXPECT_EQ(501, raw_status(raw_exchange(port, head + "Transfer-Encoding: gzip, chunked\r\n\r\n")));
+  EXPECT_EQ(400, raw_status(raw_exchange(port, head + "Transfer-Encoding: chunked, gzip\r\n\r\n")));
+  EXPECT_EQ(400, raw_status(raw_exchange(port, head + "Transfer-Encoding: gzip\r\n\r\nabc")));
   EXPECT_EQ(0, calls.load());
   EXPECT_EQ(200, raw_status(raw_exchange(port, head + "Content-Length: 3\r\n\r\nabc")));
-  EXPECT_EQ(1, calls.load());
+  EXPECT_EQ(200, raw_status(raw_exchange(
+      port, head + "Transfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")));
+  EXPECT_EQ(2, calls.load());
+}
+
+TEST_F(ScsTest, SingleHeaderFlagTellsADoubledHeaderApart) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0", "", listener));
+  std::mutex mutex;
+  std::vector<std::string> seen;  // "rc value" per read
+  ASSERT_EQ(0u, serve(listener, "/in", [&](const TestRequest& r, std::string&) {
+    for (std::uint32_t flags : {SCS_HEADER_SINGLE, 0u}) {
+      char* value = nullptr;
+      const std::uint32_t rc = SCS_SERVER_GetRequestHeader(r.handle, "X-Id", flags, &value);
+      std::lock_guard<std::mutex> lock(mutex);
+      seen.push_back(std::to_string(rc) + " " + (value != nullptr ? value : "(none)"));
+      SCS_Free(value);
+    }
+    return 0u;
+  }));
+  const int port = start(listener, "/in");
+  const std::string head = "POST /in HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: 0\r\n";
+  ASSERT_EQ(200, raw_status(raw_exchange(port, head + "X-Id: 7\r\nx-id: 8\r\n\r\n")));
+  ASSERT_EQ(200, raw_status(raw_exchange(port, head + "X-Id: 9\r\n\r\n")));
+  const std::vector<std::string> expected = {std::to_string(SCS_STATUS_DUPLICATE_HEADER) + " (none)",
+                                             "0 7", "0 9", "0 9"};
+  EXPECT_EQ(expected, seen);
 }
 
 TEST_F(ScsTest, BearerTokenGuardsEveryResource) {

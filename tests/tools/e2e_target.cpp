@@ -3,8 +3,10 @@
 
 #include <microhttpd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <netinet/in.h>
 
 #include "e2e_support.h"
@@ -31,6 +33,21 @@ MHD_Result answer(MHD_Connection* connection, const char* method, const char* pa
   return result;
 }
 
+MHD_Result answer_as_older_host(MHD_Connection* connection, local_target::counts& counts) {
+  const char* id = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-QEL-Message-Id");
+  const bool join = id != nullptr && std::strcmp(id, "join") == 0;
+  if (join) {
+    ++counts.joins;
+  } else {
+    ++counts.requests;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  MHD_Response* response = MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+  const MHD_Result result = MHD_queue_response(connection, join ? 500 : 200, response);
+  MHD_destroy_response(response);
+  return result;
+}
+
 // Collects the body across calls, then answers.
 MHD_Result on_request(void* counter, MHD_Connection* connection, const char* path,
                       const char* method, const char*, const char* data, size_t* size,
@@ -45,7 +62,15 @@ MHD_Result on_request(void* counter, MHD_Connection* connection, const char* pat
     *size = 0;
     return MHD_YES;
   }
-  ++*static_cast<std::atomic<int>*>(counter);
+  auto& counts = *static_cast<local_target::counts*>(counter);
+  if (counts.older_host) return answer_as_older_host(connection, counts);
+  ++counts.requests;
+  const int now = ++counts.in_flight;
+  for (int most = counts.most_at_once.load(); now > most && !counts.most_at_once.compare_exchange_weak(most, now);) {
+  }
+  if (body->rfind("sleep ", 0) == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(body->c_str() + 6)));
+  --counts.in_flight;
   return answer(connection, method, path, *body);
 }
 
@@ -56,13 +81,15 @@ void on_completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCo
 
 }  // namespace
 
-local_target::local_target() : port_(free_port()) {
+local_target::local_target(bool older_host) : port_(free_port()) {
+  counts_.older_host = older_host;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port_));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  daemon_ = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL, 0, nullptr,
-                             nullptr, &on_request, &requests_, MHD_OPTION_SOCK_ADDR, &address,
+  daemon_ = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION |
+                                 MHD_USE_POLL,
+                             0, nullptr, nullptr, &on_request, &counts_, MHD_OPTION_SOCK_ADDR, &address,
                              MHD_OPTION_NOTIFY_COMPLETED, &on_completed, nullptr,
                              MHD_OPTION_CONNECTION_LIMIT, 4000u, MHD_OPTION_END);
 }

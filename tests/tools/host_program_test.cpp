@@ -7,30 +7,17 @@
 #include <sstream>
 
 #include "e2e_child.h"
+#include "e2e_host.h"
 #include "e2e_http.h"
 #include "e2e_support.h"
 #include "e2e_target.h"
 
 namespace {
 
-std::string url(int port, const std::string& path) {
-  return "http://127.0.0.1:" + std::to_string(port) + path;
-}
-
-std::string settings(int port) { return "address = 127.0.0.1\nport = " + std::to_string(port); }
-
-std::unique_ptr<e2e::child_process> run_host(std::vector<std::string> args, const std::string& dir) {
-  args.insert(args.begin(), e2e::program_path("qelcs-host"));
-  return std::make_unique<e2e::child_process>(args, dir, dir + "/host.out");
-}
-
-// The host answers reverse registration once its listeners run.
-bool serving(int port, e2e::child_process& host) {
-  return e2e::wait_until([&] {
-    return !host.running() ||
-           e2e::http_post(url(port, "/qel/sensor_services/management"), "", {}, 2000).status == 200;
-  }, 60000) && host.running();
-}
+std::string url(int port, const std::string& path) { return e2e::local_url(port, path); }
+std::string settings(int port) { return e2e::loopback_settings(port); }
+using e2e::run_host;
+using e2e::serving;
 
 // Trace lines that are neither ENTER nor EXIT lines.
 int detail_lines(const std::string& trace) {
@@ -119,6 +106,8 @@ TEST(HostProgram, ReportsLoadAndInitFailuresWithStatusText) {
     EXPECT_NE(std::string::npos, help->output().find(option)) << option;
 }
 
+// The deployment docs/host.md shows: callers and registration on loopback, the remote
+// side on an endpoint of its own with TLS and a bearer token.
 TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
   if (std::system("command -v certtool >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "certtool (gnutls-bin, installed by scripts/bootstrap.sh) is missing";
@@ -172,4 +161,24 @@ TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
   EXPECT_NE(std::string::npos, wrong_token->output().find("answered HTTP 40")) << wrong_token->output();
   EXPECT_EQ(std::string::npos, insecure->output().find("retrying in")) << insecure->output();
   EXPECT_EQ(0, host->stop(SIGTERM, 30000)) << host->output();
+}
+
+TEST(HostProgram, WarnsWhenTheRemoteSideIsOpenWithoutTlsOrClientAuthentication) {
+  e2e::temp_dir dir;
+  const int port = e2e::free_port();
+  int open_port = e2e::free_port();
+  while (open_port == port) open_port = e2e::free_port();
+  auto host = run_host({"--listener-settings-1",
+                        settings(port) + "\n[endpoint remote]\naddress = 0.0.0.0\nport = " +
+                            std::to_string(open_port) + "\nresources = /qel/reverseConnection\n"},
+                       dir.path());
+  ASSERT_TRUE(serving(port, *host)) << host->output();
+  EXPECT_TRUE(e2e::wait_until([&] { return host->output().find("WARNING") != std::string::npos; }, 10000));
+  EXPECT_NE(std::string::npos, host->output().find("without TLS")) << host->output();
+  EXPECT_EQ(0, host->stop(SIGTERM, 30000));
+  // Loopback only: nothing to warn about.
+  auto quiet = run_host({"--listener-settings-1", settings(port)}, dir.path());
+  ASSERT_TRUE(serving(port, *quiet)) << quiet->output();
+  EXPECT_EQ(0, quiet->stop(SIGTERM, 30000));
+  EXPECT_EQ(std::string::npos, quiet->output().find("WARNING")) << quiet->output();
 }

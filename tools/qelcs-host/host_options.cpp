@@ -15,6 +15,7 @@ const char* const cs_init_argument_names[9] = {
     "agent-namespace", "dns-name", "lmi-links"};
 
 const int default_port = 18080;
+const char* const default_tunnel_settings = "caller_timeout = 120\nmax_waiting_callers = 512\n";
 
 namespace {
 
@@ -103,13 +104,18 @@ bool read_config_file(const std::string& path, host_options& options, std::strin
 
 std::string default_argument(const std::string& name) {
   if (name == "agent-version") return "5.0.0";
+  // Callers get an endpoint of their own: however many wait, the remote client and
+  // reverse registration can still connect to theirs.
   if (name == "listener-settings-1")
-    return "address = 127.0.0.1\nport = " + std::to_string(default_port) + "\n";
+    return "address = 127.0.0.1\nport = " + std::to_string(default_port) +
+           "\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
+           "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n";
+  if (name == "reserved-settings") return default_tunnel_settings;
   if (name == "agent-uuid") return "00000000-0000-4000-8000-000000000001";
   if (name == "agent-name") return "qelcs-host";
   if (name == "agent-namespace") return "default";
   if (name == "dns-name") return "127.0.0.1";
-  return "";  // reserved-settings, listener-settings-2, lmi-links
+  return "";  // listener-settings-2, lmi-links
 }
 
 bool parse_host_options(int argc, char** argv, host_options& options, std::string& error) {
@@ -149,16 +155,24 @@ std::string host_usage() {
   out << "Usage: qelcs-host [options]\n"
          "\n"
          "Loads libqelConnectionServer5.so, calls CS_Init and serves until SIGINT or SIGTERM.\n"
-         "With no options it serves on 127.0.0.1:" << default_port << ", every resource on one\n"
-         "endpoint: POST /qel (callers), /qel/reverseConnection (remote client),\n"
-         "/qel/sensor_services/management (reverse registration).\n"
+         "With no options it serves on loopback: callers POST to /qel on port " << default_port << ";\n"
+         "the remote client (/qel/reverseConnection) and reverse registration\n"
+         "(/qel/sensor_services/management) have an endpoint of their own on port " << default_port + 1 << ",\n"
+         "so waiting callers can never keep them out.\n"
          "\n"
          "CS_Init arguments (each a text, or the name of a readable file whose contents the\n"
          "library uses instead):\n"
          "  --agent-version V        agent version (default 5.0.0)\n"
-         "  --listener-settings-1 S  first settings text of every listener\n"
-         "                           (default \"address = 127.0.0.1\\nport = " << default_port << "\")\n"
-         "  --reserved-settings S    accepted and passed on; the library does not use it\n"
+         "  --listener-settings-1 S  first settings text of every listener (default: the two\n"
+         "                           loopback endpoints above)\n"
+         "  --reserved-settings S    reverse tunnel settings, 'key = value' lines (these replace\n"
+         "                           the defaults as a whole):\n"
+         "                             caller_timeout = S       a caller waiting longer gets 504\n"
+         "                                                      (default 120; 0: no limit)\n"
+         "                             max_waiting_callers = N  a caller beyond N waiting gets\n"
+         "                                                      503 (default 512; 0: no bound)\n"
+         "                             poll_timeout = S         an idle poll is answered after\n"
+         "                                                      S to 2S seconds (default 28)\n"
          "  --listener-settings-2 S  second settings text; its keys override the first's\n"
          "  --agent-uuid U           agent uuid (default 00000000-0000-4000-8000-000000000001)\n"
          "  --agent-name N           agent name (default qelcs-host)\n"

@@ -26,8 +26,10 @@ struct host_options {
   std::map<std::string, std::string> init_arguments;
 };
 
-// The embedded defaults: loopback, one port, every resource on one endpoint.
+// The embedded defaults: callers on loopback port default_port, the remote client and
+// reverse registration on default_port + 1; the tunnel settings the host passes.
 extern const int default_port;
+extern const char* const default_tunnel_settings;
 std::string default_argument(const std::string& name);
 
 // Parses argv (and the config file it names). False with `error` set on bad input.

@@ -31,6 +31,8 @@ void apply_line(endpoint_summary& endpoint, const std::string& key, const std::s
   if (key == "resources") endpoint.resources = value;
   if (key == "tls_cert_file" && !value.empty())
     endpoint.tls = true;
+  if ((key == "tls_client_ca_file" || key == "bearer_token_file") && !value.empty())
+    endpoint.client_auth = true;
 }
 
 void parse_into(const std::string& text, std::map<std::string, endpoint_summary>& endpoints) {
@@ -81,14 +83,34 @@ bool lists(const std::string& resources, const std::string& resource) {
   return false;
 }
 
+const endpoint_summary* endpoint_serving(const std::vector<endpoint_summary>& endpoints,
+                                         const std::string& resource) {
+  for (const auto& endpoint : endpoints)
+    if (!endpoint.name.empty() && lists(endpoint.resources, resource)) return &endpoint;
+  for (const auto& endpoint : endpoints)
+    if (endpoint.name.empty()) return &endpoint;
+  return nullptr;
+}
+
+bool loopback(const std::string& address) {
+  return address.rfind("127.", 0) == 0 || address == "::1" || address == "localhost";
+}
+
 }  // namespace
 
 std::string url_serving(const std::vector<endpoint_summary>& endpoints, const std::string& resource) {
-  for (const auto& endpoint : endpoints)
-    if (!endpoint.name.empty() && lists(endpoint.resources, resource)) return base_url(endpoint);
-  for (const auto& endpoint : endpoints)
-    if (endpoint.name.empty()) return base_url(endpoint);
-  return "";
+  const endpoint_summary* endpoint = endpoint_serving(endpoints, resource);
+  return endpoint != nullptr ? base_url(*endpoint) : "";
+}
+
+std::string remote_side_warning(const std::vector<endpoint_summary>& endpoints) {
+  const endpoint_summary* endpoint = endpoint_serving(endpoints, "/qel/reverseConnection");
+  if (endpoint == nullptr || loopback(endpoint->address)) return "";
+  if (endpoint->tls && endpoint->client_auth) return "";
+  return "the reverse connection resource is served on " + base_url(*endpoint) + " without " +
+         (endpoint->tls ? "client authentication" : "TLS") +
+         ": anybody who reaches it can take the callers' requests and answer them; see "
+         "docs/host.md for a deployment with TLS and a bearer token or client certificates";
 }
 
 }  // namespace qelcs_host

@@ -16,6 +16,7 @@ struct endpoint_summary {
   std::string port;
   std::string resources;  // empty: every resource not listed elsewhere
   bool tls = false;
+  bool client_auth = false;  // client certificates or a bearer token are required
 };
 
 // The default endpoint (port 18080 unless set) and the named endpoints that have a
@@ -30,6 +31,11 @@ std::string base_url(const endpoint_summary& endpoint);
 // Base URL of the endpoint that serves `resource`: the one listing it, else the default
 // endpoint. Empty when neither has a port.
 std::string url_serving(const std::vector<endpoint_summary>& endpoints, const std::string& resource);
+
+// A warning when the reverse connection resource is served on an address other than
+// loopback without TLS or without client authentication (anybody who reaches it could
+// take the callers' requests); empty otherwise.
+std::string remote_side_warning(const std::vector<endpoint_summary>& endpoints);
 
 }  // namespace qelcs_host
 

@@ -41,6 +41,8 @@ void print_ready(const host_options& options, const std::string args[9]) {
     std::printf("qelcs-host: listening as the listener settings say\n");
   } else {
     print_endpoints(endpoints);
+    const std::string warning = remote_side_warning(endpoints);
+    if (!warning.empty()) std::fprintf(stderr, "qelcs-host: WARNING %s\n", warning.c_str());
     const std::string registration = url_serving(endpoints, "/qel/sensor_services/management");
     const std::string poll = url_serving(endpoints, "/qel/reverseConnection");
     const std::string callers = url_serving(endpoints, "/qel");

@@ -123,6 +123,9 @@ bool http_client::perform(const http_request& request, http_response& response,
   set_method(curl_, request);
   apply_tls();
   const CURLcode result = curl_easy_perform(curl_);
+  reached_ = result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_COULDNT_RESOLVE_PROXY &&
+             result != CURLE_COULDNT_CONNECT && result != CURLE_SSL_CONNECT_ERROR &&
+             result != CURLE_PEER_FAILED_VERIFICATION;
   if (result != CURLE_OK) {
     error = request.url + ": " + curl_easy_strerror(result) +
             (detail[0] != '\0' ? std::string(" (") + detail + ")" : std::string());

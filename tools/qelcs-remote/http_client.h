@@ -50,12 +50,16 @@ class http_client {
   // and the cause when no response arrived. Setting `*abort` ends a running exchange.
   bool perform(const http_request& request, http_response& response, std::string& error,
                const std::atomic<bool>* abort = nullptr);
+  // After a failed perform(): whether the request may have reached the server (false
+  // when the name did not resolve or the connection or TLS handshake failed).
+  bool may_have_reached_server() const { return reached_; }
 
  private:
   void apply_tls();
 
   CURL* curl_;
   tls_options tls_;
+  bool reached_ = false;
 };
 
 }  // namespace qelcs_remote

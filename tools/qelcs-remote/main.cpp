@@ -1,16 +1,19 @@
-// qelcs-remote: the remote tunnel client. The poll loop runs on a worker thread; the
-// main thread takes SIGINT/SIGTERM synchronously, prints the periodic status line and
-// the summary at the end.
+// qelcs-remote: the remote tunnel client. Each poller runs on a worker thread of its
+// own; the main thread takes SIGINT/SIGTERM synchronously, prints the periodic status
+// line and the summary at the end.
 #include <curl/curl.h>
 #include <signal.h>
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "forwarder.h"
 #include "log_line.h"
 #include "poll_loop.h"
+#include "poller_group.h"
 #include "remote_options.h"
 #include "tunnel_status.h"
 
@@ -69,16 +72,29 @@ int main(int argc, char** argv) {
   curl_global curl;
   tunnel_status status;
   std::atomic<bool> stop{false}, done{false};
-  forwarder target(options.target_url, options.target_timeout_ms);
-  poll_loop loop(options.poll, target, status, stop);
-  log_line("polling " + options.poll.poll_url + ", forwarding to " + options.target_url);
+  const unsigned pollers = options.poll.pollers;
+  poller_group group(pollers);
+  std::vector<std::unique_ptr<forwarder>> targets;
+  std::vector<std::unique_ptr<poll_loop>> loops;
+  for (unsigned i = 0; i < pollers; ++i) {
+    targets.push_back(std::make_unique<forwarder>(options.target_url, options.target_timeout_ms));
+    loops.push_back(std::make_unique<poll_loop>(i, options.poll, *targets.back(), status, group, stop));
+  }
+  log_line("polling " + options.poll.poll_url + " with " + std::to_string(pollers) +
+           (pollers == 1 ? " poller" : " pollers") + ", forwarding to " + options.target_url);
   const auto started = std::chrono::steady_clock::now();
-  std::thread worker([&] {
-    loop.run();
-    done = true;
-  });
+  status.state = tunnel_state::running;
+  std::atomic<unsigned> running{pollers};
+  std::vector<std::thread> workers;
+  for (auto& loop : loops) {
+    workers.emplace_back([&, poller = loop.get()] {
+      poller->run();
+      if (--running == 0) done = true;
+    });
+  }
   supervise(signals, done, stop, status, options.status_interval_s);
-  worker.join();
+  for (auto& worker : workers) worker.join();
+  status.state = tunnel_state::stopped;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   log_line(summary_line(status, elapsed.count()));
   return 0;

@@ -1,4 +1,4 @@
-// The long-poll loop of the tunnel client.
+// The long-poll loop of one poller.
 #include "poll_loop.h"
 
 #include <algorithm>
@@ -16,12 +16,25 @@ namespace {
 constexpr long drain_timeout_ms = 2000;
 constexpr int drain_rounds = 3;
 
+// Counts a gauge up for the lifetime of a scope.
+class gauge_up {
+ public:
+  explicit gauge_up(std::atomic<unsigned>& gauge) : gauge_(gauge) { ++gauge_; }
+  ~gauge_up() { --gauge_; }
+  gauge_up(const gauge_up&) = delete;
+  gauge_up& operator=(const gauge_up&) = delete;
+
+ private:
+  std::atomic<unsigned>& gauge_;
+};
+
 }  // namespace
 
-poll_loop::poll_loop(poll_settings settings, forwarder& target, tunnel_status& status,
-                     const std::atomic<bool>& stop)
-    : settings_(std::move(settings)), target_(target), status_(status), stop_(stop),
-      client_(settings_.tls), backoff_(settings_.initial_backoff_ms, settings_.max_backoff_ms),
+poll_loop::poll_loop(unsigned index, const poll_settings& settings, forwarder& target,
+                     tunnel_status& status, poller_group& group, std::atomic<bool>& stop)
+    : index_(index), settings_(settings), target_(target), status_(status), group_(group),
+      stop_(stop), client_(settings_.tls),
+      backoff_(settings_.initial_backoff_ms, settings_.max_backoff_ms),
       deadline_(std::chrono::steady_clock::time_point::max()) {
   if (settings_.duration_s > 0)
     deadline_ = std::chrono::steady_clock::now() +
@@ -34,20 +47,38 @@ bool poll_loop::finished() const {
 }
 
 void poll_loop::run() {
+  gauge_up running(status_.pollers);
   std::optional<tunnel_answer> pending;  // answer to return with the next poll
+  bool resent = false;                   // `pending` failed once already
   while (!finished()) {
-    status_.state = tunnel_state::waiting;
+    if (index_ != 0 && group_.single_poller()) break;
+    const poll_kind kind = pending ? poll_kind::answer : group_.empty_poll(index_, stop_);
+    if (finished()) break;
     std::optional<tunnel_request> request;
-    if (!exchange(pending, request)) {
-      pending.reset();  // the next poll resets the tunnel
-      wait_backoff();
+    const outcome result = exchange(kind, pending, request);
+    if (result == outcome::ok) {
+      if (kind == poll_kind::join) group_.join_accepted();
+      pending.reset();
+      resent = false;
+      if (request) pending = handle(*request);
       continue;
     }
-    pending.reset();
-    if (request) pending = handle(*request);
+    if (result == outcome::refused && kind == poll_kind::answer) {
+      log_line("the host did not take the answer for flow " + pending->flow_id +
+               " (its caller has gone, or the tunnel was re-created)");
+      ++status_.not_taken;
+      pending.reset();
+      resent = false;
+      continue;
+    }
+    if (result == outcome::refused && kind == poll_kind::join && group_.join_refused()) continue;
+    if (result == outcome::refused) ++status_.errors;
+    if (!pending || resent) pending.reset();  // an answer is sent twice at most
+    resent = pending.has_value();
+    wait_backoff();
   }
+  if (finished()) stop_.store(true);  // a limit reached here ends the other pollers' polls too
   if (pending) drain(std::move(*pending));
-  status_.state = tunnel_state::stopped;
 }
 
 long poll_loop::poll_timeout_ms() const {
@@ -57,13 +88,14 @@ long poll_loop::poll_timeout_ms() const {
   return std::max(1L, std::min(settings_.poll_timeout_ms, static_cast<long>(left.count())));
 }
 
-http_request poll_loop::make_poll(const std::optional<tunnel_answer>& answer,
+http_request poll_loop::make_poll(poll_kind kind, const std::optional<tunnel_answer>& answer,
                                   long timeout_ms) const {
   http_request poll;
   poll.url = settings_.poll_url;
   poll.timeout_ms = timeout_ms;
   if (!settings_.token.empty()) poll.headers.emplace_back("Authorization", "Bearer " + settings_.token);
-  if (answer) {
+  if (kind == poll_kind::join) poll.headers.emplace_back(message_id_header, "join");
+  if (kind == poll_kind::answer && answer) {
     poll.headers.emplace_back(message_id_header, answer->flow_id);
     poll.headers.emplace_back(status_code_header, std::to_string(answer->status));
     if (!answer->content_type.empty()) poll.headers.emplace_back("Content-Type", answer->content_type);
@@ -72,35 +104,48 @@ http_request poll_loop::make_poll(const std::optional<tunnel_answer>& answer,
   return poll;
 }
 
-bool poll_loop::exchange(const std::optional<tunnel_answer>& answer,
-                         std::optional<tunnel_request>& request) {
+poll_loop::outcome poll_loop::exchange(poll_kind kind, const std::optional<tunnel_answer>& answer,
+                                       std::optional<tunnel_request>& request) {
   http_response response;
   std::string error;
-  if (answer) ++status_.answered;  // on its way back; a failure of this poll counts as an error
-  if (!client_.perform(make_poll(answer, poll_timeout_ms()), response, error, &stop_)) {
-    if (!finished()) {  // not cut short by the stop flag or the end of --duration
+  if (kind == poll_kind::answer) ++status_.answered;  // on its way back
+  if (kind == poll_kind::reset) group_.reset_started();
+  bool delivered;
+  const long timeout_ms = poll_timeout_ms();
+  {
+    gauge_up open(status_.polls_open);
+    delivered = client_.perform(make_poll(kind, answer, timeout_ms), response, error, &stop_);
+  }
+  if (kind == poll_kind::reset && (delivered || client_.may_have_reached_server()))
+    group_.reset_delivered();
+  if (!delivered) {
+    // Not a failure: cut short by the stop flag, or it ran into the end of --duration.
+    const bool ran_to_end = timeout_ms < settings_.poll_timeout_ms &&
+                            std::chrono::steady_clock::now() + std::chrono::milliseconds(100) >= deadline_;
+    if (!stop_.load() && !ran_to_end && !finished()) {
       ++status_.errors;
       last_error_ = "poll " + error;
     }
-    return false;
+    return outcome::failed;
   }
   if (response.status != 200) {
-    ++status_.errors;
     last_error_ = "poll " + settings_.poll_url + ": answered HTTP " + std::to_string(response.status);
-    return false;
+    if (response.status == 500) return outcome::refused;
+    ++status_.errors;
+    return outcome::failed;
   }
   ++status_.polls;
   backoff_.reset();
   const std::string flow_id = response.header(message_id_header);
-  if (flow_id.empty()) return true;  // the poll timed out with nothing to carry
+  if (flow_id.empty()) return outcome::ok;  // the poll timed out with nothing to carry
   request = tunnel_request{flow_id, response.header(location_header),
                            response.header(method_header), response.header("Content-Type"),
                            std::move(response.body)};
-  return true;
+  return outcome::ok;
 }
 
 tunnel_answer poll_loop::handle(const tunnel_request& request) {
-  status_.state = tunnel_state::forwarding;
+  gauge_up busy(status_.forwarding);
   ++status_.forwarded;
   tunnel_answer answer = target_.forward(request);
   if (answer.target_failed) ++status_.target_failures;
@@ -109,7 +154,7 @@ tunnel_answer poll_loop::handle(const tunnel_request& request) {
 
 void poll_loop::wait_backoff() {
   if (finished()) return;
-  status_.state = tunnel_state::backing_off;
+  gauge_up waiting(status_.backing_off);
   const long delay_ms = backoff_.next_delay_ms();
   char retry[64];
   std::snprintf(retry, sizeof retry, "; retrying in %.1f s", delay_ms / 1000.0);
@@ -128,7 +173,7 @@ void poll_loop::drain(tunnel_answer answer) {
     std::string error;
     ++status_.answered;
     // A time-out here is the normal end: the answer was taken and the poll parked.
-    if (!client_.perform(make_poll(answer, drain_timeout_ms), response, error)) return;
+    if (!client_.perform(make_poll(poll_kind::answer, answer, drain_timeout_ms), response, error)) return;
     if (response.status != 200) return;
     ++status_.polls;
     const std::string flow_id = response.header(message_id_header);

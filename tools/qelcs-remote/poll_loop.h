@@ -1,10 +1,12 @@
-// The tunnel client's loop: long-polls the reverse connection URL, forwards each
-// request it receives, and returns the answer in its next poll.
+// One poller of the tunnel client: long-polls the reverse connection URL, forwards each
+// request it receives over its own target connection, and returns the answer in its
+// next poll.
 //
-// A poll without an answer resets the tunnel, so the first poll after start and after
-// every failure is a reset: a request whose answer was lost is then released (503)
-// instead of waiting for ever. Runs on one thread (`run`); other threads only set the
-// stop flag and read the status.
+// The run's first poll resets the tunnel (see poller_group); every later poll without
+// an answer joins it, so several pollers serve callers in parallel. An answer whose poll
+// failed is sent once more; an answer the host refuses (its caller has gone) is
+// dropped. Each poller runs on one thread (`run`); the stop flag ends every poller's
+// open poll, and a poller that reaches the request limit or the duration sets it.
 #ifndef QELCS_REMOTE_POLL_LOOP_H
 #define QELCS_REMOTE_POLL_LOOP_H
 
@@ -17,6 +19,7 @@
 #include "backoff.h"
 #include "forwarder.h"
 #include "http_client.h"
+#include "poller_group.h"
 #include "tunnel_status.h"
 
 namespace qelcs_remote {
@@ -25,39 +28,46 @@ struct poll_settings {
   std::string poll_url;
   tls_options tls;
   std::string token;            // bearer token for the polls; empty: none
+  unsigned pollers = 4;         // polls open at once
   long poll_timeout_ms = 90000; // longer than the server's poll time-out (28-56 s)
   long initial_backoff_ms = 500;
   long max_backoff_ms = 30000;
-  uint64_t max_requests = 0;    // stop after this many answers; 0: no limit
+  uint64_t max_requests = 0;    // stop after this many forwarded requests; 0: no limit
   double duration_s = 0;        // stop after this time; 0: no limit
 };
 
 class poll_loop {
  public:
-  poll_loop(poll_settings settings, forwarder& target, tunnel_status& status,
-            const std::atomic<bool>& stop);
+  poll_loop(unsigned index, const poll_settings& settings, forwarder& target,
+            tunnel_status& status, poller_group& group, std::atomic<bool>& stop);
 
-  // Runs until the stop flag, the request limit or the duration ends it. A pending
-  // answer is still delivered before it returns.
+  // Runs until the stop flag, the request limit or the duration ends it (or, for a
+  // poller other than the first, until the host turns out not to know join polls).
+  // A pending answer is still delivered before it returns.
   void run();
 
  private:
+  enum class outcome { ok, refused, failed };
+
   bool finished() const;
   // The poll time-out, shortened so that no poll outlasts --duration.
   long poll_timeout_ms() const;
-  // One poll carrying `answer` (or a reset); fills `request` when the response carries
-  // one. False after a failure, which has been reported.
-  bool exchange(const std::optional<tunnel_answer>& answer,
-                std::optional<tunnel_request>& request);
-  http_request make_poll(const std::optional<tunnel_answer>& answer, long timeout_ms) const;
+  // One poll of `kind` (carrying `answer` for poll_kind::answer); fills `request` when
+  // the response carries one. A failure has been counted and its cause kept.
+  outcome exchange(poll_kind kind, const std::optional<tunnel_answer>& answer,
+                   std::optional<tunnel_request>& request);
+  http_request make_poll(poll_kind kind, const std::optional<tunnel_answer>& answer,
+                         long timeout_ms) const;
   tunnel_answer handle(const tunnel_request& request);
   void wait_backoff();
   void drain(tunnel_answer answer);
 
-  poll_settings settings_;
+  const unsigned index_;
+  const poll_settings& settings_;
   forwarder& target_;
   tunnel_status& status_;
-  const std::atomic<bool>& stop_;
+  poller_group& group_;
+  std::atomic<bool>& stop_;
   http_client client_;
   backoff backoff_;
   std::chrono::steady_clock::time_point deadline_;

@@ -44,6 +44,7 @@ bool set_number(remote_options& options, const std::string& name, double value) 
   else if (name == "poll-timeout") options.poll.poll_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "target-timeout") options.target_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "max-backoff") options.poll.max_backoff_ms = static_cast<long>(value * 1000);
+  else if (name == "pollers") options.poll.pollers = static_cast<unsigned>(value);
   else return false;
   return true;
 }
@@ -72,6 +73,8 @@ bool check(remote_options& options, std::string& error) {
   else if (!is_http_url(options.target_url)) error = "--target needs an http:// or https:// URL";
   else if (options.poll.tls.cert.empty() != options.poll.tls.key.empty())
     error = "--cert and --key go together";
+  else if (options.poll.pollers < 1 || options.poll.pollers > 64)
+    error = "--pollers must be 1 to 64";
   else if (!options.token_file.empty())
     return read_token(options.token_file, options.poll.token, error);
   return error.empty();
@@ -100,7 +103,8 @@ std::string remote_usage() {
       "--poll, is sent to --target with the request's resource path appended (method from\n"
       "X-QEL-Method, POST by default; Content-Type and body kept), and the target's status\n"
       "and body go back in the next poll. The first poll resets the tunnel: requests still\n"
-      "out with an earlier client are released with 503.\n"
+      "out with an earlier client are released with 503. Further polls join the tunnel, so\n"
+      "--pollers requests are served at once, each over its own connections.\n"
       "\n"
       "  --poll URL             reverse connection URL, e.g.\n"
       "                         http://127.0.0.1:18080/qel/reverseConnection\n"
@@ -111,7 +115,10 @@ std::string remote_usage() {
       "  --cert FILE --key FILE client certificate and key (PEM) for the poll URL\n"
       "  --insecure             do not verify the poll URL's certificate (off by default)\n"
       "  --token FILE           send the token in FILE as 'Authorization: Bearer' on polls\n"
-      "  --max-requests N       stop after N requests have been answered (0: no limit)\n"
+      "  --pollers N            polls open at once, 1 to 64 (default 4); a host that does\n"
+      "                         not know join polls is served with one\n"
+      "  --max-requests N       stop after N requests have been forwarded and answered\n"
+      "                         (0: no limit)\n"
       "  --duration S           stop after S seconds (0: no limit)\n"
       "  --status-interval S    print a status line every S seconds (default 10, 0: never)\n"
       "  --poll-timeout S       give up on a poll after S seconds (default 90; the server\n"

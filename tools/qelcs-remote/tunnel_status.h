@@ -1,6 +1,6 @@
-// What qelcs-remote has done so far: counters and the current state, written by the
-// poll loop's thread and read by the main thread for the periodic status line and the
-// summary on exit. All fields are atomics; a line may mix values from two moments.
+// What qelcs-remote has done so far: counters and gauges written by the pollers and
+// read by the main thread for the periodic status line and the summary on exit. All
+// fields are atomics; a line may mix values from two moments.
 #ifndef QELCS_REMOTE_TUNNEL_STATUS_H
 #define QELCS_REMOTE_TUNNEL_STATUS_H
 
@@ -10,9 +10,8 @@
 
 namespace qelcs_remote {
 
-enum class tunnel_state { starting, waiting, forwarding, backing_off, draining, stopped };
-
-const char* state_name(tunnel_state state);
+// The run as a whole; while running, the line shows what the pollers are doing.
+enum class tunnel_state { starting, running, draining, stopped };
 
 struct tunnel_status {
   std::atomic<uint64_t> polls{0};            // poll exchanges that got a 200 response
@@ -20,10 +19,19 @@ struct tunnel_status {
   std::atomic<uint64_t> answered{0};         // answers sent back in a poll
   std::atomic<uint64_t> target_failures{0};  // requests answered 502 by this client
   std::atomic<uint64_t> errors{0};           // failed polls (each followed by a backoff)
+  std::atomic<uint64_t> not_taken{0};        // answers the host refused (caller gone)
+  std::atomic<unsigned> pollers{0};          // poller threads running
+  std::atomic<unsigned> polls_open{0};       // polls waiting at the host right now
+  std::atomic<unsigned> forwarding{0};       // requests with the target right now
+  std::atomic<unsigned> backing_off{0};      // pollers waiting to retry
   std::atomic<tunnel_state> state{tunnel_state::starting};
 };
 
-// "state waiting; 12 forwarded, 12 answered, 0 target failures, 1 poll errors, 14 polls"
+// "starting", "waiting", "forwarding", "backing off", "draining" or "stopped".
+std::string state_name(const tunnel_status& status);
+
+// "state waiting; 4 pollers; 12 forwarded, 12 answered, 0 target failures, 1 poll
+// errors, 14 polls"
 std::string status_line(const tunnel_status& status);
 
 // The status line with the running time, for the end of a run.

@@ -1,0 +1,47 @@
+// Reset, join and the fallback to one poller.
+#include "poller_group.h"
+
+#include "log_line.h"
+
+namespace qelcs_remote {
+namespace {
+
+// How long the other pollers let the run's reset go ahead of their joins, so that the
+// reset does not drop them (a dropped join is only answered empty and sent again).
+constexpr std::chrono::milliseconds reset_lead(250);
+
+}  // namespace
+
+poll_kind poller_group::empty_poll(unsigned poller, const std::atomic<bool>& stop) {
+  if (no_join_.load()) return poll_kind::reset;  // a plain client resets on every empty poll
+  if (poller == 0) return reset_done_.load() ? poll_kind::join : poll_kind::reset;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stop.load() && !reset_done_.load() &&
+         (!reset_started_ || std::chrono::steady_clock::now() < reset_started_at_ + reset_lead)) {
+    changed_.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return poll_kind::join;
+}
+
+void poller_group::reset_started() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (reset_started_) return;
+  reset_started_ = true;
+  reset_started_at_ = std::chrono::steady_clock::now();
+  changed_.notify_all();
+}
+
+void poller_group::reset_delivered() {
+  reset_done_.store(true);
+  changed_.notify_all();
+}
+
+bool poller_group::join_refused() {
+  if (joined_.load()) return false;
+  if (!no_join_.exchange(true) && pollers_ > 1) {
+    log_line("the host does not know join polls (an older host); going on with a single poller");
+  }
+  return true;
+}
+
+}  // namespace qelcs_remote
