@@ -1,7 +1,8 @@
-// tunnel_bench: throughput and latency of caller requests through the reverse tunnel
-// (qelcs-host + qelcs-remote + a local target, all on 127.0.0.1) beside the same
-// requests sent to the target directly, then a mode that holds many callers waiting at
-// once until a remote client starts and answers them all. Bounded in count and time.
+// tunnel_bench: first holds many callers waiting at once until a remote client starts
+// and answers them all; then, for 1, 4 and 8 pollers and 1, 4 and 16 callers in flight,
+// the throughput and latency of caller requests through the reverse tunnel (qelcs-host +
+// qelcs-remote + a local target, all on 127.0.0.1) beside the same requests sent to the
+// target directly, as ratios. Bounded in count and time.
 #include <curl/curl.h>
 #include <limits.h>
 #include <unistd.h>
@@ -24,7 +25,6 @@ namespace {
 
 struct bench_options {
   int requests = 2000;
-  int in_flight = 8;
   int hold = 1000;  // 0: skip the hold mode
   int body_bytes = 64;
   std::string bin;  // folder of qelcs-host and qelcs-remote; default: beside this program
@@ -35,13 +35,12 @@ bool parse(int argc, char** argv, bench_options& o) {
     const std::string name = argv[i];
     const std::string value = argv[i + 1];
     if (name == "--requests") o.requests = std::atoi(value.c_str());
-    else if (name == "--in-flight") o.in_flight = std::atoi(value.c_str());
     else if (name == "--hold") o.hold = std::atoi(value.c_str());
     else if (name == "--body-bytes") o.body_bytes = std::atoi(value.c_str());
     else if (name == "--bin") o.bin = value;
     else return false;
   }
-  return argc % 2 == 1 && o.requests > 0 && o.in_flight > 0 && o.hold >= 0 && o.body_bytes >= 0;
+  return argc % 2 == 1 && o.requests > 0 && o.hold >= 0 && o.body_bytes >= 0;
 }
 
 std::string own_folder() {
@@ -51,18 +50,25 @@ std::string own_folder() {
   return self.substr(0, self.rfind('/'));
 }
 
-void print_row(const char* path, const load_result& r) {
-  std::printf("%-8s %9d %7d %8.2f %9.1f %8.2f %8.2f %8.2f\n", path, r.sent, r.failed, r.seconds,
-              r.per_second(), r.percentile(50), r.percentile(90), r.percentile(99));
+void print_row(int pollers, int callers, const load_result& direct, const load_result& tunnel) {
+  const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0; };
+  std::printf("%7d %7d %10.0f %10.0f %7.3f %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f\n", pollers, callers,
+              direct.per_second(), tunnel.per_second(),
+              ratio(tunnel.per_second(), direct.per_second()), direct.percentile(50),
+              tunnel.percentile(50), ratio(tunnel.percentile(50), direct.percentile(50)),
+              direct.percentile(99), tunnel.percentile(99),
+              ratio(tunnel.percentile(99), direct.percentile(99)));
 }
 
-// Starts qelcs-remote; its output goes to a file in the working folder.
+// Starts qelcs-remote with `pollers` polls open; its output goes to a file in the
+// working folder.
 std::unique_ptr<child> start_remote(const bench_options& o, const std::string& host,
-                                    const std::string& target, const char* log) {
+                                    const std::string& target, int pollers) {
   return std::make_unique<child>(
       std::vector<std::string>{o.bin + "/qelcs-remote", "--poll", host + "/qel/reverseConnection",
-                               "--target", target, "--status-interval", "0"},
-      log);
+                               "--target", target, "--status-interval", "0", "--pollers",
+                               std::to_string(pollers)},
+      "tunnel_bench.remote." + std::to_string(pollers) + ".log");
 }
 
 // Holds `o.hold` callers waiting with no remote client, then starts the one the rest of
@@ -84,19 +90,27 @@ bool run_hold(const bench_options& o, const std::string& host, const std::string
   return held.answered == o.hold;
 }
 
-// Direct and tunnelled runs of the same requests, as a table.
-bool run_compare(const bench_options& o, const std::string& host, const std::string& target,
-                 const std::string& body) {
-  run_load(host + "/qel", body, 50, 1, 200, 30000);  // warm-up
-  std::printf("%d requests of %d bytes, %d in flight, loopback\n", o.requests, o.body_bytes,
-              o.in_flight);
-  std::printf("%-8s %9s %7s %8s %9s %8s %8s %8s\n", "path", "requests", "failed", "seconds",
-              "req/s", "p50 ms", "p90 ms", "p99 ms");
-  const load_result direct = run_load(target + "/qel", body, o.requests, o.in_flight, 200, 30000);
-  print_row("direct", direct);
-  const load_result tunnel = run_load(host + "/qel", body, o.requests, o.in_flight, 200, 60000);
-  print_row("tunnel", tunnel);
-  return direct.failed == 0 && tunnel.failed == 0;
+// For each poller count, each caller count: the same requests sent to the target
+// directly and through the tunnel, as ratios. True when nothing failed.
+bool run_matrix(const bench_options& o, const std::string& host, const std::string& target,
+                const std::string& body, std::unique_ptr<child>& remote) {
+  std::printf("%d requests of %d bytes per cell, loopback; ratio = tunnel / direct\n", o.requests,
+              o.body_bytes);
+  std::printf("%7s %7s %10s %10s %7s %8s %8s %6s %8s %8s %6s\n", "pollers", "callers", "direct/s",
+              "tunnel/s", "ratio", "d p50ms", "t p50ms", "ratio", "d p99ms", "t p99ms", "ratio");
+  bool clean = true;
+  for (const int pollers : {1, 4, 8}) {
+    remote.reset();  // stops the previous client
+    remote = start_remote(o, host, target, pollers);
+    run_load(host + "/qel", body, 50, pollers, 200, 30000);  // warm-up: every poller connected
+    for (const int callers : {1, 4, 16}) {
+      const load_result direct = run_load(target + "/qel", body, o.requests, callers, 200, 30000);
+      const load_result tunnel = run_load(host + "/qel", body, o.requests, callers, 200, 60000);
+      print_row(pollers, callers, direct, tunnel);
+      clean = clean && direct.failed == 0 && tunnel.failed == 0;
+    }
+  }
+  return clean;
 }
 
 }  // namespace
@@ -104,8 +118,7 @@ bool run_compare(const bench_options& o, const std::string& host, const std::str
 int main(int argc, char** argv) {
   bench_options o;
   if (!parse(argc, argv, o)) {
-    std::fprintf(stderr, "usage: tunnel_bench [--requests N] [--in-flight C] [--hold N] "
-                         "[--body-bytes B] [--bin DIR]\n");
+    std::fprintf(stderr, "usage: tunnel_bench [--requests N] [--hold N] [--body-bytes B] [--bin DIR]\n");
     return 2;
   }
   if (o.bin.empty()) o.bin = own_folder();
@@ -116,7 +129,11 @@ int main(int argc, char** argv) {
   const std::string settings = "address = 127.0.0.1\nport = " + std::to_string(port) +
                                "\nconnection_limit = " + std::to_string(o.hold + 500) +
                                "\nper_ip_limit = 0\n";
-  child host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings}, "tunnel_bench.host.log");
+  // No deadline and no bound: the hold mode keeps more callers waiting than the host's
+  // defaults allow.
+  child host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings, "--reserved-settings",
+                      "caller_timeout = 0\nmax_waiting_callers = 0\n"},
+                     "tunnel_bench.host.log");
   bool ready = false;
   for (int i = 0; i < 300 && !ready && host_process.alive(); ++i) {
     ready = run_load(host + "/qel/sensor_services/management", "", 1, 1, 200, 2000).answered == 1;
@@ -128,11 +145,10 @@ int main(int argc, char** argv) {
   }
   const std::string body(static_cast<size_t>(o.body_bytes), 'x');
   std::unique_ptr<child> remote;
-  const auto start_client = [&] { remote = start_remote(o, host, target.url(), "tunnel_bench.remote.log"); };
+  const auto start_client = [&] { remote = start_remote(o, host, target.url(), 4); };
   bool all_answered = true;
   if (o.hold > 0) all_answered = run_hold(o, host, body, start_client);
-  if (!remote) start_client();
-  all_answered = run_compare(o, host, target.url(), body) && all_answered;
+  all_answered = run_matrix(o, host, target.url(), body, remote) && all_answered;
   remote->stop(15000);
   host_process.stop(15000);
   curl_global_cleanup();
