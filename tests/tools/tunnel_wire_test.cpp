@@ -196,3 +196,24 @@ TEST_F(TunnelTest, ReverseRegistrationAnswersTheSameXmlEveryTime) {
                            "03BC0C40-1E32-4BF4-92C1-FE1E3A593FE3", "<links>e2e</links>"})
     EXPECT_NE(std::string::npos, first.body.find(part)) << part << " missing in " << first.body;
 }
+
+TEST_F(TunnelTest, AnswerStatusesHttpCannotCarryGive502AndDoubledRoutingHeadersAre400) {
+  auto poll = reset_poll();
+  settle();
+  auto caller = call("q");
+  auto carried = done(poll);
+  // Two message ids: refused, and nothing happens to the caller or the tunnel.
+  auto doubled = answer_poll(flow_of(carried), "200", "to whom?", {"X-QEL-Message-Id: 999999"});
+  EXPECT_EQ(400, done(doubled).status);
+  EXPECT_TRUE(still_waiting(caller));
+  for (const char* status : {"600", "101", "65736"}) {
+    SCOPED_TRACE(status);
+    auto next = call(std::string("after ") + status);
+    auto answer = answer_poll(flow_of(carried), status, "body");
+    EXPECT_EQ(502, done(caller).status);
+    carried = done(answer);  // the answering poll carried the next caller
+    caller = next;
+  }
+  answer_poll(flow_of(carried), "201", "last");
+  EXPECT_EQ(201, done(caller).status);
+}
