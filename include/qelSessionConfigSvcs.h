@@ -34,6 +34,10 @@ extern "C" {
 
 /* Mode argument of SCS_SERVER_RegisterOnPostData used by the connection server. */
 #define SCS_POST_MODE_BUFFERED 2u
+/* Extension, or-ed into the mode: the resource's callback never waits for anything but
+ * its own work, so an endpoint with a worker pool ("workers" setting) may serve it. A
+ * library that does not know the flag refuses the mode; register again without it. */
+#define SCS_POST_NEVER_BLOCKS 0x100u
 
 /* The request record handed to a callback. Only `resource` (offset 16) and
  * `request_handle` (offset 32) are part of the contract; the rest is informational. */

@@ -35,8 +35,9 @@ class endpoint {
   endpoint(const endpoint&) = delete;
   endpoint& operator=(const endpoint&) = delete;
 
-  // Registers the POST processor for `resource` on `on` (which starts it).
-  void install_processors(listener& on, const std::string& resource);
+  // Registers the POST processor for `resource` on `on` (which starts it). See
+  // listener::add_POST_resource for `never_blocks`.
+  void install_processors(listener& on, const std::string& resource, bool never_blocks = false);
   // From here on no request reaches this endpoint's processors.
   void revoke_tokens();
 

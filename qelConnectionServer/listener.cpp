@@ -32,13 +32,18 @@ listener::~listener() {
   UD_EXIT("%s", "");
 }
 
-void listener::add_POST_resource(const std::string& resource, uint32_t registration_token) {
+void listener::add_POST_resource(const std::string& resource, uint32_t registration_token,
+                                 bool never_blocks) {
   UD_ENTER("listener::add_POST_resource", "resource %s registration_token %x",
            resource.c_str(), registration_token);
   UD_TRACE(40000, "listener_handle %u", listener_handle);
-  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_RegisterOnPostData(
-      listener_handle, resource.c_str(), registration_token, &POST_request_callback,
-      SCS_POST_MODE_BUFFERED);
+  const auto register_with = [&](uint32_t mode) {
+    return g_qelSessionConfigSvcs.SCS_SERVER_RegisterOnPostData(
+        listener_handle, resource.c_str(), registration_token, &POST_request_callback, mode);
+  };
+  uint32_t rc = register_with(SCS_POST_MODE_BUFFERED | (never_blocks ? SCS_POST_NEVER_BLOCKS : 0));
+  // A service library that does not know the flag: the plain mode serves as well.
+  if (rc == SCS_STATUS_NOT_SUPPORTED && never_blocks) rc = register_with(SCS_POST_MODE_BUFFERED);
   if (rc != 0) {
     UD_EXIT("rc %x", rc);
     throw funneltunnel_exception("SCS_SERVER_RegisterOnPostData failed", rc);

@@ -31,7 +31,10 @@ class listener {
   listener& operator=(const listener&) = delete;
 
   // Registers the resource with POST_request_callback and starts the listener.
-  void add_POST_resource(const std::string& resource, uint32_t registration_token);
+  // `never_blocks`: its processor always completes inside process(), so the service
+  // library may serve it from a worker pool.
+  void add_POST_resource(const std::string& resource, uint32_t registration_token,
+                         bool never_blocks = false);
   // GET resources are not served: always throws.
   void add_GET_resource(const std::string& resource, uint32_t registration_token);
   void start();

@@ -38,7 +38,7 @@ void reverse_registration::install() {
   // The message library's process-wide setup runs once here, before the listener can
   // deliver a request, so request threads never modify it concurrently.
   prepare_set_site_message_support();
-  registration_endpoint.install_processors(on, resource);
+  registration_endpoint.install_processors(on, resource, true);  // answered inside process()
   UD_EXIT("%s", "");
 }
 

@@ -104,6 +104,10 @@ const std::map<std::string, Setter>& setters() {
        [](EndpointConfig& c, const std::string& v) {
          c.max_body_size = parse_number("max_body_size", v, 0, 1u << 30, "0 to 1073741824 bytes");
        }},
+      {"workers",
+       [](EndpointConfig& c, const std::string& v) {
+         c.workers = static_cast<unsigned>(parse_number("workers", v, 0, 64, "0 to 64"));
+       }},
       {"thread_stack_size",
        [](EndpointConfig& c, const std::string& v) {
          c.thread_stack_size = static_cast<std::size_t>(parse_number(
@@ -173,7 +177,8 @@ std::string EndpointConfig::share_key() const {
   }
   for (std::uint64_t n : {std::uint64_t(port), std::uint64_t(connection_limit),
                           std::uint64_t(per_ip_limit), std::uint64_t(connection_timeout),
-                          max_body_size, std::uint64_t(thread_stack_size)}) {
+                          max_body_size, std::uint64_t(thread_stack_size),
+                          std::uint64_t(workers)}) {
     key += ';' + std::to_string(n);
   }
   return key;

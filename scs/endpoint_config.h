@@ -34,6 +34,7 @@ struct EndpointConfig {
   unsigned connection_timeout = kDefaultConnectionTimeout;  // seconds
   std::uint64_t max_body_size = kDefaultMaxBodySize;
   std::size_t thread_stack_size = default_thread_stack_size();
+  unsigned workers = 0;  // 0: a thread per connection; N: N threads over epoll
 
   bool is_default() const { return name.empty(); }
   bool tls() const { return !tls_cert_pem.empty(); }

@@ -88,8 +88,15 @@ void HttpDaemon::start() {
       item(MHD_OPTION_THREAD_STACK_SIZE, static_cast<intptr_t>(config_.thread_stack_size)),
       item(MHD_OPTION_STRICT_FOR_CLIENT, 1),
   };
-  unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD |
-                   MHD_USE_POLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  // A thread per connection, so a callback may block until its answer is ready; or a
+  // pool of workers over epoll for callbacks that never wait.
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  if (config_.workers == 0) {
+    flags |= MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL;
+  } else {
+    flags |= MHD_USE_EPOLL;
+    options.push_back(item(MHD_OPTION_THREAD_POOL_SIZE, config_.workers));
+  }
   if (config_.tls()) {
     flags |= MHD_USE_TLS;
     add_tls_options(config_, options);
@@ -117,10 +124,16 @@ void HttpDaemon::stop() {
   daemon_ = nullptr;
 }
 
-void HttpDaemon::check_free(const std::string& resource, std::uint32_t listener) const {
+void HttpDaemon::check_free(const std::string& resource, const Route& route) const {
+  if (config_.workers > 0 && route.may_block) {
+    throw ScsError(status::SCS_BLOCKING_ON_WORKERS,
+                   "endpoint '" + std::string(config_.label()) + "' runs " +
+                       std::to_string(config_.workers) + " workers, but the callback of " + resource +
+                       " may wait: serve it on an endpoint without 'workers'");
+  }
   std::lock_guard<std::mutex> lock(routes_mutex_);
   const auto it = routes_.find(resource);
-  if (it != routes_.end() && it->second.listener != listener) {
+  if (it != routes_.end() && it->second.listener != route.listener) {
     throw ScsError(status::SCS_RESOURCE_IN_USE,
                    "resource " + resource + " on " + config_.address_text() +
                        " is already served by listener " + std::to_string(it->second.listener));

@@ -24,6 +24,7 @@ struct Route {
   std::uint32_t listener = 0;
   std::uint32_t token = 0;
   SCS_POST_CALLBACK callback = nullptr;
+  bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
 };
 
 class HttpDaemon {
@@ -41,8 +42,9 @@ class HttpDaemon {
   const EndpointConfig& config() const { return config_; }
   std::uint16_t port() const { return port_; }
 
-  // Throws SCS_RESOURCE_IN_USE when a listener other than `listener` serves `resource`.
-  void check_free(const std::string& resource, std::uint32_t listener) const;
+  // Throws SCS_RESOURCE_IN_USE when a listener other than `listener` serves `resource`,
+  // SCS_BLOCKING_ON_WORKERS when `route` may block and this daemon runs a worker pool.
+  void check_free(const std::string& resource, const Route& route) const;
   // Serves `resource` with `route` (after check_free); a listener may replace its own.
   void publish(const std::string& resource, const Route& route);
   void unpublish_listener(std::uint32_t listener);

@@ -56,7 +56,7 @@ std::uint32_t Server::add_listener(const char* settings_1, const char* settings_
 
 void Server::register_post(std::uint32_t handle, const char* resource, std::uint32_t token,
                            SCS_POST_CALLBACK callback, std::uint32_t mode) {
-  if (mode != SCS_POST_MODE_BUFFERED) {
+  if ((mode & ~SCS_POST_NEVER_BLOCKS) != SCS_POST_MODE_BUFFERED) {
     throw ScsError(status::SCS_NOT_SUPPORTED, "POST mode " + std::to_string(mode));
   }
   if (callback == nullptr || resource == nullptr) {
@@ -67,7 +67,8 @@ void Server::register_post(std::uint32_t handle, const char* resource, std::uint
   }
   std::lock_guard<std::mutex> lock(mutex_);
   require_init();
-  find(handle).register_resource(resource, Route{handle, token, callback});
+  find(handle).register_resource(resource,
+                                 Route{handle, token, callback, (mode & SCS_POST_NEVER_BLOCKS) == 0});
 }
 
 void Server::start(std::uint32_t handle) {
@@ -78,7 +79,8 @@ void Server::start(std::uint32_t handle) {
   std::map<std::string, std::vector<std::string>> served;
   next = plan_daemons(listener, served);
   for (const auto& [key, resources] : served) {
-    for (const std::string& resource : resources) next[key]->check_free(resource, handle);
+    for (const std::string& resource : resources)
+      next[key]->check_free(resource, listener.registrations().at(resource));
   }
   for (const auto& [key, resources] : served) {
     for (const std::string& resource : resources) {

@@ -51,7 +51,7 @@ uint32_t add_listener(const char* s1, const char* s2, uint32_t* handle) {
 }
 uint32_t register_post(uint32_t listener, const char* resource, uint32_t token,
                        SCS_POST_CALLBACK callback, uint32_t mode) {
-  if (mode != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
+  if ((mode & ~SCS_POST_NEVER_BLOCKS) != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
   std::lock_guard<std::mutex> guard(shared().mutex);
   if (shared().fail_register == resource) return 0xC721010Eu;
   shared().registrations.push_back({listener, resource, token, callback});

@@ -236,3 +236,28 @@ TEST_F(ScsTest, SlowClientsHoldNoMoreThanTheirShare) {
   }
   EXPECT_EQ("ok", body);
 }
+
+TEST_F(ScsTest, WorkerPoolServesOnlyCallbacksThatNeverWait) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0\nworkers = 2", "", listener));
+  std::atomic<int> calls{0};
+  const TestHandler echo = [&](const TestRequest& r, std::string& answer) {
+    ++calls;
+    answer = "pool:" + r.body;
+    return 0u;
+  };
+  ASSERT_EQ(0u, serve(listener, "/quick", echo, SCS_POST_MODE_BUFFERED | SCS_POST_NEVER_BLOCKS));
+  const int port = start(listener, "/quick");
+  for (int i = 0; i < 20; ++i) {
+    const auto result = http_request(url(port, "/quick"), std::to_string(i));
+    EXPECT_EQ(200, result.status);
+    EXPECT_EQ("pool:" + std::to_string(i), result.body);
+  }
+  EXPECT_EQ(20, calls.load());
+  // A callback that may wait would stall the pool: refused, named in the log.
+  ASSERT_EQ(0u, serve(listener, "/slow", echo));
+  EXPECT_EQ(0xC7210118u, SCS_SERVER_StartServer(listener));
+  EXPECT_FALSE(logged("/slow may wait").empty());
+  EXPECT_EQ(200, http_request(url(port, "/quick"), "still").status);  // the pool serves on
+  EXPECT_EQ(0xC7210100u, serve(listener, "/odd", echo, SCS_POST_NEVER_BLOCKS | 1u));
+}

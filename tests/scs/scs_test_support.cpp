@@ -65,15 +65,14 @@ std::uint32_t ScsTest::add(const std::string& settings_1, const std::string& set
 }
 
 std::uint32_t ScsTest::serve(std::uint32_t listener, const std::string& resource,
-                             TestHandler handler) {
+                             TestHandler handler, std::uint32_t mode) {
   std::uint32_t token = 0;
   {
     std::lock_guard<std::mutex> lock(g_handlers_mutex);
     g_handlers.push_back(std::move(handler));
     token = static_cast<std::uint32_t>(g_handlers.size());
   }
-  return SCS_SERVER_RegisterOnPostData(listener, resource.c_str(), token, &test_callback,
-                                       SCS_POST_MODE_BUFFERED);
+  return SCS_SERVER_RegisterOnPostData(listener, resource.c_str(), token, &test_callback, mode);
 }
 
 int ScsTest::start(std::uint32_t listener, const std::string& resource) {

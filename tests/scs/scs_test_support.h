@@ -41,7 +41,8 @@ class ScsTest : public ::testing::Test {
   std::uint32_t add(const std::string& settings_1, const std::string& settings_2,
                     std::uint32_t& handle);
   // Registers `resource` with `handler` on `listener`; returns the status.
-  std::uint32_t serve(std::uint32_t listener, const std::string& resource, TestHandler handler);
+  std::uint32_t serve(std::uint32_t listener, const std::string& resource, TestHandler handler,
+                      std::uint32_t mode = SCS_POST_MODE_BUFFERED);
   // Starts `listener` (asserting success) and returns the port its last endpoint
   // announced for `resource`.
   int start(std::uint32_t listener, const std::string& resource);
