@@ -3,6 +3,7 @@
 // the summary at the end.
 #include <curl/curl.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "forwarder.h"
 #include "log_line.h"
 #include "poll_loop.h"
+#include "qel_build_info.h"
 #include "remote_options.h"
 #include "tunnel_status.h"
 
@@ -66,6 +68,10 @@ int main(int argc, char** argv) {
     std::fputs(remote_usage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("qelcs-remote %s\n", QEL_VERSION);
+    return 0;
+  }
   curl_global curl;
   tunnel_status status;
   std::atomic<bool> stop{false}, done{false};
@@ -77,6 +83,9 @@ int main(int argc, char** argv) {
     loop.run();
     done = true;
   });
+  // Ready once the options are valid and polling has begun; a host that is not up yet
+  // is retried with backoff, so readiness does not wait for the first poll to connect.
+  sd_notify(0, "READY=1");
   supervise(signals, done, stop, status, options.status_interval_s);
   worker.join();
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
