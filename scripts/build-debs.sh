@@ -32,8 +32,7 @@ rm -f "$out"/*.deb "$out"/*.ddeb "$out"/*.buildinfo "$out"/*.changes
 if [ "$mode" = source ]; then
   rm -rf "$out/source" && mkdir -p "$out/source"
   tar -C "$source_dir" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$out/source" -xf -
-  (cd "$out/source" && dpkg-buildpackage -us -uc -b)
-  mv "$out"/source/../*.deb "$out"/ 2>/dev/null || true
+  (cd "$out/source" && dpkg-buildpackage -us -uc -b)  # writes the packages into $out
   ls -1 "$out"/*.deb
   exit 0
 fi
