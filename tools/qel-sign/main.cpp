@@ -30,7 +30,7 @@ int Usage(const char* problem) {
 
 int Help() {
   std::fputs(
-      "Usage: qel-sign COMMAND [options] FILE\n"
+      "Usage: qel-sign COMMAND [options]\n"
       "\n"
       "Makes signing keys, signs service libraries and verifies their signatures, in\n"
       "minisign's formats: minisign verifies what qel-sign signs, and the reverse.\n"
