@@ -23,6 +23,7 @@ pkg_check_modules(MHD REQUIRED IMPORTED_TARGET libmicrohttpd)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(GNUTLS REQUIRED IMPORTED_TARGET gnutls)
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 set(QEL_INCLUDE_DIR ${CMAKE_SOURCE_DIR}/include)
 # The folder of the built message catalog; tests point NLSPATH at it.

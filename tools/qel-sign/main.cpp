@@ -4,11 +4,13 @@
 //   qel-sign keygen -p PUBFILE -s SECFILE [-f]
 //   qel-sign sign -s SECFILE [-x SIGFILE | --embed] FILE
 //   qel-sign verify -p PUBFILE [-x SIGFILE] [-q] FILE
+//   qel-sign --help | --version
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 
+#include "qel_build_info.h"
 #include "qelSignCommands.h"
 
 namespace {
@@ -20,9 +22,39 @@ int Usage(const char* problem) {
                "qel-sign: %s\n"
                "usage: qel-sign keygen -p PUBFILE -s SECFILE [-f]\n"
                "       qel-sign sign -s SECFILE [-x SIGFILE | --embed] FILE\n"
-               "       qel-sign verify -p PUBFILE [-x SIGFILE] [-q] FILE\n",
+               "       qel-sign verify -p PUBFILE [-x SIGFILE] [-q] FILE\n"
+               "Try 'qel-sign --help'.\n",
                problem);
   return kUsage;
+}
+
+int Help() {
+  std::fputs(
+      "Usage: qel-sign COMMAND [options]\n"
+      "\n"
+      "Makes signing keys, signs service libraries and verifies their signatures, in\n"
+      "minisign's formats: minisign verifies what qel-sign signs, and the reverse.\n"
+      "\n"
+      "Commands:\n"
+      "  keygen -p PUBFILE -s SECFILE [-f]\n"
+      "      write a new key pair: PUBFILE (public key) and SECFILE (unencrypted secret\n"
+      "      key, mode 0600); existing files are kept unless -f is given\n"
+      "  sign -s SECFILE [-x SIGFILE | --embed] FILE\n"
+      "      sign FILE: a detached signature in FILE.sig (or SIGFILE), or with --embed\n"
+      "      a signature block appended to FILE, replacing one already there\n"
+      "  verify -p PUBFILE [-x SIGFILE] [-q] FILE\n"
+      "      check FILE's signature (in SIGFILE; without -x in FILE.sig when it exists,\n"
+      "      else the embedded block) against PUBFILE as the loader does, and print the\n"
+      "      trusted comment (-q: print nothing)\n"
+      "\n"
+      "Options:\n"
+      "  -h, --help   print this text\n"
+      "  --version    print the version\n"
+      "\n"
+      "Exit status: 0 success, 1 failure (the message names the input and the cause),\n"
+      "2 wrong usage.\n",
+      stdout);
+  return 0;
 }
 
 // Takes the value of an option that needs one; false when it is missing.
@@ -86,6 +118,11 @@ int RunVerify(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage("no command given");
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Help();
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("qel-sign %s\n", QEL_VERSION);
+    return 0;
+  }
   try {
     if (std::strcmp(argv[1], "keygen") == 0) return RunKeygen(argc, argv);
     if (std::strcmp(argv[1], "sign") == 0) return RunSign(argc, argv);

@@ -2,11 +2,7 @@
 #include "cs_library.h"
 
 #include <dlfcn.h>
-#include <limits.h>
 #include <stdlib.h>
-#include <unistd.h>
-
-#include <vector>
 
 namespace qelcs_host {
 
@@ -34,13 +30,6 @@ bool resolve(void* handle, const char* name, Function& out, std::string& error) 
 }
 
 }  // namespace
-
-std::string default_library_path() {
-  std::vector<char> buffer(PATH_MAX + 1, '\0');
-  const ssize_t length = readlink("/proc/self/exe", buffer.data(), PATH_MAX);
-  const std::string self = length > 0 ? std::string(buffer.data(), static_cast<size_t>(length)) : ".";
-  return folder_of(self) + "/../lib/libqelConnectionServer5.so";
-}
 
 bool cs_library::open(const std::string& path, std::string& error) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -35,9 +35,6 @@ class cs_library {
   std::string folder_;
 };
 
-// ../lib/libqelConnectionServer5.so relative to the running program.
-std::string default_library_path();
-
 }  // namespace qelcs_host
 
 #endif  // QELCS_HOST_CS_LIBRARY_H

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "../common/long_option.h"
+#include "library_location.h"
 
 namespace qelcs_host {
 
@@ -124,6 +125,7 @@ bool parse_host_options(int argc, char** argv, host_options& options, std::strin
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") { options.help = true; return true; }
+    if (arg == "--version") { options.version = true; return true; }
     if (arg == "-v" || arg == "--verbose") { given.verbose = true; continue; }
     if (arg.rfind("--", 0) != 0) { error = "unexpected argument '" + arg + "'"; return false; }
     std::string name, value;
@@ -183,7 +185,7 @@ std::string host_usage() {
          "\n"
          "Loading:\n"
          "  --library PATH           connection server library\n"
-         "                           (default ../lib/libqelConnectionServer5.so beside this program)\n"
+         "                           (default " << default_library_description() << ")\n"
          "  --msl-lib-path DIR       folder of libqelSessionConfigSvcs5.so and its signature\n"
          "                           (default: the folder of the connection server library)\n"
          "  --sig-ext EXT            extension of detached signature files; when set, only\n"
@@ -195,6 +197,7 @@ std::string host_usage() {
          "                           line break; command-line options win over the file\n"
          "  -v, --verbose            also print the libraries' information and entry lines\n"
          "  -h, --help               print this text\n"
+         "  --version                print the version and exit\n"
          "\n"
          "The library writes its trace output to ./.udout and reads trace commands from\n"
          "./.udrc in the working directory. Exit status: 0 after a clean stop, 1 when the\n"

@@ -16,12 +16,13 @@ namespace qelcs_host {
 extern const char* const cs_init_argument_names[9];
 
 struct host_options {
-  std::string library;       // empty: ../lib/libqelConnectionServer5.so beside the program
+  std::string library;       // empty: default_library_path() (library_location.h)
   std::string msl_lib_path;  // empty: the folder of the loaded connection server library
   std::string sig_ext;       // empty: the loader's default signature handling
   bool sig_ext_set = false;
   bool verbose = false;
   bool help = false;
+  bool version = false;
   // CS_Init texts by option name ("agent-version", ...); absent names take the defaults.
   std::map<std::string, std::string> init_arguments;
 };

@@ -2,6 +2,7 @@
 // CS_Init with settings from the command line, a config file or the embedded default,
 // and serves until SIGINT or SIGTERM.
 #include <sys/resource.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +11,9 @@
 
 #include "cs_library.h"
 #include "host_options.h"
+#include "library_location.h"
 #include "listen_summary.h"
+#include "qel_build_info.h"
 #include "stderr_log_sink.h"
 #include "stop_signals.h"
 
@@ -96,6 +99,7 @@ int start(cs_library& library, const host_options& options) {
     return 3;
   }
   print_ready(options, args);
+  sd_notify(0, "READY=1");  // under systemd (Type=notify): serving now; otherwise nothing
   return 0;
 }
 
@@ -111,6 +115,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(host_usage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("qelcs-host %s\n", QEL_VERSION);
     return 0;
   }
   raise_descriptor_limit();

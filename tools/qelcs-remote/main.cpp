@@ -3,6 +3,7 @@
 // line and the summary at the end.
 #include <curl/curl.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "log_line.h"
 #include "poll_loop.h"
 #include "poller_group.h"
+#include "qel_build_info.h"
 #include "remote_options.h"
 #include "tunnel_status.h"
 
@@ -69,6 +71,10 @@ int main(int argc, char** argv) {
     std::fputs(remote_usage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("qelcs-remote %s\n", QEL_VERSION);
+    return 0;
+  }
   curl_global curl;
   tunnel_status status;
   std::atomic<bool> stop{false}, done{false};
@@ -92,6 +98,9 @@ int main(int argc, char** argv) {
       if (--running == 0) done = true;
     });
   }
+  // Ready once the options are valid and polling has begun; a host that is not up yet
+  // is retried with backoff, so readiness does not wait for the first poll to connect.
+  sd_notify(0, "READY=1");
   supervise(signals, done, stop, status, options.status_interval_s);
   for (auto& worker : workers) worker.join();
   status.state = tunnel_state::stopped;

@@ -86,6 +86,7 @@ bool parse_remote_options(int argc, char** argv, remote_options& options, std::s
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i], value;
     if (name == "-h" || name == "--help") { options.help = true; return true; }
+    if (name == "--version") { options.version = true; return true; }
     if (name == "--insecure") { options.poll.tls.insecure = true; continue; }
     if (name.rfind("--", 0) != 0) { error = "unexpected argument '" + name + "'"; return false; }
     if (!qel::tools::take_long_option(argc, argv, i, name, value, error)) return false;
@@ -127,6 +128,7 @@ std::string remote_usage() {
       "  --max-backoff S        longest wait between reconnect attempts (default 30); the\n"
       "                         wait starts at 0.5 s and doubles after each failure\n"
       "  -h, --help             print this text\n"
+      "  --version              print the version and exit\n"
       "\n"
       "SIGINT or SIGTERM stops the client: the answer in hand is still returned, then a\n"
       "summary is printed. Exit status: 0 after a run, 1 for wrong options.\n";

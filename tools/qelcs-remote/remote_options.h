@@ -15,6 +15,7 @@ struct remote_options {
   double status_interval_s = 10; // 0: no periodic status line
   std::string token_file;
   bool help = false;
+  bool version = false;
 };
 
 // False with `error` set when an option is unknown, lacks its value, or is invalid;
