@@ -56,9 +56,12 @@ TEST(TunnelDeployment, ParallelPollersLetAFastRequestOvertakeSlowOnes) {
   ASSERT_TRUE(e2e::serving(port, *host)) << host->output();
   e2e::local_target target;
   auto remote = run_remote(local_url(port, "/qel/reverseConnection"), target.url(), {"--pollers", "4"}, dir);
+  EXPECT_EQ(201, call(port, "warm-up").get().status);  // the client is connected
+  std::this_thread::sleep_for(std::chrono::milliseconds(e2e::settle_ms()));  // all four polls
   std::vector<std::shared_future<e2e::http_result>> slow;
-  for (int i = 0; i < 3; ++i) slow.push_back(call(port, "sleep 3000"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(3 * e2e::settle_ms()));
+  const std::string sleep = "sleep " + std::to_string(10 * e2e::settle_ms());
+  for (int i = 0; i < 3; ++i) slow.push_back(call(port, sleep));
+  std::this_thread::sleep_for(std::chrono::milliseconds(e2e::settle_ms()));
   const auto fast = e2e::http_post(local_url(port, "/qel"), "fast", {"Content-Type: text/plain"});
   EXPECT_EQ(201, fast.status) << remote->output();
   for (const auto& s : slow) EXPECT_FALSE(e2e::ready_within(s, 0)) << "a slow request finished first";

@@ -44,9 +44,11 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+// Ends an exchange once the abort flag is set, but only after the whole request has
+// gone out: a poll that carries an answer still delivers it.
+int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t upload_total, curl_off_t uploaded) {
   const auto* abort = static_cast<const std::atomic<bool>*>(user);
-  return abort != nullptr && abort->load() ? 1 : 0;
+  return abort != nullptr && abort->load() && uploaded >= upload_total ? 1 : 0;
 }
 
 header_list build_headers(const http_request& request) {

@@ -47,7 +47,8 @@ class http_client {
   http_client& operator=(const http_client&) = delete;
 
   // Sends the request and reads the whole response. False with `error` naming the URL
-  // and the cause when no response arrived. Setting `*abort` ends a running exchange.
+  // and the cause when no response arrived. Setting `*abort` ends a running exchange
+  // once its request has been sent in full.
   bool perform(const http_request& request, http_response& response, std::string& error,
                const std::atomic<bool>* abort = nullptr);
   // After a failed perform(): whether the request may have reached the server (false

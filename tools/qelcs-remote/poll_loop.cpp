@@ -72,6 +72,10 @@ void poll_loop::run() {
       continue;
     }
     if (result == outcome::refused && kind == poll_kind::join && group_.join_refused()) continue;
+    if (stop_.load()) {  // cut short by the stop flag, after its answer had gone out
+      if (kind == poll_kind::answer) pending.reset();
+      break;
+    }
     if (result == outcome::refused) ++status_.errors;
     if (!pending || resent) pending.reset();  // an answer is sent twice at most
     resent = pending.has_value();
