@@ -150,10 +150,14 @@ TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
   EXPECT_EQ(0, verified->wait(30000)) << verified->output();
 
   // An unverifiable certificate or a wrong token: every poll fails, named with its URL.
-  auto unverified = remote("unverified", {"--token", dir.file("token"), "--duration", "2"});
+  // One poller each, for a time that grows with the build's slowness (TLS handshakes
+  // under a sanitizer take long).
+  const std::string seconds = std::to_string(e2e::settle_ms() / 200);
+  auto unverified = remote("unverified", {"--token", dir.file("token"), "--duration", seconds, "--pollers", "1"});
   auto wrong_token = remote("wrong", {"--cacert", dir.file("cert.pem"), "--token",
-                                      dir.file("wrong.token"), "--duration", "2"});
-  auto insecure = remote("insecure", {"--insecure", "--token", dir.file("token"), "--duration", "2"});
+                                      dir.file("wrong.token"), "--duration", seconds, "--pollers", "1"});
+  auto insecure = remote("insecure", {"--insecure", "--token", dir.file("token"), "--duration", seconds,
+                                      "--pollers", "1"});
   EXPECT_EQ(0, unverified->wait(30000));
   EXPECT_EQ(0, wrong_token->wait(30000));
   EXPECT_EQ(0, insecure->wait(30000));

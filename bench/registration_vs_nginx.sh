@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Registration endpoint against nginx serving the same bytes, on 127.0.0.1.
+#
+# Starts qelcs-host with reverse registration on an endpoint of its own and nginx
+# answering every POST with the very bytes the host answers, then runs wrk (POST, keep-
+# alive) against each, interleaved, ROUNDS times, and prints the medians: requests per
+# second, the host's and nginx's CPU time per request (from /proc, user + system of all
+# their processes) and the ratios. Installs wrk and nginx from Debian when missing (root).
+#   bench/registration_vs_nginx.sh [--rounds N] [--seconds S] [--connections C] [--workers W]
+# --workers 0 serves registration with a thread per connection, W > 0 with W workers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=3 seconds=5 connections=64 workers=2
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    --connections) connections=$2; shift 2 ;;
+    --workers) workers=$2; shift 2 ;;
+    *) echo "usage: $0 [--rounds N] [--seconds S] [--connections C] [--workers W]" >&2; exit 2 ;;
+  esac
+done
+for tool in wrk nginx; do
+  command -v "$tool" >/dev/null 2>&1 && continue
+  echo "registration_vs_nginx: installing $tool" >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "$([ "$tool" = nginx ] && echo nginx-light || echo wrk)" >/dev/null
+done
+cmake -S . -B build >/dev/null
+cmake --build build -j2 --target qelcs-host qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog >/dev/null
+
+work=$(mktemp -d)
+host_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+reg_port=$((host_port + 1)) nginx_port=$((host_port + 2))
+cleanup() {
+  [ -n "${host_pid:-}" ] && kill "$host_pid" 2>/dev/null || true
+  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true
+  sleep 0.5; rm -rf "$work"
+}
+trap cleanup EXIT
+
+settings="address = 127.0.0.1
+port = $host_port
+[endpoint registration]
+address = 127.0.0.1
+port = $reg_port
+per_ip_limit = 0
+workers = $workers
+resources = /qel/sensor_services/management"
+(cd "$work" && exec "$OLDPWD/build/bin/qelcs-host" --listener-settings-1 "$settings" >host.log 2>&1) &
+host_pid=$!
+url=http://127.0.0.1:$reg_port/qel/sensor_services/management
+for _ in $(seq 100); do curl -sf -X POST --data '' "$url" -o "$work/answer.xml" && break; sleep 0.1; done
+[ -s "$work/answer.xml" ] || { echo "qelcs-host did not answer; see its log:" >&2; cat "$work/host.log" >&2; exit 1; }
+
+# nginx returns the same bytes to every POST (escaped for a double-quoted string).
+body=$(sed -e 's/\\/\\\\/g' -e 's/"/\\"/g' "$work/answer.xml" | awk '{printf "%s\\n", $0}')
+cat >"$work/nginx.conf" <<CONF
+worker_processes auto;
+pid $work/nginx.pid;
+error_log $work/nginx.error.log;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  client_body_temp_path $work;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    location / { default_type text/xml; return 200 "$body"; }
+  }
+}
+CONF
+nginx -c "$work/nginx.conf" -p "$work"
+for _ in $(seq 50); do curl -sf -X POST --data '' "http://127.0.0.1:$nginx_port/" -o /dev/null && break; sleep 0.1; done
+printf 'wrk.method = "POST"\nwrk.body = ""\n' >"$work/post.lua"
+
+# CPU ticks (user + system) of a process and its threads.
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+nginx_ticks() {
+  local master t=0
+  master=$(cat "$work/nginx.pid")
+  for p in "$master" $(pgrep -P "$master"); do t=$((t + $(ticks "$p"))); done
+  echo "$t"
+}
+hz=$(getconf CLK_TCK)
+
+# One wrk run: prints "requests/s cpu-microseconds-per-request".
+run() {  # run URL TICKS_FUNCTION
+  local before after out requests rps
+  before=$($2)
+  out=$(wrk -t1 -c"$connections" -d"${seconds}s" -s "$work/post.lua" "$1")
+  after=$($2)
+  requests=$(echo "$out" | awk '/requests in/ {print $1}')
+  rps=$(echo "$out" | awk '/Requests\/sec/ {print $2}')
+  awk -v r="$rps" -v n="$requests" -v t=$((after - before)) -v hz="$hz" \
+    'BEGIN { printf "%.0f %.2f\n", r, (t / hz) * 1e6 / n }'
+}
+host_cpu() { ticks "$host_pid"; }
+
+echo "registration answer: $(wc -c <"$work/answer.xml") bytes; $connections connections, ${seconds} s a run, $rounds rounds, registration workers: $workers"
+: >"$work/results"
+for round in $(seq "$rounds"); do
+  h=$(run "$url" host_cpu); n=$(run "http://127.0.0.1:$nginx_port/" nginx_ticks)
+  echo "round $round: host $h | nginx $n" | awk '{printf "round %s host %s req/s %s us/req | nginx %s req/s %s us/req\n", $2, $4, $5, $8, $9}'
+  echo "$h $n" >>"$work/results"
+done
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+h_rps=$(awk '{print $1}' "$work/results" | median); h_cpu=$(awk '{print $2}' "$work/results" | median)
+n_rps=$(awk '{print $3}' "$work/results" | median); n_cpu=$(awk '{print $4}' "$work/results" | median)
+awk -v hr="$h_rps" -v nr="$n_rps" -v hc="$h_cpu" -v nc="$n_cpu" 'BEGIN {
+  printf "median: host %.0f req/s, nginx %.0f req/s: ratio %.2f (aim >= 0.8)\n", hr, nr, hr / nr
+  printf "median CPU per request: host %.1f us, nginx %.1f us: ratio %.2fx (aim <= 2x)\n", hc, nc, hc / nc }'
