@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 
 namespace qel {
 namespace cml {
@@ -23,7 +24,8 @@ CCmlDocumentBase* CCmlDocumentClassFactory::AddTagname(const std::wstring& tag,
   RequireTag(tag, L"Adding tagname to document class factory");
   std::unique_ptr<CCmlDocumentBase> clone = prototype.Clone();
   CCmlDocumentBase* stored = clone.get();
-  m_prototypes[tag] = std::move(clone);
+  WithMemoryGuard(L"Adding tagname to document class factory",
+                  [&] { m_prototypes[tag] = std::move(clone); });
   return stored;
 }
 

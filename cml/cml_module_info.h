@@ -33,6 +33,13 @@ class CModuleInfo {
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;
   // Reads name, version, status; replaces the policy sources by the element children.
   virtual void Deserialize(const CCmlDOM_Element& element);
+  // Status details of AVP sections kept as policy nodes become AVP sections policies
+  // in the read-only namespace: "/cml/CommonDocuments/RoAvpSections" when
+  // `messageNamespace` is "/cml/CommonDocuments/AgentStatusDetails", else
+  // "/cml/RoAvpSections". Each node in another namespace than that is read through the
+  // class factory; an AVP sections result replaces the node, anything else is dropped
+  // and the node stays.
+  void ConvertStatusDetails(const std::wstring& messageNamespace);
 
  private:
   std::wstring m_tag;

@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 
 namespace qel {
 namespace cml {
@@ -12,7 +13,7 @@ CNamespace::CNamespace(std::wstring uri, std::wstring version)
 CNamespace::~CNamespace() = default;
 
 std::unique_ptr<CNamespace> CNamespace::Clone() const {
-  return std::make_unique<CNamespace>(*this);
+  return GuardedClone<CNamespace>(*this, L"Cloning namespace object");
 }
 
 std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& existing) {

@@ -7,7 +7,9 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_settings.h"
 #include "cml/cml_vocabulary.h"
+#include "cml/cml_xml_chars.h"
 #include "qelToolsLib/qelStringConvert.h"
 
 namespace qel {
@@ -41,10 +43,24 @@ CCmlOutput& CCmlOutput::operator<<(const std::wstring& text) {
 }
 
 CCmlOutput& CCmlOutput::operator<<(const wchar_t* text) {
-  return *this << std::wstring(text != nullptr ? text : L"");
+  if (text != nullptr) m_pending += text;
+  return *this;
 }
 
-CCmlOutput& CCmlOutput::operator<<(wchar_t c) { return *this << std::wstring(1, c); }
+CCmlOutput& CCmlOutput::operator<<(wchar_t c) {
+  m_pending.push_back(c);
+  return *this;
+}
+
+void CCmlOutput::Escaped(const std::wstring& text, bool attribute) {
+  AppendEscaped(m_pending, text, attribute);
+}
+
+void CCmlOutput::CharacterData(const std::wstring& text) { AppendCharacterData(m_pending, text); }
+
+void CCmlOutput::Indent(unsigned level) {
+  m_pending.append(static_cast<std::size_t>(level) * GetIndentWidth(), L' ');
+}
 
 void CCmlOutput::Finish() {
   if (m_bytes != nullptr) {

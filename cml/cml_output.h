@@ -27,9 +27,20 @@ class CCmlOutput {
 
   Kind GetKind() const { return m_kind; }
 
+  // Markup and text that is already safe to write.
   CCmlOutput& operator<<(const std::wstring& text);
   CCmlOutput& operator<<(const wchar_t* text);
   CCmlOutput& operator<<(wchar_t c);
+  // Character data, escaped for an attribute value or for content (cml_xml_chars.h).
+  void Escaped(const std::wstring& text, bool attribute);
+  // Character data written as it is, except that characters XML 1.0 does not allow
+  // become U+FFFD.
+  void CharacterData(const std::wstring& text);
+  // level x indent width blanks.
+  void Indent(unsigned level);
+  // Length of the text collected so far, and removal of a part of it.
+  std::size_t Size() const { return m_pending.size(); }
+  void Erase(std::size_t pos, std::size_t count) { m_pending.erase(pos, count); }
 
   // Writes the collected text (converted for a byte stream). Throws CCmlException
   // when the stream's facet cannot convert a character; nothing is written then.

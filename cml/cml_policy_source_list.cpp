@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_policy_node.h"
 
 namespace qel {
@@ -53,7 +54,8 @@ CPolicySource* CPolicySourceList::AddCopy(const CPolicySource& source) {
 }
 
 CPolicySource* CPolicySourceList::AddNode(const CCmlDOM_Element& element) {
-  return Add(std::make_unique<CPolicyNode>(element));
+  return Add(WithMemoryGuard(L"Creating policy node object",
+                             [&] { return std::make_unique<CPolicyNode>(element); }));
 }
 
 void CPolicySourceList::Set(std::size_t index, std::unique_ptr<CPolicySource> source) {

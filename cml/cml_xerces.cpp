@@ -41,6 +41,27 @@ std::wstring FromXml(const XMLCh* text) {
   return out;
 }
 
+namespace {
+bool IsHighSurrogate(XMLCh c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(XMLCh c) { return c >= 0xDC00 && c <= 0xDFFF; }
+}  // namespace
+
+std::size_t Utf16Offset(const XMLCh* text, std::size_t wideOffset) {
+  std::size_t pos = 0;
+  for (; wideOffset > 0 && text != nullptr && text[pos] != 0; --wideOffset) {
+    pos += IsHighSurrogate(text[pos]) && IsLowSurrogate(text[pos + 1]) ? 2 : 1;
+  }
+  return pos + wideOffset;
+}
+
+std::size_t WideLength(const XMLCh* text) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; text != nullptr && text[pos] != 0; ++count) {
+    pos += IsHighSurrogate(text[pos]) && IsLowSurrogate(text[pos + 1]) ? 2 : 1;
+  }
+  return count;
+}
+
 std::wstring FromUtf8(const std::string& text) {
   std::wstring out;
   qelToolsLib::Utf8ToWide(text, out, qelToolsLib::qelConvertMode::Lenient);

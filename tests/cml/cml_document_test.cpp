@@ -45,27 +45,38 @@ class Documents : public ::testing::Test {
   void SetUp() override { qel::funneltunnel::prepare_set_site_message_support(); }
 };
 
+// The older layout ("/cml" at 2.4.2) carries the same elements and reads back as
+// itself, announcement and set-site response included.
 TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   CCmlMessage message;
   message.SetSchemaVersion(L"1.0.0");
   EXPECT_EQ(message.GetMessageLayerNamespace(), uri::kCml);
   EXPECT_EQ(message.GetMessageLayerVersion(), L"2.4.2");
-  message.AddRequest(new CAgentStartupAnnouncement());
+  auto* announcement = new CAgentStartupAnnouncement();
+  announcement->GetContent().SetName(L"old agent");
+  announcement->GetContent().SetPersistentConnection(kTriTrue);
+  message.AddRequest(announcement);
+  message.AddResponse(new CSetSiteResponse());
   message.ApplyMessageLayerToChildren();
-  EXPECT_EQ(message.GetRequests()[0]->GetNamespace(), uri::kCml);
-  EXPECT_EQ(message.GetRequests()[0]->GetSchemaVersion(), L"2.4.1");
-  message.GetRequests().clear();
+  EXPECT_EQ(announcement->GetNamespace(), uri::kCml);
+  EXPECT_EQ(announcement->GetSchemaVersion(), L"2.4.2");
   const std::string text = Write(message);
   EXPECT_NE(text.find("<cml xmlns='" + kBase + "/cml' schema-version='2.4.2'>"),
             std::string::npos);
-  EXPECT_NE(text.find("schema-version='1.0.0'>\n"), std::string::npos);
-  // Read back through the latest compatible prototype (1.0.1), which takes the
-  // message layer from the instance.
+  EXPECT_NE(text.find("    xmlns='" + kBase + "' schema-version='1.0.0'>\n"), std::string::npos);
+  EXPECT_NE(text.find("persistent-connection='true'"), std::string::npos);  // 2.4.2: gate open
   auto back = ReadAs<CCmlMessage>(text);
   ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->GetSchemaVersion(), L"1.0.1");
+  EXPECT_EQ(back->GetSchemaVersion(), L"1.0.0");
   EXPECT_EQ(back->GetMessageLayerNamespace(), uri::kCml);
   EXPECT_EQ(back->GetMessageLayerVersion(), L"2.4.2");
+  ASSERT_EQ(back->GetRequests().size(), 1u);
+  auto* read = dynamic_cast<CAgentStartupAnnouncement*>(back->GetRequests()[0].get());
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->GetContent().GetName(), L"old agent");
+  ASSERT_EQ(back->GetResponses().size(), 1u);
+  EXPECT_EQ(static_cast<CSetSiteResponse&>(*back->GetResponses()[0]).GetPolicySourceCount(), 0u);
+  EXPECT_EQ(Write(*back), text);
 }
 
 TEST_F(Documents, BaseReaderChecksTheNamespace) {
@@ -131,7 +142,7 @@ TEST_F(Documents, PolicyNodesOwnTheirElement) {
             L"9.9.9");
   std::ostringstream os;
   node->SerializeElement(os, 0);
-  EXPECT_EQ(os.str(), "<k:keep name='n1' version='v1' xmlns:k='urn:k'>\n    <k:c/>\n</k:keep>\n");
+  EXPECT_EQ(os.str(), "<k:keep xmlns:k='urn:k' name='n1' version='v1'>\n    <k:c/>\n</k:keep>\n");
 }
 
 TEST_F(Documents, ModuleRecordsWithStatusDetails) {
@@ -152,7 +163,7 @@ TEST_F(Documents, ModuleRecordsWithStatusDetails) {
   out2.Finish();
   EXPECT_EQ(nested.str(), L"    <module name='mod' version='1.2' status='0x0' status-text='" +
                               EscapeAttributeValue(StatusText(0)) +
-                              L"'>\n        <d:detail a='1' xmlns:d='urn:d'/>\n    </module>\n");
+                              L"'>\n        <d:detail xmlns:d='urn:d' a='1'/>\n    </module>\n");
 }
 
 TEST_F(Documents, DeserializeDocumentRejectsInstanceNamespacesClashingWithImplicitOnes) {

@@ -136,11 +136,13 @@ TEST_F(Messages, SetSitePoliciesInForeignNamespacesAreKeptVerbatim) {
   EXPECT_TRUE(gs->IsValid());
   EXPECT_EQ(CodeOf([&] { request->GetPolicySource(2); }), 0xC738000Bu);
   const std::string element = Element(*request, 0);
-  // Attributes come in the order of the DOM attribute map.
-  EXPECT_NE(element.find("    <policy name='gs' schema-version='2.3.3' valid='true' xmlns='" +
-                         kBase + "/cml/CommonDocuments/GroupSettings'>\n        <item k='v &amp; w'/>\n    </policy>\n"
+  // Namespace declarations first, then the attributes in the order of the DOM map.
+  EXPECT_NE(element.find("    <policy xmlns='" + kBase + "/cml/CommonDocuments/GroupSettings' "
+                         "name='gs' schema-version='2.3.3' valid='true'>\n"
+                         "        <item k='v &amp; w'/>\n    </policy>\n"
                          "    <x:p xmlns:x='urn:foreign'/>\n"),
-            std::string::npos);
+            std::string::npos)
+      << element;
   // Storing group settings on a request pins its version; on a response it does not.
   auto node = std::make_unique<CPolicyNode>(static_cast<CPolicyNode&>(*gs).GetElement());
   node->SetSchemaVersion(L"2.3.1");

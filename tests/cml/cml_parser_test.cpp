@@ -46,10 +46,10 @@ TEST(Parser, RecordsRootFieldsAndReportsFatalErrors) {
 
 TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
   CCmlParser parser;
-  parser.AddNamespace(uri::kAgentMessages, L"1.0.4");
-  parser.AddNamespace(uri::kAgentMessages, L"1.0.4");
-  EXPECT_EQ(CodeOf([&] { parser.AddNamespace(uri::kAgentMessages, L"1.0.3"); }), 0xC738000Eu);
-  parser.RemoveNamespace(uri::kAgentMessages);
+  parser.AddNamespace(uri::kCommon, L"1.0.4");
+  parser.AddNamespace(uri::kCommon, L"1.0.4");
+  EXPECT_EQ(CodeOf([&] { parser.AddNamespace(uri::kCommon, L"1.0.3"); }), 0xC738000Eu);
+  parser.RemoveNamespace(uri::kCommon);
   EXPECT_TRUE(parser.GetInstanceNamespaces().empty());
   CImplicitNamespaces::Add(CNamespace(L"urn:implicit", L"1.0.0"));
   CImplicitNamespaces::Add(CNamespace(L"urn:implicit", L"1.0.0"));
