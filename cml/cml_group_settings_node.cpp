@@ -47,16 +47,21 @@ void CGroupSettingsNode::SetAttribute(const std::wstring& name, const std::wstri
   SetAttributeNS(L"", name, value);
 }
 
+// Attributes are kept in the order a DOM keeps them (by name, compared in UTF-16
+// units), so that a node read back is written exactly as it was.
 void CGroupSettingsNode::SetAttributeNS(const std::wstring& uri, const std::wstring& qualifiedName,
                                         const std::wstring& value) {
-  for (Attribute& a : m_attributes) {
-    if (a.name == qualifiedName) {
-      a.namespaceUri = uri;
-      a.value = value;
+  const std::u16string key = ToXml(qualifiedName);
+  auto it = m_attributes.begin();
+  for (; it != m_attributes.end(); ++it) {
+    if (it->name == qualifiedName) {
+      it->namespaceUri = uri;
+      it->value = value;
       return;
     }
+    if (key < ToXml(it->name)) break;
   }
-  m_attributes.push_back(Attribute{qualifiedName, uri, value});
+  m_attributes.insert(it, Attribute{qualifiedName, uri, value});
 }
 
 void CGroupSettingsNode::RemoveAttribute(const std::wstring& name) {
@@ -146,7 +151,7 @@ void CGroupSettingsNode::Deserialize(const CCmlDOM_Element& element) {
     const std::wstring name = FromXml(a->getName());
     if (IsDeclaration(name) || !a->getSpecified()) continue;
     const std::wstring uri = PrefixOf(name).empty() ? L"" : FromXml(a->getNamespaceURI());
-    m_attributes.push_back(Attribute{name, uri, FromXml(a->getValue())});
+    SetAttributeNS(uri, name, FromXml(a->getValue()));
   }
   for (CCmlDOM_Node node = element.getFirstChild(); !node.IsNull(); node = node.getNextSibling()) {
     const short type = node.getNodeType();

@@ -267,21 +267,36 @@ void CNodeWriter::Inline(const DOMNode* node) {
   }
 }
 
-// "]]>" cannot stand inside a CDATA section: the section is split before its ">".
+// "]]>" cannot stand inside a CDATA section, and a CR in it would read back as LF:
+// the section is split before the ">", and a CR goes between two sections as a
+// character reference. The text reads back the same (as adjacent sections).
 void CNodeWriter::Cdata(const std::wstring& text) {
   m_out << L"<![CDATA[";
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find(L"]]>", start)) != std::wstring::npos; start = end + 2) {
-    m_out.CharacterData(text.substr(start, end + 2 - start));
-    m_out << L"]]><![CDATA[";
+  for (std::size_t start = 0, end;; start = end) {
+    end = text.find_first_of(L"]\r", start);
+    if (end == std::wstring::npos) {
+      m_out.CharacterData(text.substr(start));
+      break;
+    }
+    if (text[end] == L'\r') {
+      m_out.CharacterData(text.substr(start, end - start));
+      m_out << L"]]>&#xd;<![CDATA[";
+      ++end;
+    } else if (text.compare(end, 3, L"]]>") == 0) {
+      m_out.CharacterData(text.substr(start, end + 2 - start));
+      m_out << L"]]><![CDATA[";
+      end += 2;
+    } else {
+      m_out.CharacterData(text.substr(start, ++end - start));
+    }
   }
-  m_out.CharacterData(text.substr(start));
   m_out << L"]]>";
 }
 
 void CNodeWriter::Comment(const std::wstring& text) {
-  if (text.find(L"--") != std::wstring::npos || (!text.empty() && text.back() == L'-')) {
-    Refuse(L"A comment holding \"--\" or ending with \"-\" cannot be written");
+  if (text.find(L"--") != std::wstring::npos || (!text.empty() && text.back() == L'-') ||
+      text.find(L'\r') != std::wstring::npos) {
+    Refuse(L"A comment holding \"--\" or a CR, or ending with \"-\", cannot be written");
   }
   m_out << L"<!--";
   m_out.CharacterData(text);
@@ -294,7 +309,10 @@ void CNodeWriter::ProcessingInstruction(const DOMNode* n) {
   const std::wstring data = FromXml(pi->getData());
   std::wstring lower;
   for (wchar_t c : target) lower.push_back(c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c);
-  if (!IsNCName(target) || lower == L"xml" || data.find(L"?>") != std::wstring::npos) {
+  // Data cannot hold "?>", and a CR or leading white space would not read back.
+  if (!IsNCName(target) || lower == L"xml" || data.find(L"?>") != std::wstring::npos ||
+      data.find(L'\r') != std::wstring::npos ||
+      (!data.empty() && std::wstring(L" \t\n").find(data[0]) != std::wstring::npos)) {
     Refuse(L"The processing instruction \"" + EscapeAttributeValue(target) +
            L"\" cannot be written");
   }

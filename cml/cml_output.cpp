@@ -1,5 +1,6 @@
 #include "cml/cml_output.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <fstream>
 #include <ostream>
@@ -75,7 +76,10 @@ void CCmlOutput::FlushBytes() {
   using Facet = std::codecvt<wchar_t, char, std::mbstate_t>;
   if (m_pending.empty()) return;
   const Facet& facet = std::use_facet<Facet>(m_bytes->getloc());
-  std::string buffer(m_pending.size() * static_cast<std::size_t>(facet.max_length() + 1), '\0');
+  // Room for the longest sequence the facet may write (six bytes in UTF-8 as the
+  // toolkit writes it), whatever the facet claims.
+  const std::size_t longest = static_cast<std::size_t>(std::max(facet.max_length(), 6));
+  std::string buffer(m_pending.size() * longest, '\0');
   std::mbstate_t state{};
   const wchar_t* from_next = nullptr;
   char* to_next = nullptr;
