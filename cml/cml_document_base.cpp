@@ -126,13 +126,17 @@ void CCmlDocumentBase::SerializeElement(std::ostream& os, unsigned level) const 
 }
 
 void CCmlDocumentBase::Serialize(std::wostream& os) const {
-  CUtf8LocaleGuard utf8(os);
-  WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  WithMemoryGuard(kSerializing, [&] {
+    CUtf8LocaleGuard utf8(os);
+    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  });
 }
 
 void CCmlDocumentBase::Serialize(std::ostream& os) const {
-  CUtf8LocaleGuard utf8(os);
-  WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  WithMemoryGuard(kSerializing, [&] {
+    CUtf8LocaleGuard utf8(os);
+    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  });
 }
 
 void CCmlDocumentBase::SerializeToFile(const std::wstring& path) const {

@@ -70,6 +70,14 @@ void CCmlOutput::Finish() {
   }
   m_wide->write(m_pending.data(), static_cast<std::streamsize>(m_pending.size()));
   m_pending.clear();
+  if (!*m_wide) ThrowStreamFailed();
+}
+
+// A stream may fail while it takes the text (a full disk, no memory for its
+// buffer); it then holds part of the text at most, and the caller is told.
+void CCmlOutput::ThrowStreamFailed() {
+  throw CCmlException(L"Writing to stream", L"The stream did not take the whole text",
+                      qel::status::CML_OUTPUT_FAILED);
 }
 
 void CCmlOutput::FlushBytes() {
@@ -96,6 +104,7 @@ void CCmlOutput::FlushBytes() {
   }
   m_bytes->write(buffer.data(), to_next - buffer.data());
   m_pending.clear();
+  if (!*m_bytes) ThrowStreamFailed();
 }
 
 CUtf8LocaleGuard::CUtf8LocaleGuard(std::ios_base& stream)

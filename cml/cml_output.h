@@ -43,11 +43,13 @@ class CCmlOutput {
   void Erase(std::size_t pos, std::size_t count) { m_pending.erase(pos, count); }
 
   // Writes the collected text (converted for a byte stream). Throws CCmlException
-  // when the stream's facet cannot convert a character; nothing is written then.
+  // when the stream's facet cannot convert a character (0xC7380033; nothing is
+  // written then) or when the stream fails while taking the text (0xC7380034).
   void Finish();
 
  private:
   void FlushBytes();
+  [[noreturn]] static void ThrowStreamFailed();
 
   Kind m_kind;
   std::wostream* m_wide = nullptr;

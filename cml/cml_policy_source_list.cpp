@@ -45,7 +45,8 @@ CPolicySource* CPolicySourceList::Add(std::unique_ptr<CPolicySource> source) {
     throw CCmlException(L"Adding policy to policy vector", L"NULL object pointer",
                         codes::kInvalidArgument);
   }
-  m_items.push_back(std::move(source));
+  WithMemoryGuard(L"Adding policy to policy vector",
+                  [&] { m_items.push_back(std::move(source)); });
   return m_items.back().get();
 }
 

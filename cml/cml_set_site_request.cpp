@@ -58,7 +58,7 @@ void CSetSiteRequest::Deserialize(const CCmlDOM_Element& element) {
       CCmlDOM_Element child(node);
       if (child.getNamespaceURI() != GetNamespace()) {
         m_policies.AddNode(child);
-      } else if (child.getNodeName() == vocab::kSetSiteRequestInfo) {
+      } else if (child.getLocalName() == vocab::kSetSiteRequestInfo) {
         m_setSite = child.getAttribute(vocab::kSetSite) == vocab::kTrue;
         m_overrideSite = child.getAttribute(vocab::kOverrideSite) == vocab::kTrue;
       }

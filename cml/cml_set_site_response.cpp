@@ -52,7 +52,7 @@ void CSetSiteResponse::Deserialize(const CCmlDOM_Element& element) {
       CCmlDOM_Element child(node);
       if (child.getNamespaceURI() != GetNamespace()) {
         m_policies.AddNode(child);
-      } else if (child.getNodeName() == vocab::kSetSiteResponseInfo) {
+      } else if (child.getLocalName() == vocab::kSetSiteResponseInfo) {
         m_siteAccessible = child.getAttribute(vocab::kSiteAccessible) == vocab::kTrue;
       }
     }

@@ -7,6 +7,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "qelToolsLib/qelStringConvert.h"
 
 namespace qel {
@@ -26,17 +27,24 @@ void EnsureXercesInitialized() {
   });
 }
 
+namespace {
+// The lenient conversions report only a lack of memory; the text would be cut short.
+void Converted(std::uint32_t status) {
+  if (status == codes::kInsufficientMemory) ThrowInsufficientMemory(L"Converting text");
+}
+}  // namespace
+
 std::u16string ToXml(const std::wstring& text) {
   std::u16string out;
-  qelToolsLib::WideToUtf16(text, out, qelToolsLib::qelConvertMode::Lenient);
+  Converted(qelToolsLib::WideToUtf16(text, out, qelToolsLib::qelConvertMode::Lenient));
   return out;
 }
 
 std::wstring FromXml(const XMLCh* text) {
   std::wstring out;
   if (text != nullptr) {
-    qelToolsLib::Utf16ToWide(std::u16string(reinterpret_cast<const char16_t*>(text)), out,
-                             qelToolsLib::qelConvertMode::Lenient);
+    Converted(qelToolsLib::Utf16ToWide(std::u16string(reinterpret_cast<const char16_t*>(text)),
+                                       out, qelToolsLib::qelConvertMode::Lenient));
   }
   return out;
 }
@@ -64,13 +72,13 @@ std::size_t WideLength(const XMLCh* text) {
 
 std::wstring FromUtf8(const std::string& text) {
   std::wstring out;
-  qelToolsLib::Utf8ToWide(text, out, qelToolsLib::qelConvertMode::Lenient);
+  Converted(qelToolsLib::Utf8ToWide(text, out, qelToolsLib::qelConvertMode::Lenient));
   return out;
 }
 
 std::string ToUtf8(const std::wstring& text) {
   std::string out;
-  qelToolsLib::WideToUtf8(text, out, qelToolsLib::qelConvertMode::Lenient);
+  Converted(qelToolsLib::WideToUtf8(text, out, qelToolsLib::qelConvertMode::Lenient));
   return out;
 }
 

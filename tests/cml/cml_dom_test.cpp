@@ -11,12 +11,20 @@
 #include "cml/cml_dom_element.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_dom_text.h"
+#include "cml/cml_dom_document_fragment.h"
+#include "cml/cml_dom_document_type.h"
+#include "cml/cml_dom_entity_reference.h"
+#include "cml/cml_dom_exception.h"
+#include "cml/cml_dom_named_node_map.h"
+#include "cml/cml_dom_notation.h"
+#include "cml/cml_dom_type_info.h"
 #include "cml/cml_dom_comment.h"
 #include "cml/cml_dom_cdata_section.h"
 #include "cml/cml_dom_processing_instruction.h"
 #include "cml/cml_node_writer.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_settings.h"
+#include "cml/cml_xerces.h"
 #include "cml_test_util.h"
 
 namespace qel {
@@ -76,6 +84,90 @@ TEST(DomWrapper, OwnerFlagMovesWithCopiesSoTheDocumentIsReleasedOnce) {
   EXPECT_TRUE(third.IsOwner());
   EXPECT_EQ(first.GetDOMDocument(), third.GetDOMDocument());
   // Leaving scope releases the document exactly once (ASan would report otherwise).
+}
+
+// Two wrappers of one node: assigning one to the other never leaves the node without
+// its owner (ASan reports the leak otherwise), and rebinding to the same node keeps it.
+TEST(DomWrapper, AssignmentBetweenWrappersOfOneNodeKeepsTheOwner) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Node owner(doc.createElement(L"detached").GetDOMNode(), true);
+  CCmlDOM_Node viewer(owner.GetDOMNode());
+  owner = viewer;
+  EXPECT_TRUE(owner.IsOwner());
+  owner.SetDOMNode(owner.GetDOMNode());
+  EXPECT_TRUE(owner.IsOwner());
+  viewer = owner;  // the owner flag moves, the node is released once
+  EXPECT_TRUE(viewer.IsOwner());
+  EXPECT_FALSE(owner.IsOwner());
+  CCmlDOM_Document other(doc.GetDOMDocument());
+  doc = other;
+  EXPECT_TRUE(doc.IsOwner());
+}
+
+// The typed wrappers bind only their own node type and speak wide text; offsets
+// count wide characters even where UTF-16 needs two units.
+TEST(DomWrapper, TypedWrappersOfEveryNodeKind) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElementNS(L"urn:r", L"r:root");
+  doc.appendChild(root);
+  CCmlDOM_Comment comment = doc.createComment(L"a\U0001F600bc");
+  comment.insertData(2, L"X");
+  comment.replaceData(3, 1, L"YZ");
+  comment.deleteData(0, 1);
+  EXPECT_EQ(comment.getData(), L"\U0001F600XYZc");
+  EXPECT_EQ(comment.substringData(1, 2), L"XY");
+  EXPECT_EQ(comment.getLength(), 5u);
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_CDATASection wrong(comment); }), 0xC7380014u);
+  CCmlDOM_Text text = doc.createTextNode(L"\U0001F600-tail");
+  root.appendChild(text);
+  CCmlDOM_Text tail = text.splitText(2);
+  EXPECT_EQ(tail.getData(), L"tail");
+  EXPECT_EQ(text.getWholeText(), L"\U0001F600-tail");
+  EXPECT_EQ(text.replaceWholeText(L"whole").getData(), L"whole");
+  CCmlDOM_ProcessingInstruction pi = doc.createProcessingInstruction(L"target", L"data");
+  pi.setData(L"more");
+  EXPECT_EQ(pi.getTarget() + L"|" + pi.getData(), L"target|more");
+  CCmlDOM_DocumentType type = doc.createDocumentType(L"t", L"pub", L"sys");
+  EXPECT_EQ(type.getPublicId() + L"|" + type.getSystemId(), L"pub|sys");
+  EXPECT_FALSE(doc.createDocumentFragment().IsNull());
+  EXPECT_EQ(doc.createEntityReference(L"e").getNodeName(), L"e");
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_Notation wrong(pi); }), 0xC7380014u);
+  EXPECT_EQ(CodeOf([] { CCmlDOM_TypeInfo().getName(); }), 0xC7380027u);
+  EXPECT_EQ(root.compareTreePosition(text) & xercesc::DOMNode::DOCUMENT_POSITION_CONTAINED_BY,
+            xercesc::DOMNode::DOCUMENT_POSITION_CONTAINED_BY);
+  int marker = 0;
+  root.setUserData(L"k", &marker);
+  EXPECT_EQ(root.getUserData(L"k"), &marker);
+  EXPECT_TRUE(root.isSupported(L"Core", L"2.0"));
+}
+
+TEST(DomWrapper, AttributeNodesIdsAndNodeMaps) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElement(L"root");
+  doc.appendChild(root);
+  CCmlDOM_Attr attr = doc.createAttributeNS(L"urn:a", L"a:key");
+  attr.setValue(L"v\u00e9");
+  EXPECT_TRUE(root.setAttributeNodeNS(attr).IsNull());
+  EXPECT_EQ(root.getAttributeNodeNS(L"urn:a", L"key").getValue(), L"v\u00e9");
+  root.setAttribute(L"id", L"i1");
+  root.setIdAttribute(L"id", true);
+  EXPECT_TRUE(doc.getElementById(L"i1").isSameNode(root));
+  CCmlDOM_NamedNodeMap map = root.getAttributes();
+  EXPECT_EQ(map.removeNamedItem(L"id").getNodeName(), L"id");
+  map.setNamedItem(doc.createAttribute(L"plain"));
+  EXPECT_TRUE(root.hasAttribute(L"plain"));
+  EXPECT_EQ(root.removeAttributeNode(attr).getNodeName(), L"a:key");
+  EXPECT_FALSE(root.hasAttributeNS(L"urn:a", L"key"));
+  // A DOM error keeps its code and its message as wide text.
+  try {
+    doc.createElement(L"no name");
+    FAIL() << "an element without a valid name";
+  } catch (const xercesc::DOMException& e) {
+    CCmlDOM_Exception wide(e);
+    EXPECT_EQ(wide.GetCode(), xercesc::DOMException::INVALID_CHARACTER_ERR);
+    EXPECT_EQ(wide.GetMessage(), FromXml(e.getMessage()));
+    EXPECT_FALSE(wide.GetMessage().empty());
+  }
 }
 
 std::string Formatted(const CCmlDOM_Node& node, unsigned level) {
