@@ -352,6 +352,7 @@ TEST_F(Documents, NullPolicySourceIsRefusedAndTheListKept) {
 }
 
 TEST(ImplicitNamespaces, ConcurrentAdditionsAndReadsStayConsistent) {
+  test::CSettingsGuard settings;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {

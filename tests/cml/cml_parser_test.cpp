@@ -70,6 +70,7 @@ TEST(Parser, ParseFileAndTheWarningPath) {
 }
 
 TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
+  test::CSettingsGuard settings;
   CCmlParser parser;
   parser.AddNamespace(uri::kCommon, L"1.0.4");
   parser.AddNamespace(uri::kCommon, L"1.0.4");
@@ -95,12 +96,12 @@ TEST(Parser, ValidationFollowsModeAndSwitch) {
   // No schema folder: validating finds no grammar, so any CML document is invalid.
   const std::string xml = "<qel xmlns='" + std::string("http://www.example.com") +
                           "' schema-version='1.0.0'/>";
-  bool previous = SetValidation(false);
+  test::CSettingsGuard settings;
+  SetValidation(false);
   EXPECT_EQ(ParseCode(xml, kParseByCheckMode), 0u);      // check mode 3, switch off
   EXPECT_EQ(ParseCode(xml, kParseValidate), 0xC7380002u);
   SetValidation(true);
   EXPECT_EQ(ParseCode(xml, kParseByCheckMode), 0xC7380002u);
-  SetValidation(previous);
 }
 
 TEST(Parser, FailedValidationReportsUnsupportedVersions) {
