@@ -176,6 +176,7 @@ TEST(DefaultSchemaFolder, OwnDocumentsValidateWithTheDefaultSettings) {
   test::CSettingsGuard settings;
   const std::string work = ::testing::TempDir() + "cml_default_folder";
   const std::string folder = work + "/schemas/cml/CommonDocuments/GroupSettings";
+  std::filesystem::remove_all(work);
   std::filesystem::create_directories(folder);
   CCmlGroupSettings policy;
   policy.SetPolicyName(L"p");
