@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cml/cml_codes.h"
@@ -52,7 +53,7 @@ class CAgentInfoContent {
 
 #define QEL_CML_TEXT_FIELD(Name, member) \
   const std::wstring& Get##Name() const { return member; } \
-  void Set##Name(const std::wstring& v) { member = v; }
+  void Set##Name(std::wstring v) { member = std::move(v); }
   QEL_CML_TEXT_FIELD(Name, m_name)
   QEL_CML_TEXT_FIELD(AgentId, m_agentId)
   QEL_CML_TEXT_FIELD(AgentNamespace, m_agentNamespace)

@@ -139,6 +139,16 @@ void CCmlDocumentBase::Serialize(std::ostream& os) const {
   });
 }
 
+void CCmlDocumentBase::SerializeUtf8(std::string& utf8) const {
+  WithMemoryGuard(kSerializing, [&] {
+    std::string text;
+    CCmlOutput out(text);
+    WriteDocument(out);
+    out.Finish();
+    utf8.swap(text);
+  });
+}
+
 void CCmlDocumentBase::SerializeToFile(const std::wstring& path) const {
   SerializeToFile(ToUtf8(path).c_str());
 }
@@ -150,9 +160,9 @@ void CCmlDocumentBase::SerializeToFile(const char* path) const {
   }
   // The whole text first: a failed write leaves an existing file as it was.
   WithMemoryGuard(operation, [&] {
-    std::ostringstream text;
-    Serialize(text);
-    ReplaceFile(path, text.str(), operation);
+    std::string text;
+    SerializeUtf8(text);
+    ReplaceFile(path, text, operation);
   });
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_element.h"
@@ -24,8 +25,8 @@ class CModuleInfo {
   const std::wstring& GetName() const { return m_name; }
   const std::wstring& GetVersion() const { return m_version; }
   std::uint32_t GetStatus() const { return m_status; }
-  void SetName(const std::wstring& v) { m_name = v; }
-  void SetVersion(const std::wstring& v) { m_version = v; }
+  void SetName(std::wstring v) { m_name = std::move(v); }
+  void SetVersion(std::wstring v) { m_version = std::move(v); }
   void SetStatus(std::uint32_t v) { m_status = v; }
   CPolicySourceList& GetPolicySources() { return m_policies; }
   const CPolicySourceList& GetPolicySources() const { return m_policies; }

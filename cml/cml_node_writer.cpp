@@ -30,7 +30,9 @@ using xercesc::DOMAttr;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
 
-const wchar_t kXmlUri[] = L"http://www.w3.org/XML/1998/namespace";
+// The XML namespace and the local name "space", as Xerces text.
+const XMLCh kXmlUri[] = u"http://www.w3.org/XML/1998/namespace";
+const XMLCh kSpace[] = u"space";
 const wchar_t kFormattedOperation[] = L"Serializing formatted content";
 const wchar_t kPlainOperation[] = L"Serializing unformatted content";
 
@@ -70,8 +72,7 @@ bool ElementOnly(const DOMNode* e) {
 int XmlSpace(const DOMNode* node) {
   if (node->getNodeType() != DOMNode::ELEMENT_NODE) return -1;
   const auto* e = static_cast<const DOMElement*>(node);
-  const std::wstring value =
-      FromXml(e->getAttributeNS(ToXml(kXmlUri).c_str(), ToXml(L"space").c_str()));
+  const std::wstring value = FromXml(e->getAttributeNS(kXmlUri, kSpace));
   if (value == L"preserve") return 1;
   return value == L"default" ? 0 : -1;
 }

@@ -5,6 +5,7 @@
 #define QEL_CML_SCHEMA_INFO_H
 
 #include <string>
+#include <utility>
 
 #include "cml/cml_dom_element.h"
 #include "cml/cml_output.h"
@@ -21,9 +22,9 @@ class CSchemaInfo {
   const std::wstring& GetName() const { return m_name; }
   const std::wstring& GetNamespace() const { return m_namespace; }
   const std::wstring& GetVersion() const { return m_version; }
-  void SetName(const std::wstring& v) { m_name = v; }
-  void SetNamespace(const std::wstring& v) { m_namespace = v; }
-  void SetVersion(const std::wstring& v) { m_version = v; }
+  void SetName(std::wstring v) { m_name = std::move(v); }
+  void SetNamespace(std::wstring v) { m_namespace = std::move(v); }
+  void SetVersion(std::wstring v) { m_version = std::move(v); }
 
   // "name" when not empty, "namespace" and "version" always.
   void WriteElement(CCmlOutput& out, unsigned level) const;

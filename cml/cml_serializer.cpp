@@ -1,5 +1,7 @@
 #include "cml/cml_serializer.h"
 
+#include <functional>
+#include <map>
 #include <ostream>
 
 #include "cml/cml_codes.h"
@@ -101,9 +103,8 @@ std::string SkipXmlDeclaration(const std::string& text) {
 }
 
 bool IsCmlNamespace(const std::wstring& ns) {
-  const std::wstring base = uri::kBase;
-  return ns == base || (ns.compare(0, base.size(), base) == 0 && ns.size() > base.size() &&
-                        ns[base.size()] == L'/');
+  const std::size_t base = std::char_traits<wchar_t>::length(uri::kBase);
+  return ns.compare(0, base, uri::kBase) == 0 && (ns.size() == base || ns[base] == L'/');
 }
 
 std::wstring SchemaFilePath(const std::wstring& uri, const std::wstring& version,
@@ -131,6 +132,30 @@ std::wstring SchemaFilePath(const std::wstring& uri, const std::wstring& version
   return out;
 }
 
+namespace {
+// The escaped "<uri> <schema file>" pair of a namespace's schema location. Documents
+// name the same few namespaces and versions again and again, so each thread keeps the
+// pairs it made (and forgets them all when it has made many).
+const std::wstring& SchemaLocation(const CNamespace& ns) {
+  using Versions = std::map<std::wstring, std::wstring, std::less<>>;
+  thread_local std::map<std::wstring, Versions, std::less<>> cache;
+  thread_local std::size_t entries = 0;
+  auto uri = cache.find(ns.GetUri());
+  if (uri != cache.end()) {
+    auto version = uri->second.find(ns.GetVersion());
+    if (version != uri->second.end()) return version->second;
+  }
+  if (entries >= 256) {
+    cache.clear();
+    entries = 0;
+  }
+  std::wstring pair = EscapeAttributeValue(
+      ns.GetUri() + L" " + SchemaFilePath(ns.GetUri(), ns.GetVersion(), kDocumentSchemaFolder));
+  ++entries;
+  return cache[ns.GetUri()][ns.GetVersion()] = std::move(pair);
+}
+}  // namespace
+
 void WriteDocumentStart(CCmlOutput& out, const std::wstring& rootTag, const CNamespaceSet& set) {
   RequireTagName(rootTag);
   WriteXmlDeclaration(out, false);
@@ -139,25 +164,16 @@ void WriteDocumentStart(CCmlOutput& out, const std::wstring& rootTag, const CNam
   // Only CML namespaces have schema files; others (kept policies) are left out.
   for (const CNamespace& ns : set) {
     if (!IsCmlNamespace(ns.GetUri())) continue;
-    out << (first ? L"    xsi:schemaLocation='" : L"\n    ");
-    out << EscapeAttributeValue(ns.GetUri() + L" " +
-                                SchemaFilePath(ns.GetUri(), ns.GetVersion(),
-                                               kDocumentSchemaFolder));
+    out << (first ? L"    xsi:schemaLocation='" : L"\n    ") << SchemaLocation(ns);
     first = false;
   }
   if (!first) out << L"'";
 }
 
-void WriteAttribute(CCmlOutput& out, const wchar_t* name, const std::wstring& value) {
-  out << L" " << name << L"='";
-  out.Escaped(value, true);
-  out << L"'";
-}
-
 void WriteNamespaceAttributes(CCmlOutput& out, const std::wstring& tag, const std::wstring& ns) {
   WriteAttribute(out, vocab::kXmlns, ns);
+  if (!HasPrefix(tag)) return;
   const std::wstring prefix = PrefixOf(tag);
-  if (prefix.empty()) return;
   if (ns.empty() || prefix == L"xml" || prefix == L"xmlns") {
     throw CCmlException(L"Writing element",
                         L"The prefix of the tag \"" + EscapeAttributeValue(tag) +
@@ -184,9 +200,19 @@ void WriteOpenTag(CCmlOutput& out, unsigned level, const std::wstring& tag, bool
   out << L"<" << tag;
 }
 
+void WriteOpenTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord) {
+  out.Indent(level);
+  out << L"<" << vocabularyWord;
+}
+
 void WriteEndTag(CCmlOutput& out, unsigned level, const std::wstring& tag) {
   out.Indent(level);
   out << L"</" << tag << L">\n";
+}
+
+void WriteEndTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord) {
+  out.Indent(level);
+  out << L"</" << vocabularyWord << L">\n";
 }
 
 }  // namespace cml

@@ -56,15 +56,23 @@ bool IsCmlNamespace(const std::wstring& uri);
 void WriteDocumentStart(CCmlOutput& out, const std::wstring& rootTag, const CNamespaceSet& set);
 
 // Writes ` name='value'` with the value attribute-escaped.
-void WriteAttribute(CCmlOutput& out, const wchar_t* name, const std::wstring& value);
+inline void WriteAttribute(CCmlOutput& out, const wchar_t* name, const std::wstring& value) {
+  out << L" " << name << L"='";
+  out.Escaped(value, true);
+  out << L'\'';
+}
 
 // The indent of `level`, "<" and `tag`. A tag that is not a QName (or, with
 // `prefixAllowed` false, not an NCName) throws CCmlException (0xC7210003,
 // "Writing element").
 void WriteOpenTag(CCmlOutput& out, unsigned level, const std::wstring& tag,
                   bool prefixAllowed = true);
+// The same for a word of the vocabulary (cml_vocabulary.h), which is a name by
+// construction and is written without a check.
+void WriteOpenTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord);
 // The indent of `level`, "</", `tag`, ">" and an end of line.
 void WriteEndTag(CCmlOutput& out, unsigned level, const std::wstring& tag);
+void WriteEndTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord);
 // " xmlns='<ns>'" and, for a prefixed tag, also " xmlns:<prefix>='<ns>'": the prefix
 // is bound and unprefixed children stay in the namespace. A prefixed tag without a
 // namespace throws CCmlException (0xC7210003, "Writing element").

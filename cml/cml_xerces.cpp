@@ -35,6 +35,9 @@ void Converted(std::uint32_t status) {
 }  // namespace
 
 std::u16string ToXml(const std::wstring& text) {
+  bool ascii = true;
+  for (wchar_t c : text) ascii = ascii && static_cast<std::uint32_t>(c) < 0x80;
+  if (ascii) return std::u16string(text.begin(), text.end());
   std::u16string out;
   Converted(qelToolsLib::WideToUtf16(text, out, qelToolsLib::qelConvertMode::Lenient));
   return out;
@@ -42,7 +45,13 @@ std::u16string ToXml(const std::wstring& text) {
 
 std::wstring FromXml(const XMLCh* text) {
   std::wstring out;
-  if (text != nullptr) {
+  if (text == nullptr) return out;
+  // Names and most texts are ASCII, which widens unit by unit.
+  std::size_t length = 0;
+  bool ascii = true;
+  for (; text[length] != 0; ++length) ascii = ascii && text[length] < 0x80;
+  if (ascii) return std::wstring(text, text + length);
+  {
     Converted(qelToolsLib::Utf16ToWide(std::u16string(reinterpret_cast<const char16_t*>(text)),
                                        out, qelToolsLib::qelConvertMode::Lenient));
   }
@@ -71,6 +80,10 @@ std::size_t WideLength(const XMLCh* text) {
 }
 
 std::wstring FromUtf8(const std::string& text) {
+  // Host texts are mostly ASCII, which widens byte by byte.
+  bool ascii = true;
+  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return std::wstring(text.begin(), text.end());
   std::wstring out;
   Converted(qelToolsLib::Utf8ToWide(text, out, qelToolsLib::qelConvertMode::Lenient));
   return out;

@@ -28,56 +28,26 @@ bool IsNamePart(unsigned long c) {
          (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
-const wchar_t* Reference(wchar_t c, bool attribute) {
-  switch (c) {
-    case L'<': return L"&lt;";
-    case L'>': return L"&gt;";
-    case L'&': return L"&amp;";
-    case L'\'': return L"&apos;";
-    case L'"': return L"&quot;";
-    case L'\r': return L"&#xd;";
-    case L'\n': return attribute ? L"&#xa;" : nullptr;
-    case L'\t': return attribute ? L"&#x9;" : nullptr;
-    default: return nullptr;
-  }
-}
-
-bool NeedsWork(wchar_t c) {
-  const unsigned long v = Code(c);
-  return v < 0x20 || v >= 0xD800 || c == L'<' || c == L'>' || c == L'&' || c == L'\'' ||
-         c == L'"';
-}
-
 }  // namespace
 
-void AppendEscaped(std::wstring& out, const std::wstring& text, bool attribute) {
-  std::size_t clean = 0;  // start of the run not yet copied
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const wchar_t c = text[i];
-    if (!NeedsWork(c)) continue;
-    const wchar_t* reference = Reference(c, attribute);
-    if (reference == nullptr && IsXmlChar(c)) continue;
-    out.append(text, clean, i - clean);
-    if (reference != nullptr) {
-      out += reference;
-    } else {
-      out.push_back(kReplacementChar);
-    }
-    clean = i + 1;
+namespace chars_detail {
+const wchar_t* Reference(wchar_t c, bool attribute, std::size_t& length) {
+  const wchar_t* reference = nullptr;
+  switch (c) {
+    case L'<': reference = L"&lt;"; break;
+    case L'>': reference = L"&gt;"; break;
+    case L'&': reference = L"&amp;"; break;
+    case L'\'': reference = L"&apos;"; break;
+    case L'"': reference = L"&quot;"; break;
+    case L'\r': reference = L"&#xd;"; break;
+    case L'\n': reference = attribute ? L"&#xa;" : nullptr; break;
+    case L'\t': reference = attribute ? L"&#x9;" : nullptr; break;
+    default: break;
   }
-  out.append(text, clean, std::wstring::npos);
+  length = reference != nullptr ? std::char_traits<wchar_t>::length(reference) : 0;
+  return reference;
 }
-
-void AppendCharacterData(std::wstring& out, const std::wstring& text) {
-  std::size_t clean = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (IsXmlChar(text[i])) continue;
-    out.append(text, clean, i - clean);
-    out.push_back(kReplacementChar);
-    clean = i + 1;
-  }
-  out.append(text, clean, std::wstring::npos);
-}
+}  // namespace chars_detail
 
 bool AllXmlChars(const std::wstring& text) {
   for (wchar_t c : text) {
@@ -114,6 +84,8 @@ std::wstring PrefixOf(const std::wstring& qname) {
   const std::size_t colon = qname.find(L':');
   return colon == std::wstring::npos ? std::wstring() : qname.substr(0, colon);
 }
+
+bool HasPrefix(const std::wstring& qname) { return qname.find(L':') != std::wstring::npos; }
 
 }  // namespace cml
 }  // namespace qel
