@@ -42,8 +42,8 @@ BENCHMARK(BM_BuildAndSerialize);
 std::unique_ptr<qel::cml::CCmlMessage> ReadBackMessage() {
   qel::funneltunnel::prepare_set_site_message_support();
   const std::string text = Message();
-  std::unique_ptr<qel::cml::CCmlDocumentBase> document =
-      qel::cml::DeserializeDocument(text.data(), text.size(), qel::cml::kParseNoValidation, nullptr);
+  std::unique_ptr<qel::cml::CCmlDocumentBase> document = qel::cml::DeserializeDocument(
+      text.data(), text.size(), qel::cml::kParseNoValidation, nullptr);
   return std::unique_ptr<qel::cml::CCmlMessage>(
       static_cast<qel::cml::CCmlMessage*>(document.release()));
 }

@@ -38,13 +38,12 @@ class CAgentInfoContent {
                     const std::wstring& agentNamespace, const std::wstring& version,
                     const std::wstring& model, const std::wstring& tqeVersion,
                     const std::wstring& agentInstallPath, const std::wstring& daemonInstallPath,
-                    const std::wstring& groupnameHint, bool useLocalSettings,
-                    bool sendNewSchemas, std::uint32_t agentStatus,
-                    const std::wstring& lastTqePath, std::uint32_t tqeStatus,
-                    const std::wstring& tqeStatusDescription, const std::wstring& registerAgent,
-                    int persistentConnection, int reverseConnection,
-                    const std::wstring& contentNamespace, const std::wstring& contentSchemaVersion,
-                    const std::wstring& lastRestart);
+                    const std::wstring& groupnameHint, bool useLocalSettings, bool sendNewSchemas,
+                    std::uint32_t agentStatus, const std::wstring& lastTqePath,
+                    std::uint32_t tqeStatus, const std::wstring& tqeStatusDescription,
+                    const std::wstring& registerAgent, int persistentConnection,
+                    int reverseConnection, const std::wstring& contentNamespace,
+                    const std::wstring& contentSchemaVersion, const std::wstring& lastRestart);
   CAgentInfoContent(const CAgentInfoContent&) = default;
   CAgentInfoContent(CAgentInfoContent&&) = default;
   CAgentInfoContent& operator=(const CAgentInfoContent&) = default;

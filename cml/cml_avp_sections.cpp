@@ -35,7 +35,8 @@ void CCmlAvpSections::SetNamespace(const std::wstring& uri) {
 CNameValuePair& CCmlAvpSections::AddParam(const std::wstring& section, const std::wstring& name,
                                           const std::wstring& value, std::int32_t ordinal) {
   for (CAvpSection& existing : m_sections) {
-    if (existing.GetName() == section) return existing.AddParam(GetNamespace(), name, value, ordinal);
+    if (existing.GetName() == section)
+      return existing.AddParam(GetNamespace(), name, value, ordinal);
   }
   return AddSection(section).AddParam(GetNamespace(), name, value, ordinal);
 }

@@ -34,8 +34,8 @@ class CCmlDOM_CharacterData : public CCmlDOM_Node {
  protected:
   // Binds to `node` (null or one of `types`) without the rebinding hook; throws
   // "Wrong source node type" naming `cls`::`op`() otherwise.
-  CCmlDOM_CharacterData(xercesc::DOMNode* node, std::initializer_list<int> types,
-                        const char* cls, const char* op);
+  CCmlDOM_CharacterData(xercesc::DOMNode* node, std::initializer_list<int> types, const char* cls,
+                        const char* op);
   void Rebind(xercesc::DOMNode* node, std::initializer_list<int> types, const char* cls,
               const char* op);
   xercesc::DOMCharacterData* Data(const char* cls, const char* op) const;

@@ -100,9 +100,9 @@ CCmlDOM_Node CCmlDOM_Document::adoptNode(const CCmlDOM_Node& node) {
 }
 CCmlDOM_Node CCmlDOM_Document::renameNode(const CCmlDOM_Node& node, const std::wstring& uri,
                                           const std::wstring& qualifiedName) {
-  return CCmlDOM_Node(Checked("renameNode")
-                          ->renameNode(node.GetDOMNode(), ToXml(uri).c_str(),
-                                       ToXml(qualifiedName).c_str()));
+  return CCmlDOM_Node(
+      Checked("renameNode")
+          ->renameNode(node.GetDOMNode(), ToXml(uri).c_str(), ToXml(qualifiedName).c_str()));
 }
 CCmlDOM_Node CCmlDOM_Document::appendChild(const CCmlDOM_Node& child) {
   return CCmlDOM_Node(Checked("appendChild")->appendChild(child.GetDOMNode()));
@@ -125,8 +125,7 @@ CCmlDOM_Attr CCmlDOM_Document::createAttributeNS(const std::wstring& uri,
                           ->createAttributeNS(ToXml(uri).c_str(), ToXml(qualifiedName).c_str()));
 }
 CCmlDOM_Text CCmlDOM_Document::createTextNode(const std::wstring& data) {
-  return CCmlDOM_Text(
-      CCmlDOM_Node(Checked("createTextNode")->createTextNode(ToXml(data).c_str())));
+  return CCmlDOM_Text(CCmlDOM_Node(Checked("createTextNode")->createTextNode(ToXml(data).c_str())));
 }
 CCmlDOM_Comment CCmlDOM_Document::createComment(const std::wstring& data) {
   return CCmlDOM_Comment(
@@ -153,10 +152,10 @@ CCmlDOM_DocumentType CCmlDOM_Document::createDocumentType(const std::wstring& na
 CCmlDOM_DocumentType CCmlDOM_Document::createDocumentType(const std::wstring& qualifiedName,
                                                           const std::wstring& publicId,
                                                           const std::wstring& systemId) {
-  return CCmlDOM_DocumentType(CCmlDOM_Node(
-      Checked("createDocumentType")
-          ->createDocumentType(ToXml(qualifiedName).c_str(), ToXml(publicId).c_str(),
-                               ToXml(systemId).c_str())));
+  return CCmlDOM_DocumentType(
+      CCmlDOM_Node(Checked("createDocumentType")
+                       ->createDocumentType(ToXml(qualifiedName).c_str(), ToXml(publicId).c_str(),
+                                            ToXml(systemId).c_str())));
 }
 CCmlDOM_Entity CCmlDOM_Document::createEntity(const std::wstring& name) {
   return CCmlDOM_Entity(CCmlDOM_Node(Checked("createEntity")->createEntity(ToXml(name).c_str())));

@@ -17,6 +17,5 @@ void CCmlDOM_DocumentFragment::SetDOMDocumentFragment(xercesc::DOMNode* node) {
   SetDOMNode(CheckNodeType(node, {kType}, kCls, "SetDOMDocumentFragment"));
 }
 
-
 }  // namespace cml
 }  // namespace qel

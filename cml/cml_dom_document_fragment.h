@@ -1,5 +1,5 @@
-// CCmlDOM_DocumentFragment: the DOM wrapper for document fragments (see CCmlDOM_Node for the rules).
-// Binding it to another node type throws "Wrong source node type".
+// CCmlDOM_DocumentFragment: the DOM wrapper for document fragments (see CCmlDOM_Node for the
+// rules). Binding it to another node type throws "Wrong source node type".
 #ifndef QEL_CML_DOM_DOCUMENT_FRAGMENT_H
 #define QEL_CML_DOM_DOCUMENT_FRAGMENT_H
 
@@ -18,7 +18,6 @@ class CCmlDOM_DocumentFragment : public virtual CCmlDOM_Node {
   explicit CCmlDOM_DocumentFragment(const CCmlDOM_Node& node);  // of this type, or null
 
   void SetDOMDocumentFragment(xercesc::DOMNode* node);
-
 };
 
 }  // namespace cml

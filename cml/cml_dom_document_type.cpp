@@ -29,9 +29,15 @@ CCmlDOM_NamedNodeMap CCmlDOM_DocumentType::getEntities() const {
 CCmlDOM_NamedNodeMap CCmlDOM_DocumentType::getNotations() const {
   return CCmlDOM_NamedNodeMap(Typed("getNotations")->getNotations());
 }
-std::wstring CCmlDOM_DocumentType::getPublicId() const { return FromXml(Typed("getPublicId")->getPublicId()); }
-std::wstring CCmlDOM_DocumentType::getSystemId() const { return FromXml(Typed("getSystemId")->getSystemId()); }
-std::wstring CCmlDOM_DocumentType::getInternalSubset() const { return FromXml(Typed("getInternalSubset")->getInternalSubset()); }
+std::wstring CCmlDOM_DocumentType::getPublicId() const {
+  return FromXml(Typed("getPublicId")->getPublicId());
+}
+std::wstring CCmlDOM_DocumentType::getSystemId() const {
+  return FromXml(Typed("getSystemId")->getSystemId());
+}
+std::wstring CCmlDOM_DocumentType::getInternalSubset() const {
+  return FromXml(Typed("getInternalSubset")->getInternalSubset());
+}
 
 }  // namespace cml
 }  // namespace qel

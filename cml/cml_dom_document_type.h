@@ -25,6 +25,7 @@ class CCmlDOM_DocumentType : public virtual CCmlDOM_Node {
   std::wstring getPublicId() const;
   std::wstring getSystemId() const;
   std::wstring getInternalSubset() const;
+
  private:
   xercesc::DOMDocumentType* Typed(const char* op) const;
 };

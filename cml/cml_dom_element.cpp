@@ -80,8 +80,7 @@ void CCmlDOM_Element::setIdAttribute(const std::wstring& name, bool isId) {
 }
 void CCmlDOM_Element::setIdAttributeNS(const std::wstring& uri, const std::wstring& localName,
                                        bool isId) {
-  Element("setIdAttributeNS")
-      ->setIdAttributeNS(ToXml(uri).c_str(), ToXml(localName).c_str(), isId);
+  Element("setIdAttributeNS")->setIdAttributeNS(ToXml(uri).c_str(), ToXml(localName).c_str(), isId);
 }
 void CCmlDOM_Element::setIdAttributeNode(const CCmlDOM_Attr& attr, bool isId) {
   Element("setIdAttributeNode")->setIdAttributeNode(attr.GetDOMAttr(), isId);

@@ -22,12 +22,24 @@ xercesc::DOMEntity* CCmlDOM_Entity::Typed(const char* op) const {
   return static_cast<xercesc::DOMEntity*>(Checked(kCls, op));
 }
 
-std::wstring CCmlDOM_Entity::getPublicId() const { return FromXml(Typed("getPublicId")->getPublicId()); }
-std::wstring CCmlDOM_Entity::getSystemId() const { return FromXml(Typed("getSystemId")->getSystemId()); }
-std::wstring CCmlDOM_Entity::getNotationName() const { return FromXml(Typed("getNotationName")->getNotationName()); }
-std::wstring CCmlDOM_Entity::getEncoding() const { return FromXml(Typed("getEncoding")->getXmlEncoding()); }
-std::wstring CCmlDOM_Entity::getActualEncoding() const { return FromXml(Typed("getActualEncoding")->getInputEncoding()); }
-std::wstring CCmlDOM_Entity::getVersion() const { return FromXml(Typed("getVersion")->getXmlVersion()); }
+std::wstring CCmlDOM_Entity::getPublicId() const {
+  return FromXml(Typed("getPublicId")->getPublicId());
+}
+std::wstring CCmlDOM_Entity::getSystemId() const {
+  return FromXml(Typed("getSystemId")->getSystemId());
+}
+std::wstring CCmlDOM_Entity::getNotationName() const {
+  return FromXml(Typed("getNotationName")->getNotationName());
+}
+std::wstring CCmlDOM_Entity::getEncoding() const {
+  return FromXml(Typed("getEncoding")->getXmlEncoding());
+}
+std::wstring CCmlDOM_Entity::getActualEncoding() const {
+  return FromXml(Typed("getActualEncoding")->getInputEncoding());
+}
+std::wstring CCmlDOM_Entity::getVersion() const {
+  return FromXml(Typed("getVersion")->getXmlVersion());
+}
 
 }  // namespace cml
 }  // namespace qel

@@ -26,6 +26,7 @@ class CCmlDOM_Entity : public virtual CCmlDOM_Node {
   std::wstring getEncoding() const;
   std::wstring getActualEncoding() const;
   std::wstring getVersion() const;
+
  private:
   xercesc::DOMEntity* Typed(const char* op) const;
 };

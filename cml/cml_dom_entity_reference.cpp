@@ -17,6 +17,5 @@ void CCmlDOM_EntityReference::SetDOMEntityReference(xercesc::DOMNode* node) {
   SetDOMNode(CheckNodeType(node, {kType}, kCls, "SetDOMEntityReference"));
 }
 
-
 }  // namespace cml
 }  // namespace qel

@@ -18,7 +18,6 @@ class CCmlDOM_EntityReference : public virtual CCmlDOM_Node {
   explicit CCmlDOM_EntityReference(const CCmlDOM_Node& node);  // of this type, or null
 
   void SetDOMEntityReference(xercesc::DOMNode* node);
-
 };
 
 }  // namespace cml

@@ -81,8 +81,7 @@ short CCmlDOM_Node::compareTreePosition(const CCmlDOM_Node& other) const {
   return Checked(kCls, "compareTreePosition")->compareDocumentPosition(other.GetDOMNode());
 }
 void* CCmlDOM_Node::getInterface(const std::wstring& feature, const std::wstring& version) const {
-  return Checked(kCls, "getInterface")
-      ->getFeature(ToXml(feature).c_str(), ToXml(version).c_str());
+  return Checked(kCls, "getInterface")->getFeature(ToXml(feature).c_str(), ToXml(version).c_str());
 }
 void* CCmlDOM_Node::getUserData(const std::wstring& key) const {
   return Checked(kCls, "getUserData")->getUserData(ToXml(key).c_str());

@@ -22,8 +22,12 @@ xercesc::DOMNotation* CCmlDOM_Notation::Typed(const char* op) const {
   return static_cast<xercesc::DOMNotation*>(Checked(kCls, op));
 }
 
-std::wstring CCmlDOM_Notation::getPublicId() const { return FromXml(Typed("getPublicId")->getPublicId()); }
-std::wstring CCmlDOM_Notation::getSystemId() const { return FromXml(Typed("getSystemId")->getSystemId()); }
+std::wstring CCmlDOM_Notation::getPublicId() const {
+  return FromXml(Typed("getPublicId")->getPublicId());
+}
+std::wstring CCmlDOM_Notation::getSystemId() const {
+  return FromXml(Typed("getSystemId")->getSystemId());
+}
 
 }  // namespace cml
 }  // namespace qel

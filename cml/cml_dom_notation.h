@@ -20,6 +20,7 @@ class CCmlDOM_Notation : public virtual CCmlDOM_Node {
   void SetDOMNotation(xercesc::DOMNode* node);
   std::wstring getPublicId() const;
   std::wstring getSystemId() const;
+
  private:
   xercesc::DOMNotation* Typed(const char* op) const;
 };

@@ -12,7 +12,8 @@ constexpr int kType = xercesc::DOMNode::PROCESSING_INSTRUCTION_NODE;
 }  // namespace
 
 CCmlDOM_ProcessingInstruction::CCmlDOM_ProcessingInstruction(const CCmlDOM_Node& node)
-    : CCmlDOM_Node(CheckNodeType(node.GetDOMNode(), {kType}, kCls, "SetDOMProcessingInstruction")) {}
+    : CCmlDOM_Node(CheckNodeType(node.GetDOMNode(), {kType}, kCls, "SetDOMProcessingInstruction")) {
+}
 
 void CCmlDOM_ProcessingInstruction::SetDOMProcessingInstruction(xercesc::DOMNode* node) {
   SetDOMNode(CheckNodeType(node, {kType}, kCls, "SetDOMProcessingInstruction"));
@@ -22,8 +23,12 @@ xercesc::DOMProcessingInstruction* CCmlDOM_ProcessingInstruction::Typed(const ch
   return static_cast<xercesc::DOMProcessingInstruction*>(Checked(kCls, op));
 }
 
-std::wstring CCmlDOM_ProcessingInstruction::getTarget() const { return FromXml(Typed("getTarget")->getTarget()); }
-std::wstring CCmlDOM_ProcessingInstruction::getData() const { return FromXml(Typed("getData")->getData()); }
+std::wstring CCmlDOM_ProcessingInstruction::getTarget() const {
+  return FromXml(Typed("getTarget")->getTarget());
+}
+std::wstring CCmlDOM_ProcessingInstruction::getData() const {
+  return FromXml(Typed("getData")->getData());
+}
 void CCmlDOM_ProcessingInstruction::setData(const std::wstring& value) {
   Typed("setData")->setData(ToXml(value).c_str());
 }

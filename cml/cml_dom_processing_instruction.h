@@ -1,5 +1,5 @@
-// CCmlDOM_ProcessingInstruction: the DOM wrapper for processing instructions (see CCmlDOM_Node for the rules).
-// Binding it to another node type throws "Wrong source node type".
+// CCmlDOM_ProcessingInstruction: the DOM wrapper for processing instructions (see CCmlDOM_Node for
+// the rules). Binding it to another node type throws "Wrong source node type".
 #ifndef QEL_CML_DOM_PROCESSING_INSTRUCTION_H
 #define QEL_CML_DOM_PROCESSING_INSTRUCTION_H
 
@@ -21,6 +21,7 @@ class CCmlDOM_ProcessingInstruction : public virtual CCmlDOM_Node {
   std::wstring getTarget() const;
   std::wstring getData() const;
   void setData(const std::wstring& value);
+
  private:
   xercesc::DOMProcessingInstruction* Typed(const char* op) const;
 };

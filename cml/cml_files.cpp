@@ -84,8 +84,7 @@ void CreateFolderFor(const std::string& path, const std::wstring& operation) {
   }
 }
 
-void ReplaceFile(const std::string& path, const std::string& bytes,
-                 const std::wstring& operation) {
+void ReplaceFile(const std::string& path, const std::string& bytes, const std::wstring& operation) {
   CreateFolderFor(path, operation);
   CTemporaryFile file(path);
   if (!file.Opened()) {

@@ -18,8 +18,7 @@ void CreateFolderFor(const std::string& path, const std::wstring& operation);
 // that over `path`. On any failure the new file is removed, `path` is left as it was
 // and CCmlException is thrown (0xC7210037 for the folder, 0xC7210021 for the file,
 // naming the path).
-void ReplaceFile(const std::string& path, const std::string& bytes,
-                 const std::wstring& operation);
+void ReplaceFile(const std::string& path, const std::string& bytes, const std::wstring& operation);
 
 }  // namespace cml
 }  // namespace qel

@@ -20,7 +20,7 @@ namespace cml {
 class CGroupSettingsNode {
  public:
   struct Attribute {
-    std::wstring name;       // qualified name as written
+    std::wstring name;          // qualified name as written
     std::wstring namespaceUri;  // of a prefixed name; empty otherwise
     std::wstring value;
   };

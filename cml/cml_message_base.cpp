@@ -42,8 +42,7 @@ void CMessageBase::WriteStandardAttributes(CCmlOutput& out) const {
 
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype) {
   const CCmlClassFactory::VersionPair current(uri::kAgentMessages, version::kAgentMessages);
-  const std::vector<CCmlClassFactory::VersionPair> older = {
-      {uri::kCml, version::kMessageLayerOld}};
+  const std::vector<CCmlClassFactory::VersionPair> older = {{uri::kCml, version::kMessageLayerOld}};
   CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(current, older, tag, prototype);
 }
 

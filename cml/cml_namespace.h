@@ -37,8 +37,7 @@ using CNamespaceSet = std::set<CNamespace>;
 // Adds `ns` to `set`. The same pair again changes nothing; the URI with another
 // version throws CCmlException (namespace conflict) with `operation` and the text
 // "Namespace/schema-version conflict among descendant elements:  tried to add ...".
-void AddNamespaceChecked(CNamespaceSet& set, CNamespace ns,
-                         const std::wstring& operation);
+void AddNamespaceChecked(CNamespaceSet& set, CNamespace ns, const std::wstring& operation);
 
 // The conflict text used by AddNamespaceChecked, for callers that word it the same.
 std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& existing);

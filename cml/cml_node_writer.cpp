@@ -56,13 +56,17 @@ bool ElementOnly(const DOMNode* e) {
   bool element = false;
   for (const DOMNode* c = e->getFirstChild(); c != nullptr; c = c->getNextSibling()) {
     switch (c->getNodeType()) {
-      case DOMNode::ELEMENT_NODE: element = true; break;
+      case DOMNode::ELEMENT_NODE:
+        element = true;
+        break;
       case DOMNode::COMMENT_NODE:
-      case DOMNode::PROCESSING_INSTRUCTION_NODE: break;
+      case DOMNode::PROCESSING_INSTRUCTION_NODE:
+        break;
       case DOMNode::TEXT_NODE:
         if (!IsWhitespace(FromXml(c->getNodeValue()))) return false;
         break;
-      default: return false;
+      default:
+        return false;
     }
   }
   return element;
@@ -191,7 +195,8 @@ void CNodeWriter::StartTag(const DOMElement* e) {
   for (XMLSize_t i = 0; i < count; ++i) {
     const auto* a = static_cast<const DOMAttr*>(attrs->item(i));
     const std::wstring name = FromXml(a->getName());
-    if (!IsDeclaration(name) && Written(a)) WriteAttribute(m_out, name.c_str(), FromXml(a->getValue()));
+    if (!IsDeclaration(name) && Written(a))
+      WriteAttribute(m_out, name.c_str(), FromXml(a->getValue()));
   }
 }
 

@@ -35,7 +35,9 @@ CCmlOutput::Kind WideKind(std::wostream& os) {
   return CCmlOutput::Kind::WideOther;
 }
 
-bool IsToolkitFacet(const Facet& facet) { return typeid(facet) == typeid(qelToolsLib::CQelCodecvt); }
+bool IsToolkitFacet(const Facet& facet) {
+  return typeid(facet) == typeid(qelToolsLib::CQelCodecvt);
+}
 
 // Writes the UTF-8 of one code point (at most four bytes) at `p`.
 char* EncodeUtf8(std::uint32_t c, char* p) {
@@ -95,8 +97,7 @@ bool AppendUtf8(std::string& out, const wchar_t* text, std::size_t size) {
 }
 
 // Converts through `facet`; throws when a character cannot be converted.
-void AppendConverted(std::string& out, const wchar_t* text, std::size_t size,
-                     const Facet& facet) {
+void AppendConverted(std::string& out, const wchar_t* text, std::size_t size, const Facet& facet) {
   // Room for the longest sequence the facet may write (six bytes in UTF-8 as the
   // toolkit writes it), whatever the facet claims.
   const std::size_t longest = static_cast<std::size_t>(std::max(facet.max_length(), 6));

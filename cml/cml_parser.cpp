@@ -123,8 +123,9 @@ void CCmlParser::Parse(const xercesc::InputSource& source, int mode,
                        const std::wstring& schemaFolder) {
   // The parser's trace block is named after its facility.
   static const std::string facility = ToUtf8(m_wszFacilityName);
-  UD_ENTER(facility.c_str(), "input |%.*s| mode %d check mode %d", TraceLen(FromXml(source.getSystemId())),
-           ToUtf8(FromXml(source.getSystemId())).c_str(), mode, m_schemaCheckMode);
+  UD_ENTER(facility.c_str(), "input |%.*s| mode %d check mode %d",
+           TraceLen(FromXml(source.getSystemId())), ToUtf8(FromXml(source.getSystemId())).c_str(),
+           mode, m_schemaCheckMode);
   const bool validate = ShouldValidate(mode);
   UD_TRACE(43000, "%s", validate ? "validating" : "not validating");
   try {
@@ -216,8 +217,9 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
     const std::wstring version = FromXml(doc->getXmlVersion());
     if (!version.empty() && version != L"1.0") {
       throw CCmlException(kParseOperation,
-                          L"XML version " + version + L" documents are not accepted; only XML "
-                          L"1.0 is",
+                          L"XML version " + version +
+                              L" documents are not accepted; only XML "
+                              L"1.0 is",
                           qel::status::CML_PARSE_FATAL);
     }
     CheckElementDepth(doc->getDocumentElement(), kParseOperation);
@@ -234,7 +236,8 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
     throw ParseFailure(L"Error parsing input content; error = " + std::to_wstring(e.getCode()) +
                        L"\nMessage:  " + FromXml(e.getMessage()));
   } catch (const xercesc::SAXException& e) {
-    throw ParseFailure(L"Error parsing input content\nMessage:  " + CCmlSAX_Exception(e).GetMessage());
+    throw ParseFailure(L"Error parsing input content\nMessage:  " +
+                       CCmlSAX_Exception(e).GetMessage());
   } catch (const xercesc::DOMException& e) {
     throw FromDomException(e, L"Parsing document");
   } catch (const xercesc::OutOfMemoryException&) {

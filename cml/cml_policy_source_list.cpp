@@ -45,8 +45,7 @@ CPolicySource* CPolicySourceList::Add(std::unique_ptr<CPolicySource> source) {
     throw CCmlException(L"Adding policy to policy vector", L"NULL object pointer",
                         codes::kInvalidArgument);
   }
-  WithMemoryGuard(L"Adding policy to policy vector",
-                  [&] { m_items.push_back(std::move(source)); });
+  WithMemoryGuard(L"Adding policy to policy vector", [&] { m_items.push_back(std::move(source)); });
   return m_items.back().get();
 }
 

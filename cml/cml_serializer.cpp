@@ -24,8 +24,7 @@ std::size_t DeclarationEnd(const std::wstring& text) {
   std::size_t pos = 0;
   if (pos < text.size() && text[pos] == 0xFEFF) ++pos;
   while (pos < text.size() && IsXmlSpace(text[pos])) ++pos;
-  if (text.compare(pos, 5, L"<?xml") != 0 || pos + 5 >= text.size() ||
-      !IsXmlSpace(text[pos + 5])) {
+  if (text.compare(pos, 5, L"<?xml") != 0 || pos + 5 >= text.size() || !IsXmlSpace(text[pos + 5])) {
     return 0;
   }
   std::size_t end = text.find(L"?>", pos + 5);
@@ -118,9 +117,9 @@ std::wstring SchemaFilePath(const std::wstring& uri, const std::wstring& version
     if (c == L'.') c = L'_';
   }
   const std::wstring rest = uri.substr(std::wstring(uri::kBase).size());
-  std::wstring path = rest.empty() ? folder + L"/Qel" + tag + L".xsd"
-                                   : folder + rest + L"/" + rest.substr(rest.rfind(L'/') + 1) +
-                                         tag + L".xsd";
+  std::wstring path =
+      rest.empty() ? folder + L"/Qel" + tag + L".xsd"
+                   : folder + rest + L"/" + rest.substr(rest.rfind(L'/') + 1) + tag + L".xsd";
   std::wstring out;
   for (wchar_t c : path) {
     if (c == L' ') {
@@ -177,8 +176,8 @@ void WriteNamespaceAttributes(CCmlOutput& out, const std::wstring& tag, const st
   if (ns.empty() || prefix == L"xml" || prefix == L"xmlns") {
     throw CCmlException(L"Writing element",
                         L"The prefix of the tag \"" + EscapeAttributeValue(tag) +
-                            L"\" cannot be bound to the namespace \"" +
-                            EscapeAttributeValue(ns) + L"\"",
+                            L"\" cannot be bound to the namespace \"" + EscapeAttributeValue(ns) +
+                            L"\"",
                         codes::kInvalidArgument);
   }
   WriteAttribute(out, (std::wstring(vocab::kXmlns) + L":" + prefix).c_str(), ns);

@@ -52,8 +52,8 @@ std::wstring FromXml(const XMLCh* text) {
   for (; text[length] != 0; ++length) ascii = ascii && text[length] < 0x80;
   if (ascii) return std::wstring(text, text + length);
   {
-    Converted(qelToolsLib::Utf16ToWide(std::u16string(reinterpret_cast<const char16_t*>(text)),
-                                       out, qelToolsLib::qelConvertMode::Lenient));
+    Converted(qelToolsLib::Utf16ToWide(std::u16string(reinterpret_cast<const char16_t*>(text)), out,
+                                       qelToolsLib::qelConvertMode::Lenient));
   }
   return out;
 }

@@ -34,15 +34,32 @@ namespace chars_detail {
 const wchar_t* Reference(wchar_t c, bool attribute, std::size_t& length) {
   const wchar_t* reference = nullptr;
   switch (c) {
-    case L'<': reference = L"&lt;"; break;
-    case L'>': reference = L"&gt;"; break;
-    case L'&': reference = L"&amp;"; break;
-    case L'\'': reference = L"&apos;"; break;
-    case L'"': reference = L"&quot;"; break;
-    case L'\r': reference = L"&#xd;"; break;
-    case L'\n': reference = attribute ? L"&#xa;" : nullptr; break;
-    case L'\t': reference = attribute ? L"&#x9;" : nullptr; break;
-    default: break;
+    case L'<':
+      reference = L"&lt;";
+      break;
+    case L'>':
+      reference = L"&gt;";
+      break;
+    case L'&':
+      reference = L"&amp;";
+      break;
+    case L'\'':
+      reference = L"&apos;";
+      break;
+    case L'"':
+      reference = L"&quot;";
+      break;
+    case L'\r':
+      reference = L"&#xd;";
+      break;
+    case L'\n':
+      reference = attribute ? L"&#xa;" : nullptr;
+      break;
+    case L'\t':
+      reference = attribute ? L"&#x9;" : nullptr;
+      break;
+    default:
+      break;
   }
   length = reference != nullptr ? std::char_traits<wchar_t>::length(reference) : 0;
   return reference;

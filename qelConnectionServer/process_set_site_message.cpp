@@ -54,10 +54,10 @@ void RegisterClasses() {
 void AddImplicitNamespaces() {
   static std::atomic<std::uint64_t> added{0};
   if (added.load() == CImplicitNamespaces::Generation()) return;
-  added.store(CImplicitNamespaces::AddAll(
-      {CNamespace(uri::kMessage, version::kMessageLayer),
-       CNamespace(uri::kAgentMessages, version::kAgentMessages),
-       CNamespace(uri::kCdGroupSettings, version::kGroupSettings)}));
+  added.store(
+      CImplicitNamespaces::AddAll({CNamespace(uri::kMessage, version::kMessageLayer),
+                                   CNamespace(uri::kAgentMessages, version::kAgentMessages),
+                                   CNamespace(uri::kCdGroupSettings, version::kGroupSettings)}));
 }
 
 // Built in place: a new announcement has the tag, namespace, schema version and

@@ -146,14 +146,16 @@ TEST_F(Documents, FileFormsKeepThePreviousFileWhenAWriteFails) {
   ASSERT_NE(before.find("</qel>"), std::string::npos);
   CCmlMessage clash;  // two versions of one namespace
   auto* response = new CSetSiteResponse();
-  response->AddPolicySource(new CPolicyDocumentText(L"t", uri::kMessage, L"9.9.9", L"<t/>", L"", L""));
+  response->AddPolicySource(
+      new CPolicyDocumentText(L"t", uri::kMessage, L"9.9.9", L"<t/>", L"", L""));
   clash.AddResponse(response);
   EXPECT_EQ(CodeOf([&] { clash.SerializeToFile(FromUtf8(path)); }), 0xC738000Eu);
   CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
   CCmlDOM_Element top = doc.createElement(L"d");
   doc.appendChild(top);
   CCmlDOM_Node current = top;
-  for (unsigned i = 0; i < kMaxElementDepth; ++i) current = current.appendChild(doc.createElement(L"d"));
+  for (unsigned i = 0; i < kMaxElementDepth; ++i)
+    current = current.appendChild(doc.createElement(L"d"));
   EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(top, path.c_str()); }), 0xC7380030u);
   EXPECT_EQ(FileText(path), before);
   EXPECT_EQ(FilesIn(folder), 1u);

@@ -187,17 +187,23 @@ TEST(NodeWriter, ProgrammaticNodesReadBackOrAreRefused) {
   doc.appendChild(root);
   CCmlDOM_Element bare = doc.createElementNS(L"", L"bare");  // no namespace, under urn:r
   root.appendChild(bare);
-  bare.setAttribute(L"v", L"tab\tcr\rlf\n\x01" L"end");
+  bare.setAttribute(L"v",
+                    L"tab\tcr\rlf\n\x01"
+                    L"end");
   bare.appendChild(doc.createCDATASection(L"a]]>b"));
   bare.appendChild(doc.createTextNode(L"\r\n"));
   const std::string text = Plain(root);
-  EXPECT_EQ(text, "<root xmlns='urn:r'><bare xmlns='' v='tab&#x9;cr&#xd;lf&#xa;\xef\xbf\xbd" "end'>"
-                  "<![CDATA[a]]]]><![CDATA[>b]]>&#xd;\n</bare></root>");
+  EXPECT_EQ(text,
+            "<root xmlns='urn:r'><bare xmlns='' v='tab&#x9;cr&#xd;lf&#xa;\xef\xbf\xbd"
+            "end'>"
+            "<![CDATA[a]]]]><![CDATA[>b]]>&#xd;\n</bare></root>");
   CCmlParser parser;
   parser.Parse(text.data(), text.size(), kParseNoValidation);
   CCmlDOM_Element back(parser.GetDocumentElement().getFirstChild());
   EXPECT_EQ(back.getNamespaceURI(), L"");
-  EXPECT_EQ(back.getAttribute(L"v"), L"tab\tcr\rlf\n\xfffd" L"end");
+  EXPECT_EQ(back.getAttribute(L"v"),
+            L"tab\tcr\rlf\n\xfffd"
+            L"end");
   EXPECT_EQ(back.getTextContent(), L"a]]>b\r\n");
   CCmlDOM_Element holder = doc.createElementNS(L"urn:r", L"holder");
   root.appendChild(holder);

@@ -139,7 +139,8 @@ TEST_F(Messages, SetSitePoliciesInForeignNamespacesAreKeptVerbatim) {
   EXPECT_EQ(CodeOf([&] { request->GetPolicySource(2); }), 0xC738000Bu);
   const std::string element = Element(*request, 0);
   // Namespace declarations first, then the attributes in the order of the DOM map.
-  EXPECT_NE(element.find("    <policy xmlns='" + kBase + "/cml/CommonDocuments/GroupSettings' "
+  EXPECT_NE(element.find("    <policy xmlns='" + kBase +
+                         "/cml/CommonDocuments/GroupSettings' "
                          "name='gs' schema-version='2.3.3' valid='true'>\n"
                          "        <item k='v &amp; w'/>\n    </policy>\n"
                          "    <x:p xmlns:x='urn:foreign'/>\n"),
@@ -310,11 +311,15 @@ TEST_F(Messages, NameValuePairElement) {
 // details stay policy nodes.
 TEST_F(Messages, ModuleStatusDetailsConvertToReadOnlyAvpSections) {
   CCmlAvpSections::Register();
-  const std::string xml =
-      "<module-list xmlns='" + kAgentNs + "'><module name='m' version='1'>"
-      "<policy xmlns='" + kBase + "/cml/AvpSections' schema-version='1.0.0' name='avp'>"
-      "<section name='s1'><param xmlns='" + kBase + "/cml/AvpSections' name='k' value='v'/>"
-      "</section></policy><other xmlns='urn:o'/></module></module-list>";
+  const std::string xml = "<module-list xmlns='" + kAgentNs +
+                          "'><module name='m' version='1'>"
+                          "<policy xmlns='" +
+                          kBase +
+                          "/cml/AvpSections' schema-version='1.0.0' name='avp'>"
+                          "<section name='s1'><param xmlns='" +
+                          kBase +
+                          "/cml/AvpSections' name='k' value='v'/>"
+                          "</section></policy><other xmlns='urn:o'/></module></module-list>";
   CCmlParser parser;
   parser.Parse(xml.data(), xml.size(), kParseNoValidation);
   for (const std::wstring& messageNamespace :
@@ -343,8 +348,8 @@ TEST_F(Messages, ContentConstructorTakesEveryField) {
   CAgentInfoContent c(L"n", L"id", L"ns", L"v", L"mo", L"tv", L"aip", L"dip", L"gh", true, false,
                       0x10u, L"ltp", 7u, L"tsd", L"ra", kTriTrue, kTriFalse, uri::kCml, L"2.4.1",
                       L"lr");
-  CAgentStartupAnnouncement a(vocab::kAgentStartupAnnouncement, uri::kAgentMessages, L"1.0.4",
-                              L"R", true, c);
+  CAgentStartupAnnouncement a(vocab::kAgentStartupAnnouncement, uri::kAgentMessages, L"1.0.4", L"R",
+                              true, c);
   const std::string text = Element(a, 0);
   EXPECT_NE(text.find("name='n' agent-id='id' namespace='ns' version='v' model='mo' "
                       "tqe-version='tv' agent-install-path='aip' daemon-install-path='dip' "

@@ -49,15 +49,16 @@ TEST(Parser, RecordsRootFieldsAndReportsFatalErrors) {
 // encoding contradicts its byte order mark draws a warning, which also ends the parse.
 TEST(Parser, ParseFileAndTheWarningPath) {
   const std::string path = ::testing::TempDir() + "cml_parse_file.xml";
-  std::ofstream(path, std::ios::binary) << "\xef\xbb\xbf<?xml version='1.0' encoding='UTF-16'?><r/>";
+  std::ofstream(path, std::ios::binary)
+      << "\xef\xbb\xbf<?xml version='1.0' encoding='UTF-16'?><r/>";
   CCmlParser parser;
   try {
     parser.ParseFile(path, kParseNoValidation);
     FAIL() << "no warning";
   } catch (const CCmlException& e) {
     EXPECT_EQ(e.GetCode(), 0x47380001u);
-    const std::wstring start = L"Warning parsing input \"" + FromUtf8(path) +
-                               L"\", line 1, column 40\n   Message: ";
+    const std::wstring start =
+        L"Warning parsing input \"" + FromUtf8(path) + L"\", line 1, column 40\n   Message: ";
     EXPECT_EQ(e.GetText().substr(0, start.size()), start);
   }
   const std::string wide = ::testing::TempDir() + "cml_parse_file_\xc3\xa9.xml";
@@ -65,8 +66,7 @@ TEST(Parser, ParseFileAndTheWarningPath) {
   parser.ParseFile(FromUtf8(wide), kParseNoValidation);
   EXPECT_EQ(parser.GetRootTagName(), L"m:root");
   EXPECT_EQ(parser.GetRootSchemaVersion(), L"2.0.1");
-  EXPECT_EQ(CodeOf([&] { parser.ParseFile(path + ".missing", kParseNoValidation); }),
-            0xC7380003u);
+  EXPECT_EQ(CodeOf([&] { parser.ParseFile(path + ".missing", kParseNoValidation); }), 0xC7380003u);
 }
 
 TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
@@ -150,7 +150,8 @@ TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
   EXPECT_EQ(ParseCode(laughs), 0xC7380003u);
   // An external schema named by the document is not fetched either.
   EXPECT_EQ(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
-                      "xsi:noNamespaceSchemaLocation='file://" + secret + "'/>",
+                      "xsi:noNamespaceSchemaLocation='file://" +
+                          secret + "'/>",
                       kParseValidate),
             0xC7380031u);
 }

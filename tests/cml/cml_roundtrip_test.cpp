@@ -46,7 +46,9 @@ class CGenerator {
  public:
   explicit CGenerator(unsigned seed) : m_random(seed) {}
 
-  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random); }
+  std::size_t Below(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
+  }
   bool Chance(int percent) { return static_cast<int>(Below(100)) < percent; }
 
   wchar_t Char() {
@@ -54,10 +56,10 @@ class CGenerator {
         {L'a', L'Z', L'7', L'-', L'.', L' '},
         {L'<', L'>', L'&', L'\'', L'"', L']', L'?'},
         {L'\t', L'\n', L'\r'},
-        {0x0, 0x1, 0x8, 0xB, 0xC, 0x1F},                 // not allowed in XML 1.0
-        {0x7F, 0x85, 0x9F, 0xA0, 0xE9, 0x4E2D, 0x2028},  // allowed
-        {0xD800, 0xDBFF, 0xDC00, 0xFFFE, 0xFFFF},        // not allowed
-        {0x10000, 0x1F600, 0x10FFFF},                     // allowed
+        {0x0, 0x1, 0x8, 0xB, 0xC, 0x1F},                    // not allowed in XML 1.0
+        {0x7F, 0x85, 0x9F, 0xA0, 0xE9, 0x4E2D, 0x2028},     // allowed
+        {0xD800, 0xDBFF, 0xDC00, 0xFFFE, 0xFFFF},           // not allowed
+        {0x10000, 0x1F600, 0x10FFFF},                       // allowed
         {0x110000, 0x7FFFFFFF, static_cast<wchar_t>(-1)}};  // beyond Unicode
     const auto& chars = kClasses[Below(kClasses.size())];
     return chars[Below(chars.size())];
@@ -77,7 +79,8 @@ class CGenerator {
     static const wchar_t kStart[] = L"abzAZ_\u00e9\u4e2d";
     static const wchar_t kRest[] = L"az09-.\u00b7\u00e9";
     std::wstring name(1, kStart[Below(sizeof(kStart) / sizeof(wchar_t) - 1)]);
-    for (std::size_t n = Below(6); n > 0; --n) name += kRest[Below(sizeof(kRest) / sizeof(wchar_t) - 1)];
+    for (std::size_t n = Below(6); n > 0; --n)
+      name += kRest[Below(sizeof(kRest) / sizeof(wchar_t) - 1)];
     return name;
   }
   std::uint32_t Status() {
@@ -112,7 +115,8 @@ class CTreeBuilder {
       if (kind == 0 && !lastWasText) e.appendChild(m_doc.createTextNode(m_g.CleanText()));
       if (kind == 1) e.appendChild(m_doc.createCDATASection(m_g.CleanText() + L"]]>\r"));
       if (kind == 2) e.appendChild(m_doc.createComment(L"c" + NoCr(m_g.CleanText())));
-      if (kind == 3) e.appendChild(m_doc.createProcessingInstruction(L"pi", L"d" + NoCr(m_g.CleanText())));
+      if (kind == 3)
+        e.appendChild(m_doc.createProcessingInstruction(L"pi", L"d" + NoCr(m_g.CleanText())));
       if (kind == 4) e.appendChild(Element(depth + 1));
       lastWasText = kind == 0;
     }
@@ -130,9 +134,12 @@ class CTreeBuilder {
   }
   CCmlDOM_Element NewElement() {
     switch (m_g.Below(3)) {
-      case 0: return m_doc.createElementNS(L"", m_g.Name());
-      case 1: return m_doc.createElementNS(L"urn:g" + std::to_wstring(m_g.Below(2)), m_g.Name());
-      default: return m_doc.createElementNS(L"urn:p1", L"p1:" + m_g.Name());
+      case 0:
+        return m_doc.createElementNS(L"", m_g.Name());
+      case 1:
+        return m_doc.createElementNS(L"urn:g" + std::to_wstring(m_g.Below(2)), m_g.Name());
+      default:
+        return m_doc.createElementNS(L"urn:p1", L"p1:" + m_g.Name());
     }
   }
 
@@ -214,7 +221,8 @@ void Generate(CGenerator& g, bool older, Generated& out) {
   m.SetResponseTo(g.Text());
   m.SetBroadcast(g.Chance(50));
   m.SetSource(RandomAgent(g, L"source"));
-  for (std::size_t n = g.Below(3); n > 0; --n) m.GetDestinations().push_back(RandomAgent(g, L"destination"));
+  for (std::size_t n = g.Below(3); n > 0; --n)
+    m.GetDestinations().push_back(RandomAgent(g, L"destination"));
   auto announcement = std::make_unique<CAgentStartupAnnouncement>();
   announcement->SetRequestId(g.Text());
   announcement->SetNeedReply(g.Chance(50));
@@ -239,8 +247,8 @@ void Generate(CGenerator& g, bool older, Generated& out) {
 
 // The values a reader can see, texts as XML 1.0 can carry them.
 void Values(const CAgentInfo& a, std::vector<std::wstring>& v) {
-  for (const std::wstring* t : {&a.GetName(), &a.GetNamespace(), &a.GetIpAddress(),
-                                &a.GetAgentId(), &a.GetAuthHash()}) {
+  for (const std::wstring* t :
+       {&a.GetName(), &a.GetNamespace(), &a.GetIpAddress(), &a.GetAgentId(), &a.GetAuthHash()}) {
     v.push_back(Sanitized(*t));
   }
   std::set<std::wstring> groups;  // the set orders the texts as read back
@@ -249,16 +257,16 @@ void Values(const CAgentInfo& a, std::vector<std::wstring>& v) {
 }
 
 void Values(const CAgentInfoContent& c, std::vector<std::wstring>& v) {
-  for (const std::wstring* t : {&c.GetName(), &c.GetAgentId(), &c.GetAgentNamespace(),
-                                &c.GetVersion(), &c.GetModel(), &c.GetLastRestart(),
-                                &c.GetRegisterAgent(), &c.GetCopyrightInfo(), &c.GetPatentInfo(),
-                                &c.GetHostInfo().GetOs(), &c.GetHostInfo().GetNbDomain()}) {
+  for (const std::wstring* t :
+       {&c.GetName(), &c.GetAgentId(), &c.GetAgentNamespace(), &c.GetVersion(), &c.GetModel(),
+        &c.GetLastRestart(), &c.GetRegisterAgent(), &c.GetCopyrightInfo(), &c.GetPatentInfo(),
+        &c.GetHostInfo().GetOs(), &c.GetHostInfo().GetNbDomain()}) {
     v.push_back(Sanitized(*t));
   }
-  for (std::uint32_t n : {c.GetAgentStatus(), c.GetTqeStatus(),
-                          static_cast<std::uint32_t>(c.GetUseLocalSettings()),
-                          static_cast<std::uint32_t>(c.GetSendNewSchemas()),
-                          static_cast<std::uint32_t>(c.GetPersistentConnection())}) {
+  for (std::uint32_t n :
+       {c.GetAgentStatus(), c.GetTqeStatus(), static_cast<std::uint32_t>(c.GetUseLocalSettings()),
+        static_cast<std::uint32_t>(c.GetSendNewSchemas()),
+        static_cast<std::uint32_t>(c.GetPersistentConnection())}) {
     v.push_back(std::to_wstring(n));
   }
   for (const CSchemaInfo& s : c.GetSchemas()) {
@@ -315,7 +323,8 @@ void ExpectSamePolicies(const CPolicySourceList& written, const CPolicySourceLis
     CCmlParser parser;
     parser.Parse(expected.data(), expected.size(), kParseNoValidation);
     EXPECT_TRUE(test::SameTree(parser.GetDocumentElement().GetDOMNode(), node->GetDOMNode()))
-        << expected << "\nread back as\n" << PolicyText(*node);
+        << expected << "\nread back as\n"
+        << PolicyText(*node);
     if (const auto* original = dynamic_cast<const CPolicyNode*>(written.Get(i))) {
       EXPECT_TRUE(test::SameTree(original->GetDOMNode(), node->GetDOMNode(), true));
     }
@@ -328,8 +337,9 @@ void ExpectSamePolicies(const CCmlMessage& written, const CCmlMessage& read) {
   ExpectSamePolicies(a1.GetContent().GetModules()[0].GetPolicySources(),
                      a2.GetContent().GetModules()[0].GetPolicySources());
   ExpectSamePolicies(a1.GetContent().GetPolicySources(), a2.GetContent().GetPolicySources());
-  ExpectSamePolicies(static_cast<const CSetSiteRequest&>(*written.GetRequests()[1]).GetPolicySources(),
-                     static_cast<const CSetSiteRequest&>(*read.GetRequests()[1]).GetPolicySources());
+  ExpectSamePolicies(
+      static_cast<const CSetSiteRequest&>(*written.GetRequests()[1]).GetPolicySources(),
+      static_cast<const CSetSiteRequest&>(*read.GetRequests()[1]).GetPolicySources());
   ExpectSamePolicies(
       static_cast<const CSetSiteResponse&>(*written.GetResponses()[0]).GetPolicySources(),
       static_cast<const CSetSiteResponse&>(*read.GetResponses()[0]).GetPolicySources());

@@ -95,10 +95,8 @@ bool SameTree(const DOMNode* a, const DOMNode* b, bool sanitizeFirst) {
 }
 
 CSettingsGuard::CSettingsGuard()
-    : m_writeDefaults(GetWriteDefaults()),
-      m_validation(GetValidation()),
-      m_indent(GetIndentWidth()),
-      m_folder(GetSchemaFolder()),
+    : m_writeDefaults(GetWriteDefaults()), m_validation(GetValidation()),
+      m_indent(GetIndentWidth()), m_folder(GetSchemaFolder()),
       m_implicit(CImplicitNamespaces::Snapshot()) {}
 
 CSettingsGuard::~CSettingsGuard() {
