@@ -6,6 +6,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -17,10 +18,12 @@ CAgentInfo::CAgentInfo() : m_tag(vocab::kAgent) {}
 CAgentInfo::CAgentInfo(const std::wstring& tag) : m_tag(tag) {}
 CAgentInfo::~CAgentInfo() = default;
 
-std::unique_ptr<CAgentInfo> CAgentInfo::Clone() const { return std::make_unique<CAgentInfo>(*this); }
+std::unique_ptr<CAgentInfo> CAgentInfo::Clone() const {
+  return GuardedClone<CAgentInfo>(*this, L"Cloning agent info object");
+}
 
 void CAgentInfo::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag, false);
   const std::pair<const wchar_t*, const std::wstring*> attributes[] = {
       {vocab::kName, &m_name},         {vocab::kNamespace, &m_namespace},
       {vocab::kIpAddress, &m_ipAddress}, {vocab::kHostName, &m_hostName},
@@ -36,12 +39,12 @@ void CAgentInfo::WriteElement(CCmlOutput& out, unsigned level) const {
   out << L">\n";
   // Groups carry their namespace so that they read back as agent groups.
   for (const std::wstring& group : m_groups) {
-    out << Indent(level + 1) << L"<" << vocab::kAgentGroup;
+    WriteOpenTag(out, level + 1, vocab::kAgentGroup);
     WriteAttribute(out, vocab::kXmlns, uri::kCdProperty);
     WriteAttribute(out, vocab::kName, group);
     out << L"/>\n";
   }
-  out << Indent(level) << L"</" << m_tag << L">\n";
+  WriteEndTag(out, level, m_tag);
 }
 
 void CAgentInfo::Deserialize(const CCmlDOM_Element& element) {

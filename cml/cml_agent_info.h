@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "cml/cml_dom_element.h"
 #include "cml/cml_output.h"
@@ -33,14 +34,14 @@ class CAgentInfo {
   const std::wstring& GetAuthToken() const { return m_authToken; }
   const std::wstring& GetAuthHash() const { return m_authHash; }
   const std::set<std::wstring>& GetAgentGroups() const { return m_groups; }
-  void SetTag(const std::wstring& v) { m_tag = v; }
-  void SetName(const std::wstring& v) { m_name = v; }
-  void SetNamespace(const std::wstring& v) { m_namespace = v; }
-  void SetIpAddress(const std::wstring& v) { m_ipAddress = v; }
-  void SetHostName(const std::wstring& v) { m_hostName = v; }
-  void SetAgentId(const std::wstring& v) { m_agentId = v; }
-  void SetAuthToken(const std::wstring& v) { m_authToken = v; }
-  void SetAuthHash(const std::wstring& v) { m_authHash = v; }
+  void SetTag(std::wstring v) { m_tag = std::move(v); }
+  void SetName(std::wstring v) { m_name = std::move(v); }
+  void SetNamespace(std::wstring v) { m_namespace = std::move(v); }
+  void SetIpAddress(std::wstring v) { m_ipAddress = std::move(v); }
+  void SetHostName(std::wstring v) { m_hostName = std::move(v); }
+  void SetAgentId(std::wstring v) { m_agentId = std::move(v); }
+  void SetAuthToken(std::wstring v) { m_authToken = std::move(v); }
+  void SetAuthHash(std::wstring v) { m_authHash = std::move(v); }
   void AddAgentGroup(const std::wstring& group) { m_groups.insert(group); }
   void ClearAgentGroups() { m_groups.clear(); }
 

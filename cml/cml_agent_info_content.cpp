@@ -31,6 +31,25 @@ bool IsContentNamespace(const std::wstring& uri) {
 }  // namespace
 
 CAgentInfoContent::CAgentInfoContent() : m_policies(kTexts) {}
+
+CAgentInfoContent::CAgentInfoContent(
+    const std::wstring& name, const std::wstring& agentId, const std::wstring& agentNamespace,
+    const std::wstring& version, const std::wstring& model, const std::wstring& tqeVersion,
+    const std::wstring& agentInstallPath, const std::wstring& daemonInstallPath,
+    const std::wstring& groupnameHint, bool useLocalSettings, bool sendNewSchemas,
+    std::uint32_t agentStatus, const std::wstring& lastTqePath, std::uint32_t tqeStatus,
+    const std::wstring& tqeStatusDescription, const std::wstring& registerAgent,
+    int persistentConnection, int reverseConnection, const std::wstring& contentNamespace,
+    const std::wstring& contentSchemaVersion, const std::wstring& lastRestart)
+    : m_name(name), m_agentId(agentId), m_agentNamespace(agentNamespace), m_version(version),
+      m_model(model), m_tqeVersion(tqeVersion), m_agentInstallPath(agentInstallPath),
+      m_daemonInstallPath(daemonInstallPath), m_lastTqePath(lastTqePath),
+      m_groupnameHint(groupnameHint), m_lastRestart(lastRestart),
+      m_tqeStatusDescription(tqeStatusDescription), m_registerAgent(registerAgent),
+      m_contentNamespace(contentNamespace), m_contentSchemaVersion(contentSchemaVersion),
+      m_agentStatus(agentStatus), m_tqeStatus(tqeStatus), m_useLocalSettings(useLocalSettings),
+      m_sendNewSchemas(sendNewSchemas), m_persistentConnection(persistentConnection),
+      m_reverseConnection(reverseConnection), m_policies(kTexts) {}
 CAgentInfoContent::~CAgentInfoContent() = default;
 
 const CContentDate& CAgentInfoContent::GetContentDate(std::size_t index) const {
@@ -93,13 +112,15 @@ template <class Record>
 void CAgentInfoContent::WriteList(CCmlOutput& out, unsigned level, const wchar_t* listName,
                                   const std::vector<Record>& records) const {
   if (records.empty()) return;
-  out << Indent(level) << L"<" << listName << L">\n";
+  WriteOpenTag(out, level, listName);
+  out << L">\n";
   for (const Record& record : records) record.WriteElement(out, level + 1);
-  out << Indent(level) << L"</" << listName << L">\n";
+  WriteEndTag(out, level, listName);
 }
 
 void CAgentInfoContent::WriteChildElements(CCmlOutput& out, unsigned level) const {
   m_hostInfo.WriteElement(out, level);
+  WriteList(out, level, vocab::kSchemaList, m_schemas);
   WriteList(out, level, vocab::kContentDateList, m_contentDates);
   WriteList(out, level, vocab::kModuleList, m_modules);
   WriteList(out, level, vocab::kUpdateList, m_updates);
@@ -107,8 +128,10 @@ void CAgentInfoContent::WriteChildElements(CCmlOutput& out, unsigned level) cons
       {vocab::kCopyrightInfo, &m_copyrightInfo}, {vocab::kPatentInfo, &m_patentInfo}};
   for (const auto& text : texts) {
     if (text.second->empty()) continue;
-    out << Indent(level) << L"<" << text.first << L">" << EscapeContent(*text.second) << L"</"
-        << text.first << L">\n";
+    WriteOpenTag(out, level, text.first);
+    out << L">";
+    out.Escaped(*text.second, false);
+    out << L"</" << text.first << L">\n";
   }
   m_policies.Write(out, level);
 }
@@ -156,6 +179,8 @@ void CAgentInfoContent::ReadChild(const CCmlDOM_Element& child) {
   const std::wstring name = child.getLocalName();
   if (name == vocab::kHostInfo) {
     m_hostInfo.Deserialize(child);
+  } else if (name == vocab::kSchemaList) {
+    ReadList(child, vocab::kSchemaInfo, m_schemas);
   } else if (name == vocab::kContentDateList) {
     ReadList(child, vocab::kContentDate, m_contentDates);
   } else if (name == vocab::kModuleList) {

@@ -7,7 +7,9 @@
 #define QEL_CML_AGENT_INFO_CONTENT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cml/cml_codes.h"
@@ -18,6 +20,7 @@
 #include "cml/cml_namespace.h"
 #include "cml/cml_output.h"
 #include "cml/cml_policy_source_list.h"
+#include "cml/cml_schema_info.h"
 #include "cml/cml_update_info.h"
 
 namespace qel {
@@ -29,13 +32,27 @@ enum TriState : int { kTriTrue = 1, kTriFalse = 2, kTriNotStated = 3 };
 class CAgentInfoContent {
  public:
   CAgentInfoContent();
+  // Every field that is not a list; the host information starts empty ("host-info"),
+  // the lists and the informational texts empty.
+  CAgentInfoContent(const std::wstring& name, const std::wstring& agentId,
+                    const std::wstring& agentNamespace, const std::wstring& version,
+                    const std::wstring& model, const std::wstring& tqeVersion,
+                    const std::wstring& agentInstallPath, const std::wstring& daemonInstallPath,
+                    const std::wstring& groupnameHint, bool useLocalSettings, bool sendNewSchemas,
+                    std::uint32_t agentStatus, const std::wstring& lastTqePath,
+                    std::uint32_t tqeStatus, const std::wstring& tqeStatusDescription,
+                    const std::wstring& registerAgent, int persistentConnection,
+                    int reverseConnection, const std::wstring& contentNamespace,
+                    const std::wstring& contentSchemaVersion, const std::wstring& lastRestart);
   CAgentInfoContent(const CAgentInfoContent&) = default;
+  CAgentInfoContent(CAgentInfoContent&&) = default;
   CAgentInfoContent& operator=(const CAgentInfoContent&) = default;
+  CAgentInfoContent& operator=(CAgentInfoContent&&) = default;
   virtual ~CAgentInfoContent();
 
 #define QEL_CML_TEXT_FIELD(Name, member) \
   const std::wstring& Get##Name() const { return member; } \
-  void Set##Name(const std::wstring& v) { member = v; }
+  void Set##Name(std::wstring v) { member = std::move(v); }
   QEL_CML_TEXT_FIELD(Name, m_name)
   QEL_CML_TEXT_FIELD(AgentId, m_agentId)
   QEL_CML_TEXT_FIELD(AgentNamespace, m_agentNamespace)
@@ -70,6 +87,8 @@ class CAgentInfoContent {
 
   CHostInfo& GetHostInfo() { return m_hostInfo; }
   const CHostInfo& GetHostInfo() const { return m_hostInfo; }
+  std::vector<CSchemaInfo>& GetSchemas() { return m_schemas; }
+  const std::vector<CSchemaInfo>& GetSchemas() const { return m_schemas; }
   std::vector<CContentDate>& GetContentDates() { return m_contentDates; }
   const std::vector<CContentDate>& GetContentDates() const { return m_contentDates; }
   // Index not below the count: CCmlException 0xC738000B ("Getting content date").
@@ -80,6 +99,17 @@ class CAgentInfoContent {
   const std::vector<CUpdateInfo>& GetUpdates() const { return m_updates; }
   CPolicySourceList& GetPolicySources() { return m_policies; }
   const CPolicySourceList& GetPolicySources() const { return m_policies; }
+  // The policy list operations of the set-site messages; index errors name the
+  // content ("Getting policy source from agent info content", 0xC738000B).
+  CPolicySource* GetPolicySource(std::size_t index) const { return m_policies.Get(index); }
+  std::size_t GetPolicySourceCount() const { return m_policies.Count(); }
+  void SetPolicySources(const CPolicySourceList& list) { m_policies.SetAll(list); }
+  CPolicySource* AddPolicyNode(const CCmlDOM_Element& node) { return m_policies.AddNode(node); }
+  CPolicySource* AddPolicySourceCopy(const CPolicySource& s) { return m_policies.AddCopy(s); }
+  CPolicySource* AddPolicySource(CPolicySource* s) { return m_policies.Add(s); }
+  void SetPolicySource(std::size_t index, std::unique_ptr<CPolicySource> source) {
+    m_policies.Set(index, std::move(source));
+  }
 
   // The policy sources' namespaces.
   virtual void GetNamespaces(CNamespaceSet& set) const;
@@ -110,6 +140,7 @@ class CAgentInfoContent {
   int m_persistentConnection = kTriNotStated;
   int m_reverseConnection = kTriNotStated;
   CHostInfo m_hostInfo;
+  std::vector<CSchemaInfo> m_schemas;
   std::vector<CContentDate> m_contentDates;
   std::vector<CModuleInfo> m_modules;
   std::vector<CUpdateInfo> m_updates;

@@ -1,6 +1,7 @@
 #include "cml/cml_agent_startup_announcement.h"
 
 #include "cml/cml_class_factory.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
 
@@ -30,7 +31,7 @@ CAgentStartupAnnouncement::CAgentStartupAnnouncement(const CAgentStartupAnnounce
 CAgentStartupAnnouncement::~CAgentStartupAnnouncement() = default;
 
 std::unique_ptr<CCmlDocumentBase> CAgentStartupAnnouncement::Clone() const {
-  return std::make_unique<CAgentStartupAnnouncement>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning agent-startup-announcement object");
 }
 
 CAgentStartupAnnouncement& CAgentStartupAnnouncement::AssignAnnouncement(
@@ -72,9 +73,7 @@ void CAgentStartupAnnouncement::WriteChildElements(CCmlOutput& out, unsigned lev
 }
 
 void CAgentStartupAnnouncement::Register() {
-  CAgentStartupAnnouncement prototype;
-  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
-      uri::kAgentMessages, version::kAgentMessages, vocab::kAgentStartupAnnouncement, prototype);
+  RegisterAgentMessage(vocab::kAgentStartupAnnouncement, CAgentStartupAnnouncement());
 }
 
 }  // namespace cml

@@ -3,6 +3,7 @@
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_schema_version.h"
 #include "cml/cml_vocabulary.h"
 
@@ -35,7 +36,10 @@ CCmlClassFactory::~CCmlClassFactory() = default;
 
 CCmlClassFactory* CCmlClassFactory::GetGlobalFactory() {
   std::lock_guard<std::recursive_mutex> guard(FactoryLock());
-  if (!g_holder.factory) g_holder.factory.reset(new CCmlClassFactory);
+  if (!g_holder.factory) {
+    WithMemoryGuard(L"Creating global class factory",
+                    [] { g_holder.factory.reset(new CCmlClassFactory); });
+  }
   return g_holder.factory.get();
 }
 
@@ -50,9 +54,11 @@ CCmlDocumentClassFactory* CCmlClassFactory::RegisterNamespace(const std::wstring
     throw CCmlException(L"Registering namespace with global class factory",
                         L"One or more arguments are invalid", codes::kInvalidArgument);
   }
-  std::unique_ptr<CCmlDocumentClassFactory>& slot = m_namespaces[uri][version];
-  if (!slot) slot = std::make_unique<CCmlDocumentClassFactory>();
-  return slot.get();
+  return WithMemoryGuard(L"Registering namespace with global class factory", [&] {
+    std::unique_ptr<CCmlDocumentClassFactory>& slot = m_namespaces[uri][version];
+    if (!slot) slot = std::make_unique<CCmlDocumentClassFactory>();
+    return slot.get();
+  });
 }
 
 CCmlDocumentBase* CCmlClassFactory::RegisterDocumentObject(const std::wstring& uri,

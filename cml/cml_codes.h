@@ -1,6 +1,7 @@
-// Status values the CML library puts into CCmlException. The library's own codes
-// (facility 0x738) come from the status table (qel::status::CML_*); the shared codes
-// of facility 0x721 that the library also uses are named here.
+// Status values the CML library puts into CCmlException. Every value comes from the
+// one status table (catalog/status/*.def, generated into qelStatusCodes.h): the
+// library's own codes (facility 0x738) as qel::status::CML_*, and the shared codes of
+// facility 0x721 under the short names the library's writers use. Constants only.
 #ifndef QEL_CML_CODES_H
 #define QEL_CML_CODES_H
 
@@ -12,11 +13,13 @@ namespace qel {
 namespace cml {
 namespace codes {
 
-constexpr std::uint32_t kInsufficientMemory = 0xC7210001u;
-constexpr std::uint32_t kInvalidArgument = 0xC7210003u;
-constexpr std::uint32_t kNoFactory = 0xC7210005u;
-constexpr std::uint32_t kFileOpen = 0xC7210021u;
-constexpr std::uint32_t kFolderCreate = 0xC7210037u;
+constexpr std::uint32_t kInsufficientMemory = qel::status::INSUFFICIENT_RESOURCES;
+constexpr std::uint32_t kInvalidArgument = qel::status::INVALID_ARGUMENT;
+// 0xC7210005: no class factory, or a body element that is not a message. The table
+// names the value after its first user (a message text that cannot be produced).
+constexpr std::uint32_t kNoFactory = qel::status::NO_MESSAGE_TEXT;
+constexpr std::uint32_t kFileOpen = qel::status::CANNOT_OPEN;
+constexpr std::uint32_t kFolderCreate = qel::status::CREATE_FOLDER_FAILED;
 
 // Marks an absent status wherever a status code is stored.
 constexpr std::uint32_t kStatusAbsent = qel::status::CML_STATUS_ABSENT;

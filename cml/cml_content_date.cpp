@@ -13,7 +13,7 @@ CContentDate::CContentDate(const std::wstring& identity, const std::wstring& dat
 CContentDate::~CContentDate() = default;
 
 void CContentDate::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag, false);
   WriteAttribute(out, vocab::kIdentity, m_identity);
   WriteAttribute(out, vocab::kDate, m_date);
   out << L"/>\n";

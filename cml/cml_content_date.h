@@ -4,6 +4,7 @@
 #define QEL_CML_CONTENT_DATE_H
 
 #include <string>
+#include <utility>
 
 #include "cml/cml_dom_element.h"
 #include "cml/cml_output.h"
@@ -20,8 +21,8 @@ class CContentDate {
   const std::wstring& GetTag() const { return m_tag; }
   const std::wstring& GetIdentity() const { return m_identity; }
   const std::wstring& GetDate() const { return m_date; }
-  void SetIdentity(const std::wstring& v) { m_identity = v; }
-  void SetDate(const std::wstring& v) { m_date = v; }
+  void SetIdentity(std::wstring v) { m_identity = std::move(v); }
+  void SetDate(std::wstring v) { m_date = std::move(v); }
 
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;
   virtual void Deserialize(const CCmlDOM_Element& element);

@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_xerces.h"
 
@@ -9,6 +10,8 @@ namespace qel {
 namespace cml {
 
 namespace {
+
+const wchar_t kDeserializing[] = L"Deserializing document";
 
 void AddInstanceNamespaces(CCmlParser& parser, int parseMode, const CNamespaceSet* namespaces) {
   if (parseMode != kParseValidate || namespaces == nullptr) return;
@@ -24,9 +27,11 @@ std::unique_ptr<CCmlDocumentBase> DeserializeParsedDocument(const CCmlDOM_Elemen
     throw CCmlException(L"Deserializing a parsed document", L"Global class factory is not available",
                         codes::kNoFactory);
   }
-  std::unique_ptr<CCmlDocumentBase> document = factory->CreateDocument(element, mode);
-  if (document) document->Deserialize(element);
-  return document;
+  return WithMemoryGuard(L"Deserializing a parsed document", [&] {
+    std::unique_ptr<CCmlDocumentBase> document = factory->CreateDocument(element, mode);
+    if (document) document->Deserialize(element);
+    return document;
+  });
 }
 
 std::unique_ptr<CCmlDocumentBase> DeserializeDocument(const char* buffer, std::size_t length,
@@ -34,10 +39,12 @@ std::unique_ptr<CCmlDocumentBase> DeserializeDocument(const char* buffer, std::s
                                                       const CNamespaceSet* namespaces,
                                                       const std::wstring& schemaFolder,
                                                       FactoryLookup lookup) {
-  CCmlParser parser(3);
-  AddInstanceNamespaces(parser, parseMode, namespaces);
-  parser.Parse(buffer, length, parseMode, schemaFolder);
-  return DeserializeParsedDocument(parser.GetDocumentElement(), lookup);
+  return WithMemoryGuard(kDeserializing, [&] {
+    CCmlParser parser(3);
+    AddInstanceNamespaces(parser, parseMode, namespaces);
+    parser.Parse(buffer, length, parseMode, schemaFolder);
+    return DeserializeParsedDocument(parser.GetDocumentElement(), lookup);
+  });
 }
 
 std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(const std::wstring& path,
@@ -45,10 +52,12 @@ std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(const std::wstring& pa
                                                           const CNamespaceSet* namespaces,
                                                           const std::wstring& schemaFolder,
                                                           FactoryLookup lookup) {
-  CCmlParser parser(3);
-  AddInstanceNamespaces(parser, parseMode, namespaces);
-  parser.ParseFile(path, parseMode, schemaFolder);
-  return DeserializeParsedDocument(parser.GetDocumentElement(), lookup);
+  return WithMemoryGuard(kDeserializing, [&] {
+    CCmlParser parser(3);
+    AddInstanceNamespaces(parser, parseMode, namespaces);
+    parser.ParseFile(path, parseMode, schemaFolder);
+    return DeserializeParsedDocument(parser.GetDocumentElement(), lookup);
+  });
 }
 
 std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(const std::string& path,

@@ -1,12 +1,13 @@
 #include "cml/cml_document_base.h"
 
-#include <fstream>
 #include <ostream>
+#include <sstream>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_files.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_vocabulary.h"
 #include "cml/cml_xerces.h"
@@ -71,7 +72,7 @@ void CCmlDocumentBase::Deserialize(const CCmlDOM_Element& element) {
 }
 
 void CCmlDocumentBase::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << GetTagName();
+  WriteOpenTag(out, level, GetTagName());
   WriteStandardAttributes(out);
   if (!HasChildElements()) {
     out << L"/>\n";
@@ -79,7 +80,7 @@ void CCmlDocumentBase::WriteElement(CCmlOutput& out, unsigned level) const {
   }
   out << L">\n";
   WriteChildElements(out, level + 1);
-  out << Indent(level) << L"</" << GetTagName() << L">\n";
+  WriteEndTag(out, level, GetTagName());
 }
 
 void CCmlDocumentBase::WriteDocument(CCmlOutput& out) const {
@@ -97,36 +98,55 @@ void CCmlDocumentBase::WriteDocument(CCmlOutput& out) const {
 }
 
 void CCmlDocumentBase::WriteStandardAttributes(CCmlOutput& out) const {
-  WriteAttribute(out, vocab::kXmlns, GetNamespace());
+  WriteNamespaceAttributes(out, GetTagName(), GetNamespace());
   WriteAttribute(out, vocab::kSchemaVersion, GetSchemaVersion());
 }
 
 void CCmlDocumentBase::WriteChildElements(CCmlOutput&, unsigned) const {}
 
+namespace {
+const wchar_t kSerializing[] = L"Serializing document";
+
+template <class Stream, class Write>
+void WriteTo(Stream& os, Write&& write) {
+  WithMemoryGuard(kSerializing, [&] {
+    CCmlOutput out(os);
+    write(out);
+    out.Finish();
+  });
+}
+}  // namespace
+
 void CCmlDocumentBase::SerializeElement(std::wostream& os, unsigned level) const {
-  CCmlOutput out(os);
-  WriteElement(out, level);
-  out.Finish();
+  WriteTo(os, [&](CCmlOutput& out) { WriteElement(out, level); });
 }
 
 void CCmlDocumentBase::SerializeElement(std::ostream& os, unsigned level) const {
-  CCmlOutput out(os);
-  WriteElement(out, level);
-  out.Finish();
+  WriteTo(os, [&](CCmlOutput& out) { WriteElement(out, level); });
 }
 
 void CCmlDocumentBase::Serialize(std::wostream& os) const {
-  CUtf8LocaleGuard utf8(os);
-  CCmlOutput out(os);
-  WriteDocument(out);
-  out.Finish();
+  WithMemoryGuard(kSerializing, [&] {
+    CUtf8LocaleGuard utf8(os);
+    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  });
 }
 
 void CCmlDocumentBase::Serialize(std::ostream& os) const {
-  CUtf8LocaleGuard utf8(os);
-  CCmlOutput out(os);
-  WriteDocument(out);
-  out.Finish();
+  WithMemoryGuard(kSerializing, [&] {
+    CUtf8LocaleGuard utf8(os);
+    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
+  });
+}
+
+void CCmlDocumentBase::SerializeUtf8(std::string& utf8) const {
+  WithMemoryGuard(kSerializing, [&] {
+    std::string text;
+    CCmlOutput out(text);
+    WriteDocument(out);
+    out.Finish();
+    utf8.swap(text);
+  });
 }
 
 void CCmlDocumentBase::SerializeToFile(const std::wstring& path) const {
@@ -138,13 +158,12 @@ void CCmlDocumentBase::SerializeToFile(const char* path) const {
   if (path == nullptr) {
     throw CCmlException(operation, L"NULL pointer received", codes::kInvalidArgument);
   }
-  CreateFolderFor(path, operation);
-  std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!file) {
-    throw CCmlException(operation, L"Unable to open file '" + FromUtf8(path) + L"'",
-                        codes::kFileOpen);
-  }
-  Serialize(file);
+  // The whole text first: a failed write leaves an existing file as it was.
+  WithMemoryGuard(operation, [&] {
+    std::string text;
+    SerializeUtf8(text);
+    ReplaceFile(path, text, operation);
+  });
 }
 
 }  // namespace cml

@@ -58,6 +58,9 @@ class CCmlDocumentBase {
   // The stream is imbued with the UTF-8 facet for the duration of the call.
   void Serialize(std::wostream& os) const;
   void Serialize(std::ostream& os) const;
+  // Document form as UTF-8 bytes, straight into `utf8` (replaced only after a
+  // complete write), without a stream: the same bytes as Serialize on a byte stream.
+  void SerializeUtf8(std::string& utf8) const;
   void SerializeToFile(const std::wstring& path) const;   // path converted to UTF-8
   void SerializeToFile(const char* path) const;
 

@@ -4,6 +4,7 @@
 #ifndef QEL_CML_DOCUMENT_CLASS_FACTORY_H
 #define QEL_CML_DOCUMENT_CLASS_FACTORY_H
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,6 +28,11 @@ class CCmlDocumentClassFactory {
   // A clone of the prototype stored under `tag`, or null.
   std::unique_ptr<CCmlDocumentBase> GetDocumentObject(const std::wstring& tag) const;
   std::size_t GetCount() const { return m_prototypes.size(); }
+
+  // A number that changes whenever any document class factory of the process adds,
+  // replaces or deletes a prototype or goes away, so that a caller can tell whether
+  // the registry changed since it last looked. Any thread.
+  static std::uint64_t Generation();
 
  private:
   std::map<std::wstring, std::unique_ptr<CCmlDocumentBase>> m_prototypes;

@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_element.h"
+#include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_xerces.h"
 
@@ -10,20 +11,14 @@ namespace cml {
 
 namespace {
 constexpr const char* kCls = "CCmlDOM_Attr";
-}
 
-xercesc::DOMAttr* CCmlDOM_Attr::CheckType(xercesc::DOMNode* node, const char* op) {
-  if (node == nullptr) return nullptr;
-  if (node->getNodeType() != xercesc::DOMNode::ATTRIBUTE_NODE) {
-    std::string operation = std::string(kCls) + "::" + op + "()";
-    throw CCmlException(std::wstring(operation.begin(), operation.end()),
-                        L"Wrong source node type", qel::status::CML_WRONG_NODE_TYPE);
-  }
-  return static_cast<xercesc::DOMAttr*>(node);
+xercesc::DOMNode* CheckType(xercesc::DOMNode* node, const char* op) {
+  return CheckNodeType(node, {xercesc::DOMNode::ATTRIBUTE_NODE}, kCls, op);
 }
+}  // namespace
 
 CCmlDOM_Attr::CCmlDOM_Attr() = default;
-CCmlDOM_Attr::CCmlDOM_Attr(xercesc::DOMAttr* attr) : CCmlDOM_Node(attr) {}
+CCmlDOM_Attr::CCmlDOM_Attr(xercesc::DOMAttr* attr, bool owner) : CCmlDOM_Node(attr, owner) {}
 CCmlDOM_Attr::CCmlDOM_Attr(const CCmlDOM_Node& node)
     : CCmlDOM_Node(CheckType(node.GetDOMNode(), "SetDOMAttr")) {}
 CCmlDOM_Attr::CCmlDOM_Attr(const CCmlDOM_Attr& other) : CCmlDOM_Node(other) {}
@@ -32,6 +27,10 @@ CCmlDOM_Attr& CCmlDOM_Attr::operator=(const CCmlDOM_Attr& other) {
   return *this;
 }
 CCmlDOM_Attr::~CCmlDOM_Attr() = default;
+
+xercesc::DOMAttr* CCmlDOM_Attr::GetDOMAttr() const {
+  return static_cast<xercesc::DOMAttr*>(GetDOMNode());
+}
 
 void CCmlDOM_Attr::SetDOMAttr(xercesc::DOMNode* node) { SetDOMNode(CheckType(node, "SetDOMAttr")); }
 
@@ -49,6 +48,9 @@ CCmlDOM_Element CCmlDOM_Attr::getOwnerElement() const {
   return CCmlDOM_Element(Attr("getOwnerElement")->getOwnerElement());
 }
 bool CCmlDOM_Attr::isId() const { return Attr("isId")->isId(); }
+CCmlDOM_TypeInfo CCmlDOM_Attr::getTypeInfo() const {
+  return CCmlDOM_TypeInfo(Attr("getTypeInfo")->getSchemaTypeInfo());
+}
 
 }  // namespace cml
 }  // namespace qel

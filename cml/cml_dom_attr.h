@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMAttr.hpp>
 
 #include "cml/cml_dom_node.h"
+#include "cml/cml_dom_type_info.h"
 
 namespace qel {
 namespace cml {
@@ -16,12 +17,13 @@ class CCmlDOM_Element;
 class CCmlDOM_Attr : public virtual CCmlDOM_Node {
  public:
   CCmlDOM_Attr();
-  explicit CCmlDOM_Attr(xercesc::DOMAttr* attr);
+  explicit CCmlDOM_Attr(xercesc::DOMAttr* attr, bool owner = false);
   explicit CCmlDOM_Attr(const CCmlDOM_Node& node);  // must be an attribute or null
   CCmlDOM_Attr(const CCmlDOM_Attr& other);
   CCmlDOM_Attr& operator=(const CCmlDOM_Attr& other);
   ~CCmlDOM_Attr() override;
 
+  xercesc::DOMAttr* GetDOMAttr() const;
   void SetDOMAttr(xercesc::DOMNode* node);
   std::wstring getName() const;
   std::wstring getValue() const;
@@ -30,9 +32,9 @@ class CCmlDOM_Attr : public virtual CCmlDOM_Node {
   bool getSpecified() const;
   CCmlDOM_Element getOwnerElement() const;
   bool isId() const;
+  CCmlDOM_TypeInfo getTypeInfo() const;
 
  private:
-  static xercesc::DOMAttr* CheckType(xercesc::DOMNode* node, const char* op);
   xercesc::DOMAttr* Attr(const char* op) const;
 };
 

@@ -1,9 +1,11 @@
 // CCmlDOM_CharacterData: the DOM wrapper for text, CDATA and comment nodes (see
-// CCmlDOM_Node for the rules). Binding it to another node type throws.
+// CCmlDOM_Node for the rules). Binding it to another node type throws. Offsets and
+// lengths count wide characters (code points), not the UTF-16 units of Xerces.
 #ifndef QEL_CML_DOM_CHARACTER_DATA_H
 #define QEL_CML_DOM_CHARACTER_DATA_H
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 #include <xercesc/dom/DOMCharacterData.hpp>
@@ -22,12 +24,21 @@ class CCmlDOM_CharacterData : public CCmlDOM_Node {
   void SetDOMCharacterData(xercesc::DOMNode* node);
   std::wstring getData() const;
   void setData(const std::wstring& data);
+  void replaceData(std::size_t offset, std::size_t count, const std::wstring& data);
+  void deleteData(std::size_t offset, std::size_t count);
+  void insertData(std::size_t offset, const std::wstring& data);
   void appendData(const std::wstring& data);
+  std::wstring substringData(std::size_t offset, std::size_t count) const;
   std::size_t getLength() const;
 
  protected:
-  static xercesc::DOMNode* CheckType(xercesc::DOMNode* node, const char* cls, const char* op);
-  xercesc::DOMCharacterData* Data(const char* op) const;
+  // Binds to `node` (null or one of `types`) without the rebinding hook; throws
+  // "Wrong source node type" naming `cls`::`op`() otherwise.
+  CCmlDOM_CharacterData(xercesc::DOMNode* node, std::initializer_list<int> types, const char* cls,
+                        const char* op);
+  void Rebind(xercesc::DOMNode* node, std::initializer_list<int> types, const char* cls,
+              const char* op);
+  xercesc::DOMCharacterData* Data(const char* cls, const char* op) const;
 };
 
 }  // namespace cml

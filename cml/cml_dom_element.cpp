@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_attr.h"
+#include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_xerces.h"
@@ -11,17 +12,11 @@ namespace cml {
 
 namespace {
 constexpr const char* kCls = "CCmlDOM_Element";
-}
 
-xercesc::DOMElement* CCmlDOM_Element::CheckType(xercesc::DOMNode* node, const char* op) {
-  if (node == nullptr) return nullptr;
-  if (node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) {
-    std::string operation = std::string(kCls) + "::" + op + "()";
-    throw CCmlException(std::wstring(operation.begin(), operation.end()),
-                        L"Wrong source node type", qel::status::CML_WRONG_NODE_TYPE);
-  }
-  return static_cast<xercesc::DOMElement*>(node);
+xercesc::DOMNode* CheckType(xercesc::DOMNode* node, const char* op) {
+  return CheckNodeType(node, {xercesc::DOMNode::ELEMENT_NODE}, kCls, op);
 }
+}  // namespace
 
 CCmlDOM_Element::CCmlDOM_Element() = default;
 
@@ -62,6 +57,33 @@ std::wstring CCmlDOM_Element::getAttributeNS(const std::wstring& uri,
 }
 CCmlDOM_Attr CCmlDOM_Element::getAttributeNode(const std::wstring& name) const {
   return CCmlDOM_Attr(Element("getAttributeNode")->getAttributeNode(ToXml(name).c_str()));
+}
+CCmlDOM_Attr CCmlDOM_Element::getAttributeNodeNS(const std::wstring& uri,
+                                                 const std::wstring& localName) const {
+  return CCmlDOM_Attr(Element("getAttributeNodeNS")
+                          ->getAttributeNodeNS(ToXml(uri).c_str(), ToXml(localName).c_str()));
+}
+CCmlDOM_TypeInfo CCmlDOM_Element::getTypeInfo() const {
+  return CCmlDOM_TypeInfo(Element("getTypeInfo")->getSchemaTypeInfo());
+}
+CCmlDOM_Attr CCmlDOM_Element::removeAttributeNode(const CCmlDOM_Attr& attr) {
+  return CCmlDOM_Attr(Element("removeAttributeNode")->removeAttributeNode(attr.GetDOMAttr()));
+}
+CCmlDOM_Attr CCmlDOM_Element::setAttributeNode(const CCmlDOM_Attr& attr) {
+  return CCmlDOM_Attr(Element("setAttributeNode")->setAttributeNode(attr.GetDOMAttr()));
+}
+CCmlDOM_Attr CCmlDOM_Element::setAttributeNodeNS(const CCmlDOM_Attr& attr) {
+  return CCmlDOM_Attr(Element("setAttributeNodeNS")->setAttributeNodeNS(attr.GetDOMAttr()));
+}
+void CCmlDOM_Element::setIdAttribute(const std::wstring& name, bool isId) {
+  Element("setIdAttribute")->setIdAttribute(ToXml(name).c_str(), isId);
+}
+void CCmlDOM_Element::setIdAttributeNS(const std::wstring& uri, const std::wstring& localName,
+                                       bool isId) {
+  Element("setIdAttributeNS")->setIdAttributeNS(ToXml(uri).c_str(), ToXml(localName).c_str(), isId);
+}
+void CCmlDOM_Element::setIdAttributeNode(const CCmlDOM_Attr& attr, bool isId) {
+  Element("setIdAttributeNode")->setIdAttributeNode(attr.GetDOMAttr(), isId);
 }
 CCmlDOM_NodeList CCmlDOM_Element::getElementsByTagName(const std::wstring& name) const {
   return CCmlDOM_NodeList(

@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "cml/cml_dom_node.h"
+#include "cml/cml_dom_type_info.h"
 
 namespace qel {
 namespace cml {
@@ -31,20 +32,29 @@ class CCmlDOM_Element : public virtual CCmlDOM_Node {
   std::wstring getAttribute(const std::wstring& name) const;
   std::wstring getAttributeNS(const std::wstring& uri, const std::wstring& localName) const;
   CCmlDOM_Attr getAttributeNode(const std::wstring& name) const;
+  CCmlDOM_Attr getAttributeNodeNS(const std::wstring& uri, const std::wstring& localName) const;
   CCmlDOM_NodeList getElementsByTagName(const std::wstring& name) const;
   CCmlDOM_NodeList getElementsByTagNameNS(const std::wstring& uri,
                                           const std::wstring& localName) const;
   std::wstring getTagName() const;
+  CCmlDOM_TypeInfo getTypeInfo() const;
   bool hasAttribute(const std::wstring& name) const;
   bool hasAttributeNS(const std::wstring& uri, const std::wstring& localName) const;
   void removeAttribute(const std::wstring& name);
   void removeAttributeNS(const std::wstring& uri, const std::wstring& localName);
+  // Returns the removed attribute (still kept by its document).
+  CCmlDOM_Attr removeAttributeNode(const CCmlDOM_Attr& attr);
   void setAttribute(const std::wstring& name, const std::wstring& value);
   void setAttributeNS(const std::wstring& uri, const std::wstring& qualifiedName,
                       const std::wstring& value);
+  // Return the attribute replaced by `attr` (null when none).
+  CCmlDOM_Attr setAttributeNode(const CCmlDOM_Attr& attr);
+  CCmlDOM_Attr setAttributeNodeNS(const CCmlDOM_Attr& attr);
+  void setIdAttribute(const std::wstring& name, bool isId);
+  void setIdAttributeNS(const std::wstring& uri, const std::wstring& localName, bool isId);
+  void setIdAttributeNode(const CCmlDOM_Attr& attr, bool isId);
 
  private:
-  static xercesc::DOMElement* CheckType(xercesc::DOMNode* node, const char* op);
   xercesc::DOMElement* Element(const char* op) const;
 };
 

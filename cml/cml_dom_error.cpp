@@ -6,10 +6,25 @@
 namespace qel {
 namespace cml {
 
-void ThrowDomNull(const char* cls, const char* op, const wchar_t* what) {
+namespace {
+std::wstring OperationName(const char* cls, const char* op) {
   std::string operation = std::string(cls) + "::" + op + "()";
-  throw CCmlException(std::wstring(operation.begin(), operation.end()), what,
-                      qel::status::CML_DOM_NULL);
+  return std::wstring(operation.begin(), operation.end());
+}
+}  // namespace
+
+void ThrowDomNull(const char* cls, const char* op, const wchar_t* what) {
+  throw CCmlException(OperationName(cls, op), what, qel::status::CML_DOM_NULL);
+}
+
+xercesc::DOMNode* CheckNodeType(xercesc::DOMNode* node, std::initializer_list<int> types,
+                                const char* cls, const char* op) {
+  if (node == nullptr) return nullptr;
+  for (int type : types) {
+    if (node->getNodeType() == type) return node;
+  }
+  throw CCmlException(OperationName(cls, op), L"Wrong source node type",
+                      qel::status::CML_WRONG_NODE_TYPE);
 }
 
 CCmlException FromDomException(const xercesc::DOMException& e, const std::wstring& operation) {

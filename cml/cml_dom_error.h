@@ -5,9 +5,11 @@
 #ifndef QEL_CML_DOM_ERROR_H
 #define QEL_CML_DOM_ERROR_H
 
+#include <initializer_list>
 #include <string>
 
 #include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMNode.hpp>
 
 #include "cml/cml_exception.h"
 
@@ -16,6 +18,11 @@ namespace cml {
 
 // Throws CCmlException (0xC7380027, "<cls>::<op>()", `what`).
 [[noreturn]] void ThrowDomNull(const char* cls, const char* op, const wchar_t* what);
+
+// `node` when it is null or of one of `types`; otherwise throws CCmlException
+// (0xC7380014, "<cls>::<op>()", "Wrong source node type").
+xercesc::DOMNode* CheckNodeType(xercesc::DOMNode* node, std::initializer_list<int> types,
+                                const char* cls, const char* op);
 
 // Builds the CCmlException for a caught DOMException.
 CCmlException FromDomException(const xercesc::DOMException& e, const std::wstring& operation);

@@ -24,5 +24,20 @@ CCmlDOM_Node CCmlDOM_NamedNodeMap::getNamedItemNS(const std::wstring& uri,
       Checked("getNamedItemNS")->getNamedItemNS(ToXml(uri).c_str(), ToXml(localName).c_str()));
 }
 
+CCmlDOM_Node CCmlDOM_NamedNodeMap::setNamedItem(const CCmlDOM_Node& node) {
+  return CCmlDOM_Node(Checked("setNamedItem")->setNamedItem(node.GetDOMNode()));
+}
+CCmlDOM_Node CCmlDOM_NamedNodeMap::setNamedItemNS(const CCmlDOM_Node& node) {
+  return CCmlDOM_Node(Checked("setNamedItemNS")->setNamedItemNS(node.GetDOMNode()));
+}
+CCmlDOM_Node CCmlDOM_NamedNodeMap::removeNamedItem(const std::wstring& name) {
+  return CCmlDOM_Node(Checked("removeNamedItem")->removeNamedItem(ToXml(name).c_str()));
+}
+CCmlDOM_Node CCmlDOM_NamedNodeMap::removeNamedItemNS(const std::wstring& uri,
+                                                     const std::wstring& localName) {
+  return CCmlDOM_Node(Checked("removeNamedItemNS")
+                          ->removeNamedItemNS(ToXml(uri).c_str(), ToXml(localName).c_str()));
+}
+
 }  // namespace cml
 }  // namespace qel

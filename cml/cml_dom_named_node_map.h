@@ -23,6 +23,12 @@ class CCmlDOM_NamedNodeMap {
   std::size_t getLength() const;
   CCmlDOM_Node getNamedItem(const std::wstring& name) const;
   CCmlDOM_Node getNamedItemNS(const std::wstring& uri, const std::wstring& localName) const;
+  // Add or replace by name; return the replaced node (null when none).
+  CCmlDOM_Node setNamedItem(const CCmlDOM_Node& node);
+  CCmlDOM_Node setNamedItemNS(const CCmlDOM_Node& node);
+  // Return the removed node.
+  CCmlDOM_Node removeNamedItem(const std::wstring& name);
+  CCmlDOM_Node removeNamedItemNS(const std::wstring& uri, const std::wstring& localName);
 
  private:
   xercesc::DOMNamedNodeMap* Checked(const char* op) const;

@@ -1,6 +1,7 @@
 #include "cml/cml_dom_node.h"
 
 #include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMException.hpp>
 
 #include "cml/cml_dom_document.h"
 #include "cml/cml_dom_error.h"
@@ -26,7 +27,8 @@ CCmlDOM_Node::CCmlDOM_Node(const CCmlDOM_Node& other)
 
 CCmlDOM_Node& CCmlDOM_Node::operator=(const CCmlDOM_Node& other) {
   if (this != &other) {
-    bool owner = other.m_owner;
+    // Two wrappers of one node: whoever owned it, the target owns it afterwards.
+    const bool owner = other.m_owner || (m_owner && m_node == other.m_node);
     other.m_owner = false;
     if (m_node != other.m_node) ReleaseOwned();
     m_node = other.m_node;
@@ -43,12 +45,17 @@ void CCmlDOM_Node::ReleaseOwned() {
     m_owner = false;
     xercesc::DOMNode* node = m_node;
     m_node = nullptr;
-    node->release();
+    try {
+      node->release();
+    } catch (const xercesc::DOMException&) {
+      // A node still attached to a tree belongs to its document, which releases it.
+    }
   }
   m_owner = false;
 }
 
 void CCmlDOM_Node::Bind(xercesc::DOMNode* node, bool owner) {
+  if (node == m_node) owner = owner || m_owner;  // rebinding keeps what it owned
   if (node != m_node) ReleaseOwned();
   m_node = node;
   m_owner = owner;
@@ -69,6 +76,22 @@ CCmlDOM_Node CCmlDOM_Node::appendChild(const CCmlDOM_Node& child) {
 }
 CCmlDOM_Node CCmlDOM_Node::cloneNode(bool deep) const {
   return CCmlDOM_Node(Checked(kCls, "cloneNode")->cloneNode(deep));
+}
+short CCmlDOM_Node::compareTreePosition(const CCmlDOM_Node& other) const {
+  return Checked(kCls, "compareTreePosition")->compareDocumentPosition(other.GetDOMNode());
+}
+void* CCmlDOM_Node::getInterface(const std::wstring& feature, const std::wstring& version) const {
+  return Checked(kCls, "getInterface")->getFeature(ToXml(feature).c_str(), ToXml(version).c_str());
+}
+void* CCmlDOM_Node::getUserData(const std::wstring& key) const {
+  return Checked(kCls, "getUserData")->getUserData(ToXml(key).c_str());
+}
+bool CCmlDOM_Node::isSupported(const std::wstring& feature, const std::wstring& version) const {
+  return Checked(kCls, "isSupported")->isSupported(ToXml(feature).c_str(), ToXml(version).c_str());
+}
+void* CCmlDOM_Node::setUserData(const std::wstring& key, void* data,
+                                xercesc::DOMUserDataHandler* handler) {
+  return Checked(kCls, "setUserData")->setUserData(ToXml(key).c_str(), data, handler);
 }
 CCmlDOM_NamedNodeMap CCmlDOM_Node::getAttributes() const {
   return CCmlDOM_NamedNodeMap(Checked(kCls, "getAttributes")->getAttributes());

@@ -10,6 +10,7 @@
 #include <string>
 
 #include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/dom/DOMUserDataHandler.hpp>
 
 namespace qel {
 namespace cml {
@@ -34,10 +35,14 @@ class CCmlDOM_Node {
 
   CCmlDOM_Node appendChild(const CCmlDOM_Node& child);
   CCmlDOM_Node cloneNode(bool deep) const;
+  // The DOMNode::DOCUMENT_POSITION_* bits of `other` relative to this node.
+  short compareTreePosition(const CCmlDOM_Node& other) const;
   CCmlDOM_NamedNodeMap getAttributes() const;
   std::wstring getBaseURI() const;
   CCmlDOM_NodeList getChildNodes() const;
   CCmlDOM_Node getFirstChild() const;
+  // The object implementing `feature` at `version` (Xerces getFeature), or null.
+  void* getInterface(const std::wstring& feature, const std::wstring& version) const;
   CCmlDOM_Node getLastChild() const;
   std::wstring getLocalName() const;
   std::wstring getNamespaceURI() const;
@@ -50,12 +55,14 @@ class CCmlDOM_Node {
   std::wstring getPrefix() const;
   CCmlDOM_Node getPreviousSibling() const;
   std::wstring getTextContent() const;
+  void* getUserData(const std::wstring& key) const;
   bool hasAttributes() const;
   bool hasChildNodes() const;
   CCmlDOM_Node insertBefore(const CCmlDOM_Node& newChild, const CCmlDOM_Node& refChild);
   bool isDefaultNamespace(const std::wstring& uri) const;
   bool isEqualNode(const CCmlDOM_Node& other) const;
   bool isSameNode(const CCmlDOM_Node& other) const;
+  bool isSupported(const std::wstring& feature, const std::wstring& version) const;
   std::wstring lookupPrefix(const std::wstring& uri) const;
   std::wstring lookupNamespaceURI(const std::wstring& prefix) const;
   void normalize();
@@ -66,6 +73,9 @@ class CCmlDOM_Node {
   void setNodeValue(const std::wstring& value);
   void setPrefix(const std::wstring& prefix);
   void setTextContent(const std::wstring& text);
+  // Returns the data stored under `key` before.
+  void* setUserData(const std::wstring& key, void* data,
+                    xercesc::DOMUserDataHandler* handler = nullptr);
 
  protected:
   // The node or a CCmlException "The node is NULL" naming `cls`::`op`().

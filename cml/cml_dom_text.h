@@ -1,7 +1,9 @@
-// CCmlDOM_Text: the DOM wrapper for text and CDATA nodes (see CCmlDOM_Node).
+// CCmlDOM_Text: the DOM wrapper for text and CDATA nodes (see CCmlDOM_Node and
+// CCmlDOM_CharacterData; offsets count wide characters).
 #ifndef QEL_CML_DOM_TEXT_H
 #define QEL_CML_DOM_TEXT_H
 
+#include <cstddef>
 #include <string>
 
 #include <xercesc/dom/DOMText.hpp>
@@ -21,9 +23,17 @@ class CCmlDOM_Text : public CCmlDOM_CharacterData {
   bool isIgnorableWhitespace() const;
   bool getIsElementContentWhitespace() const;
   std::wstring getWholeText() const;
+  // Replaces the text of this node and its logically adjacent text nodes; the result
+  // wraps the node that holds `content` (null when `content` is empty).
+  CCmlDOM_Text replaceWholeText(const std::wstring& content);
+  // Cuts the node at `offset`; the result wraps the new node holding the rest.
+  CCmlDOM_Text splitText(std::size_t offset);
+
+ protected:
+  CCmlDOM_Text(xercesc::DOMNode* node, std::initializer_list<int> types, const char* cls,
+               const char* op);
 
  private:
-  static xercesc::DOMNode* CheckText(xercesc::DOMNode* node, const char* op);
   xercesc::DOMText* Text(const char* op) const;
 };
 

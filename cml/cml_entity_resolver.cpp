@@ -4,6 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <vector>
+
+#include <unistd.h>
 
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
@@ -78,6 +81,32 @@ std::string LocalPath(const std::string& systemId, const std::string& baseUri) {
   return path;
 }
 
+// The absolute form of `path` with ".", ".." and repeated "/" resolved by the text
+// alone (for paths that do not exist, so that realpath cannot help).
+std::string Lexical(const std::string& path) {
+  std::string full = path;
+  if (full.empty() || full[0] != '/') {
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    full = std::string(cwd ? cwd.get() : "") + "/" + full;
+  }
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= full.size()) {
+    std::size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    std::string part = full.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  return out.empty() ? std::string("/") : out;
+}
+
 }  // namespace
 
 std::string CCmlEntityResolver::AdmittedPath(const std::string& systemId,
@@ -98,6 +127,8 @@ bool CCmlEntityResolver::MissingInsideFolder(const std::string& systemId,
   if (folder.empty()) return false;
   std::string path = LocalPath(systemId, baseUri);
   if (path.empty() || !Canonical(path).empty()) return false;
+  // A folder that does not exist holds nothing: a schema named inside it is missing.
+  if (Canonical(folder).empty()) return Inside(Lexical(path), Lexical(folder));
   // Climb to the nearest existing folder; the missing part may not step upwards.
   std::string existing = path;
   while (true) {

@@ -1,13 +1,16 @@
 // CCmlGroupSettings: the group settings policy document (tag "policy", namespace
-// "/cml/CommonDocuments/GroupSettings", schema version "2.3.3"). Only the standard
-// policy attributes are modelled; a message that must keep the settings' content
-// carries them as a policy node instead. One thread at a time.
+// "/cml/CommonDocuments/GroupSettings", schema version "2.3.3"): the standard policy
+// attributes and the settings themselves, each child element kept as a settings node
+// (CGroupSettingsNode) so that a group settings policy read through the class
+// factory is written back with all its settings. One thread at a time.
 #ifndef QEL_CML_GROUP_SETTINGS_H
 #define QEL_CML_GROUP_SETTINGS_H
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cml/cml_group_settings_node.h"
 #include "cml/cml_policy.h"
 
 namespace qel {
@@ -22,12 +25,25 @@ class CCmlGroupSettings : public CCmlPolicy {
   std::unique_ptr<CCmlDocumentBase> Clone() const override;
   const std::wstring& GetSchemaVersion() const override { return m_schemaVersion; }
   void SetSchemaVersion(const std::wstring& version) override { m_schemaVersion = version; }
+  bool HasChildElements() const override { return !m_settings.empty(); }
+  // The standard policy attributes, then every child element as a settings node
+  // (comments and processing instructions between them are not kept).
+  void Deserialize(const CCmlDOM_Element& element) override;
+  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+
+  const std::vector<CGroupSettingsNode>& GetSettings() const { return m_settings; }
+  std::vector<CGroupSettingsNode>& GetSettings() { return m_settings; }
+  // Appends a settings element called `name` in the policy's namespace.
+  CGroupSettingsNode& AddSetting(const std::wstring& name);
+  // The first settings element called `name` in the policy's namespace, or null.
+  const CGroupSettingsNode* FindSetting(const std::wstring& name) const;
 
   // Registers the prototype with the class factory (replacing an earlier one).
   static void Register();
 
  private:
   std::wstring m_schemaVersion;
+  std::vector<CGroupSettingsNode> m_settings;
 };
 
 }  // namespace cml

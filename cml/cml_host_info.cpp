@@ -12,7 +12,7 @@ CHostInfo::CHostInfo() : m_tag(vocab::kHostInfo) {}
 CHostInfo::~CHostInfo() = default;
 
 void CHostInfo::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag, false);
   WriteAttribute(out, vocab::kOs, m_os);
   WriteAttribute(out, vocab::kVersion, m_version);
   const std::pair<const wchar_t*, const std::wstring*> optional[] = {

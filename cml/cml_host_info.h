@@ -4,6 +4,7 @@
 #define QEL_CML_HOST_INFO_H
 
 #include <string>
+#include <utility>
 
 #include "cml/cml_dom_element.h"
 #include "cml/cml_output.h"
@@ -25,15 +26,15 @@ class CHostInfo {
   const std::wstring& GetNbDomain() const { return m_nbDomain; }
   const std::wstring& GetAdObjectId() const { return m_adObjectId; }
   const std::wstring& GetAdGroupId() const { return m_adGroupId; }
-  void SetTag(const std::wstring& v) { m_tag = v; }
-  void SetOs(const std::wstring& v) { m_os = v; }
-  void SetVersion(const std::wstring& v) { m_version = v; }
-  void SetIpAddress(const std::wstring& v) { m_ipAddress = v; }
-  void SetHostName(const std::wstring& v) { m_hostName = v; }
-  void SetNbName(const std::wstring& v) { m_nbName = v; }
-  void SetNbDomain(const std::wstring& v) { m_nbDomain = v; }
-  void SetAdObjectId(const std::wstring& v) { m_adObjectId = v; }
-  void SetAdGroupId(const std::wstring& v) { m_adGroupId = v; }
+  void SetTag(std::wstring v) { m_tag = std::move(v); }
+  void SetOs(std::wstring v) { m_os = std::move(v); }
+  void SetVersion(std::wstring v) { m_version = std::move(v); }
+  void SetIpAddress(std::wstring v) { m_ipAddress = std::move(v); }
+  void SetHostName(std::wstring v) { m_hostName = std::move(v); }
+  void SetNbName(std::wstring v) { m_nbName = std::move(v); }
+  void SetNbDomain(std::wstring v) { m_nbDomain = std::move(v); }
+  void SetAdObjectId(std::wstring v) { m_adObjectId = std::move(v); }
+  void SetAdGroupId(std::wstring v) { m_adGroupId = std::move(v); }
 
   // "os" and "version" always; the others when not empty.
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;

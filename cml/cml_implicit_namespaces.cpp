@@ -1,5 +1,6 @@
 #include "cml/cml_implicit_namespaces.h"
 
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 
@@ -13,17 +14,18 @@ namespace {
 struct ImplicitSet {
   std::shared_mutex lock;
   CNamespaceSet set;
+  std::atomic<std::uint64_t> generation{1};  // changed under the lock
 };
 // Never destroyed: parsers on other threads may read it while the process exits.
 ImplicitSet& Shared() {
   static ImplicitSet* shared = new ImplicitSet;
   return *shared;
 }
-}  // namespace
 
-void CImplicitNamespaces::Add(const CNamespace& ns) {
-  std::unique_lock<std::shared_mutex> guard(Shared().lock);
+// Caller holds the lock exclusively.
+void AddLocked(const CNamespace& ns) {
   auto result = Shared().set.insert(ns);
+  if (result.second) Shared().generation.fetch_add(1);
   if (result.second || result.first->GetVersion() == ns.GetVersion()) return;
   throw CCmlException(L"Adding implicit namespace to CML parser",
                       L"Namespace/schema-version conflict:  tried to add namespace \"" +
@@ -32,15 +34,30 @@ void CImplicitNamespaces::Add(const CNamespace& ns) {
                           L"\" version " + result.first->GetVersion(),
                       qel::status::CML_NAMESPACE_CONFLICT);
 }
+}  // namespace
+
+void CImplicitNamespaces::Add(const CNamespace& ns) {
+  std::unique_lock<std::shared_mutex> guard(Shared().lock);
+  AddLocked(ns);
+}
+
+std::uint64_t CImplicitNamespaces::AddAll(const std::vector<CNamespace>& set) {
+  std::unique_lock<std::shared_mutex> guard(Shared().lock);
+  for (const CNamespace& ns : set) AddLocked(ns);
+  return Shared().generation.load();
+}
+
+std::uint64_t CImplicitNamespaces::Generation() { return Shared().generation.load(); }
 
 void CImplicitNamespaces::Remove(const CNamespace& ns) {
   std::unique_lock<std::shared_mutex> guard(Shared().lock);
-  Shared().set.erase(ns);
+  if (Shared().set.erase(ns) != 0) Shared().generation.fetch_add(1);
 }
 
 void CImplicitNamespaces::Clear() {
   std::unique_lock<std::shared_mutex> guard(Shared().lock);
   Shared().set.clear();
+  Shared().generation.fetch_add(1);
 }
 
 CNamespaceSet CImplicitNamespaces::Snapshot() {

@@ -5,7 +5,9 @@
 #ifndef QEL_CML_IMPLICIT_NAMESPACES_H
 #define QEL_CML_IMPLICIT_NAMESPACES_H
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cml/cml_namespace.h"
 
@@ -17,6 +19,11 @@ class CImplicitNamespaces {
   // The same pair again changes nothing; the URI with another version throws
   // CCmlException (0xC738000E, "Adding implicit namespace to CML parser").
   static void Add(const CNamespace& ns);
+  // Adds every pair under one lock (as Add does each) and returns the generation
+  // of the set afterwards.
+  static std::uint64_t AddAll(const std::vector<CNamespace>& set);
+  // A number that changes whenever the set changes. Any thread.
+  static std::uint64_t Generation();
   static void Remove(const CNamespace& ns);
   static void Clear();
   // A copy of the set at the time of the call.

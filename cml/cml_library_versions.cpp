@@ -4,6 +4,7 @@
 #include <mutex>
 #include <ostream>
 
+#include "cml/cml_memory.h"
 #include "cml/cml_xerces.h"
 
 namespace qel {
@@ -22,8 +23,11 @@ Registry& Shared() {
 std::map<std::wstring, std::wstring>& Entries() {
   Registry& r = Shared();
   if (!r.entries) {
-    r.entries = std::make_unique<std::map<std::wstring, std::wstring>>();
-    (*r.entries)[L"CmlCore"] = L"1.0.0";
+    WithMemoryGuard(L"Creating library version registry", [&] {
+      auto entries = std::make_unique<std::map<std::wstring, std::wstring>>();
+      (*entries)[L"CmlCore"] = L"1.0.0";
+      r.entries = std::move(entries);
+    });
   }
   return *r.entries;
 }

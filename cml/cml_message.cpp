@@ -8,6 +8,7 @@
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -42,7 +43,7 @@ CCmlMessage::CCmlMessage(const CCmlMessage& other) : CCmlDocumentBase(other) {
 CCmlMessage::~CCmlMessage() = default;
 
 std::unique_ptr<CCmlDocumentBase> CCmlMessage::Clone() const {
-  return std::make_unique<CCmlMessage>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning CmlMessage object");
 }
 
 void CCmlMessage::SetSchemaVersion(const std::wstring& version) {
@@ -117,8 +118,8 @@ void CCmlMessage::ApplyMessageLayerToChildren() {
   for (MessageList* list : {&m_requests, &m_responses}) {
     for (auto& child : *list) {
       child->SetNamespace(m_layerNamespace);
-      child->SetInstanceSchemaVersion(L"2.4.1");
-      child->SetSchemaVersion(L"2.4.1");
+      child->SetInstanceSchemaVersion(m_layerVersion);
+      child->SetSchemaVersion(m_layerVersion);
     }
   }
 }
@@ -140,39 +141,47 @@ void CCmlMessage::WriteDocument(CCmlOutput& out) const {
   CNamespaceSet set;
   GetNamespaces(set);
   WriteDocumentStart(out, GetTagName(), set);
-  out << L"\n" << Indent(1) << vocab::kXmlns << L"='" << EscapeAttributeValue(GetNamespace())
-      << L"'";
+  // The outer element's own attributes stand on a line of their own, without the
+  // blank that otherwise separates attributes.
+  out << L"\n";
+  out.Indent(1);
+  const std::size_t first = out.Size();
+  WriteNamespaceAttributes(out, GetTagName(), GetNamespace());
   WriteAttribute(out, vocab::kSchemaVersion, m_messageVersion);
-  out << L">\n" << Indent(1) << L"<" << vocab::kCml;
+  out.Erase(first, 1);
+  out << L">\n";
+  WriteOpenTag(out, 1, vocab::kCml);
   WriteAttribute(out, vocab::kXmlns, m_layerNamespace);
   WriteAttribute(out, vocab::kSchemaVersion, m_layerVersion);
   out << L">\n";
   WriteElement(out, 2);
-  out << Indent(1) << L"</" << vocab::kCml << L">\n";
+  WriteEndTag(out, 1, vocab::kCml);
   out << L"</" << GetTagName() << L">\n";
 }
 
 void CCmlMessage::WriteContainer(CCmlOutput& out, unsigned level, const wchar_t* name,
                                  const MessageList& list) const {
   if (list.empty()) return;
-  out << Indent(level) << L"<" << name << L">\n";
+  WriteOpenTag(out, level, name);
+  out << L">\n";
   for (const auto& child : list) child->WriteElement(out, level + 1);
-  out << Indent(level) << L"</" << name << L">\n";
+  WriteEndTag(out, level, name);
 }
 
 void CCmlMessage::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << vocab::kMessageEnvelope;
+  WriteOpenTag(out, level, vocab::kMessageEnvelope);
   WriteAttribute(out, vocab::kBroadcast, BoolText(m_broadcast));
   WriteAttribute(out, vocab::kMessageId, m_messageId);
   if (!m_responseTo.empty()) WriteAttribute(out, vocab::kResponseTo, m_responseTo);
   out << L">\n";
   m_source.WriteElement(out, level + 1);
   for (const CAgentInfo& destination : m_destinations) destination.WriteElement(out, level + 1);
-  out << Indent(level + 1) << L"<" << vocab::kMessageBody << L">\n";
+  WriteOpenTag(out, level + 1, vocab::kMessageBody);
+  out << L">\n";
   WriteContainer(out, level + 2, vocab::kRequest, m_requests);
   WriteContainer(out, level + 2, vocab::kResponse, m_responses);
-  out << Indent(level + 1) << L"</" << vocab::kMessageBody << L">\n";
-  out << Indent(level) << L"</" << vocab::kMessageEnvelope << L">\n";
+  WriteEndTag(out, level + 1, vocab::kMessageBody);
+  WriteEndTag(out, level, vocab::kMessageEnvelope);
 }
 
 void CCmlMessage::ReadContainers(const CCmlDOM_Element& body, const wchar_t* name,
@@ -207,6 +216,10 @@ void CCmlMessage::Deserialize(const CCmlDOM_Element& element) {
                         qel::status::CML_NULL_ELEMENT);
   }
   CCmlDocumentBase::Deserialize(element);
+  // A message of the older layout stays one, so it is written back as it came.
+  if (GetInstanceSchemaVersion() == version::kCompoundMessageOld) {
+    m_messageVersion = version::kCompoundMessageOld;
+  }
   WithDomErrors(L"Parsing message envelope", [&] {
     CCmlDOM_Element cml(element.getElementsByTagName(vocab::kCml).item(0));
     std::wstring layer = cml.IsNull() ? std::wstring() : cml.getNamespaceURI();

@@ -62,6 +62,7 @@ class CCmlMessage : public CCmlDocumentBase {
   MessageList& GetRequests() { return m_requests; }
   const MessageList& GetResponses() const { return m_responses; }
   MessageList& GetResponses() { return m_responses; }
+  // Every request and response takes the message-layer namespace and version.
   void ApplyMessageLayerToChildren();
 
   // Registers the prototype under (base URI, "1.0.1") and (base URI, "1.0.0").

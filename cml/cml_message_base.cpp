@@ -1,8 +1,10 @@
 #include "cml/cml_message_base.h"
 
+#include "cml/cml_class_factory.h"
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_serializer.h"
+#include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
 
 namespace qel {
@@ -36,6 +38,12 @@ void CMessageBase::Deserialize(const CCmlDOM_Element& element) {
 void CMessageBase::WriteStandardAttributes(CCmlOutput& out) const {
   CCmlDocumentBase::WriteStandardAttributes(out);
   WriteAttribute(out, vocab::kRequestId, m_requestId);
+}
+
+void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype) {
+  const CCmlClassFactory::VersionPair current(uri::kAgentMessages, version::kAgentMessages);
+  const std::vector<CCmlClassFactory::VersionPair> older = {{uri::kCml, version::kMessageLayerOld}};
+  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(current, older, tag, prototype);
 }
 
 }  // namespace cml

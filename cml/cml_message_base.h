@@ -39,6 +39,11 @@ class CMessageBase : public CCmlDocumentBase {
   std::wstring m_schemaVersion;
 };
 
+// Registers an agent message element with the class factory under
+// ("/cml/Message/AgentMessages", "1.0.4") and, for messages of the older layout, under
+// ("/cml", "2.4.2"), where the registered clone takes that namespace and version.
+void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype);
+
 }  // namespace cml
 }  // namespace qel
 

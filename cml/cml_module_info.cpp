@@ -2,10 +2,14 @@
 
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "cml/cml_avp_sections.h"
+#include "cml/cml_deserialize.h"
 #include "cml/cml_dom_error.h"
+#include "cml/cml_policy_node.h"
 #include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_status_text.h"
+#include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
 
 namespace qel {
@@ -24,7 +28,7 @@ CModuleInfo::CModuleInfo(const std::wstring& name, const std::wstring& version,
 CModuleInfo::~CModuleInfo() = default;
 
 void CModuleInfo::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag, false);
   WriteAttribute(out, vocab::kName, m_name);
   WriteAttribute(out, vocab::kVersion, m_version);
   if (m_status != codes::kStatusAbsent) {
@@ -37,7 +41,7 @@ void CModuleInfo::WriteElement(CCmlOutput& out, unsigned level) const {
   }
   out << L">\n";
   m_policies.Write(out, level + 1);
-  out << Indent(level) << L"</" << m_tag << L">\n";
+  WriteEndTag(out, level, m_tag);
 }
 
 void CModuleInfo::Deserialize(const CCmlDOM_Element& element) {
@@ -55,6 +59,22 @@ void CModuleInfo::Deserialize(const CCmlDOM_Element& element) {
                     }
                   }
                 });
+}
+
+void CModuleInfo::ConvertStatusDetails(const std::wstring& messageNamespace) {
+  const std::wstring target =
+      messageNamespace == uri::kCdAgentStatusDetails ? uri::kCdRoAvpSections : uri::kRoAvpSections;
+  for (std::size_t i = 0; i < m_policies.Count(); ++i) {
+    const auto* node = dynamic_cast<const CPolicyNode*>(m_policies.Get(i));
+    if (node == nullptr || node->GetNamespace() == target) continue;
+    std::unique_ptr<CCmlDocumentBase> document =
+        DeserializeParsedDocument(node->GetElement(), FactoryLookup::LatestCompatible);
+    auto* sections = dynamic_cast<CCmlAvpSections*>(document.get());
+    if (sections == nullptr) continue;
+    document.release();
+    sections->SetNamespace(target);
+    m_policies.Set(i, std::unique_ptr<CPolicySource>(sections));
+  }
 }
 
 }  // namespace cml

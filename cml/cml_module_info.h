@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_element.h"
@@ -24,8 +25,8 @@ class CModuleInfo {
   const std::wstring& GetName() const { return m_name; }
   const std::wstring& GetVersion() const { return m_version; }
   std::uint32_t GetStatus() const { return m_status; }
-  void SetName(const std::wstring& v) { m_name = v; }
-  void SetVersion(const std::wstring& v) { m_version = v; }
+  void SetName(std::wstring v) { m_name = std::move(v); }
+  void SetVersion(std::wstring v) { m_version = std::move(v); }
   void SetStatus(std::uint32_t v) { m_status = v; }
   CPolicySourceList& GetPolicySources() { return m_policies; }
   const CPolicySourceList& GetPolicySources() const { return m_policies; }
@@ -33,6 +34,13 @@ class CModuleInfo {
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;
   // Reads name, version, status; replaces the policy sources by the element children.
   virtual void Deserialize(const CCmlDOM_Element& element);
+  // Status details of AVP sections kept as policy nodes become AVP sections policies
+  // in the read-only namespace: "/cml/CommonDocuments/RoAvpSections" when
+  // `messageNamespace` is "/cml/CommonDocuments/AgentStatusDetails", else
+  // "/cml/RoAvpSections". Each node in another namespace than that is read through the
+  // class factory; an AVP sections result replaces the node, anything else is dropped
+  // and the node stays.
+  void ConvertStatusDetails(const std::wstring& messageNamespace);
 
  private:
   std::wstring m_tag;

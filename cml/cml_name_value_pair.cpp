@@ -4,6 +4,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_vocabulary.h"
@@ -18,28 +19,35 @@ CNameValuePair::CNameValuePair(const std::wstring& ns, const std::wstring& name,
 CNameValuePair::~CNameValuePair() = default;
 
 void CNameValuePair::WriteAttributes(CCmlOutput& out) const {
-  WriteAttribute(out, vocab::kXmlns, m_namespace);
+  WriteNamespaceAttributes(out, m_tag, m_namespace);
   WriteAttribute(out, vocab::kName, m_name);
   WriteAttribute(out, vocab::kValue, m_value);
   if (m_ordinal != 0) WriteAttribute(out, vocab::kOrdinal, std::to_wstring(m_ordinal));
 }
 
 void CNameValuePair::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag);
   WriteAttributes(out);
   out << L"/>\n";
 }
 
+namespace {
+template <class Stream>
+void WriteTo(const CNameValuePair& pair, Stream& os, unsigned level) {
+  WithMemoryGuard(L"Serializing param element", [&] {
+    CCmlOutput out(os);
+    pair.WriteElement(out, level);
+    out.Finish();
+  });
+}
+}  // namespace
+
 void CNameValuePair::SerializeElement(std::wostream& os, unsigned level) const {
-  CCmlOutput out(os);
-  WriteElement(out, level);
-  out.Finish();
+  WriteTo(*this, os, level);
 }
 
 void CNameValuePair::SerializeElement(std::ostream& os, unsigned level) const {
-  CCmlOutput out(os);
-  WriteElement(out, level);
-  out.Finish();
+  WriteTo(*this, os, level);
 }
 
 void CNameValuePair::Deserialize(const CCmlDOM_Element& element) {
@@ -52,7 +60,7 @@ void CNameValuePair::Deserialize(const CCmlDOM_Element& element) {
     m_namespace = element.getNamespaceURI();
     m_name = element.getAttribute(vocab::kName);
     m_value = element.getAttribute(vocab::kValue);
-    m_ordinal = static_cast<std::int32_t>(ParseUnsignedOr(element.getAttribute(vocab::kOrdinal), 0));
+    m_ordinal = ParseSignedOr(element.getAttribute(vocab::kOrdinal), 0);
   });
 }
 

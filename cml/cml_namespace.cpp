@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 
 namespace qel {
 namespace cml {
@@ -12,7 +13,7 @@ CNamespace::CNamespace(std::wstring uri, std::wstring version)
 CNamespace::~CNamespace() = default;
 
 std::unique_ptr<CNamespace> CNamespace::Clone() const {
-  return std::make_unique<CNamespace>(*this);
+  return GuardedClone<CNamespace>(*this, L"Cloning namespace object");
 }
 
 std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& existing) {
@@ -22,13 +23,14 @@ std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& ex
          existing.GetVersion();
 }
 
-void AddNamespaceChecked(CNamespaceSet& set, const CNamespace& ns,
-                         const std::wstring& operation) {
-  auto result = set.insert(ns);
-  if (result.second || result.first->GetVersion() == ns.GetVersion()) {
+void AddNamespaceChecked(CNamespaceSet& set, CNamespace ns, const std::wstring& operation) {
+  auto existing = set.find(ns);
+  if (existing == set.end()) {
+    set.insert(std::move(ns));  // moved, not copied, into the set
     return;
   }
-  throw CCmlException(operation, NamespaceConflictText(ns, *result.first),
+  if (existing->GetVersion() == ns.GetVersion()) return;
+  throw CCmlException(operation, NamespaceConflictText(ns, *existing),
                       qel::status::CML_NAMESPACE_CONFLICT);
 }
 

@@ -16,7 +16,9 @@ class CNamespace {
   CNamespace() = default;
   CNamespace(std::wstring uri, std::wstring version);
   CNamespace(const CNamespace&) = default;
+  CNamespace(CNamespace&&) = default;
   CNamespace& operator=(const CNamespace&) = default;
+  CNamespace& operator=(CNamespace&&) = default;
   virtual ~CNamespace();
 
   virtual std::unique_ptr<CNamespace> Clone() const;
@@ -35,8 +37,7 @@ using CNamespaceSet = std::set<CNamespace>;
 // Adds `ns` to `set`. The same pair again changes nothing; the URI with another
 // version throws CCmlException (namespace conflict) with `operation` and the text
 // "Namespace/schema-version conflict among descendant elements:  tried to add ...".
-void AddNamespaceChecked(CNamespaceSet& set, const CNamespace& ns,
-                         const std::wstring& operation);
+void AddNamespaceChecked(CNamespaceSet& set, CNamespace ns, const std::wstring& operation);
 
 // The conflict text used by AddNamespaceChecked, for callers that word it the same.
 std::wstring NamespaceConflictText(const CNamespace& added, const CNamespace& existing);

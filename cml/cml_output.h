@@ -1,14 +1,16 @@
-// CCmlOutput: where the CML writers put their text. It wraps either a wide stream
-// (text written as it is) or a byte stream (wide text converted by the codecvt facet
-// of the locale imbued on the stream, the toolkit's UTF-8 facet in practice). All
-// output is collected and only Finish() writes it, so a failed write leaves nothing.
-// Owned by the writing call on its stack; one thread.
+// CCmlOutput: where the CML writers put their text. It wraps a wide stream (text
+// written as it is), a byte stream (wide text converted by the codecvt facet of the
+// locale imbued on the stream, the toolkit's UTF-8 facet in practice, which is
+// applied directly) or a UTF-8 string (no stream at all: the fast form for callers
+// that want the bytes). All output is collected and only Finish() writes it, so a
+// failed write leaves nothing. Owned by the writing call on its stack; one thread.
 #ifndef QEL_CML_OUTPUT_H
 #define QEL_CML_OUTPUT_H
 
 #include <cstdint>
 #include <iosfwd>
 #include <locale>
+#include <memory>
 #include <string>
 
 namespace qel {
@@ -20,6 +22,8 @@ class CCmlOutput {
 
   explicit CCmlOutput(std::wostream& os);
   explicit CCmlOutput(std::ostream& os);
+  // Finish() appends the text to `utf8` as UTF-8 (declared as a byte stream's).
+  explicit CCmlOutput(std::string& utf8);
   CCmlOutput(const CCmlOutput&) = delete;
   CCmlOutput& operator=(const CCmlOutput&) = delete;
   // Does not flush: output of a failed write is dropped, never half written.
@@ -27,25 +31,62 @@ class CCmlOutput {
 
   Kind GetKind() const { return m_kind; }
 
-  CCmlOutput& operator<<(const std::wstring& text);
-  CCmlOutput& operator<<(const wchar_t* text);
-  CCmlOutput& operator<<(wchar_t c);
+  // Markup and text that is already safe to write.
+  CCmlOutput& operator<<(const std::wstring& text) {
+    append(text.data(), text.size());
+    return *this;
+  }
+  CCmlOutput& operator<<(const wchar_t* text) {
+    // Inline, so that the length of a literal is known where it is written.
+    if (text != nullptr) append(text, std::char_traits<wchar_t>::length(text));
+    return *this;
+  }
+  CCmlOutput& operator<<(wchar_t c) {
+    push_back(c);
+    return *this;
+  }
+  // The collected text grows in place (the escaping helpers write through these).
+  void append(const wchar_t* text, std::size_t count) {
+    if (count > m_capacity - m_size) Grow(count);
+    for (std::size_t i = 0; i < count; ++i) m_text[m_size + i] = text[i];
+    m_size += count;
+  }
+  void push_back(wchar_t c) {
+    if (m_size == m_capacity) Grow(1);
+    m_text[m_size++] = c;
+  }
+  // Character data, escaped for an attribute value or for content (cml_xml_chars.h).
+  void Escaped(const std::wstring& text, bool attribute);
+  // Character data written as it is, except that characters XML 1.0 does not allow
+  // become U+FFFD.
+  void CharacterData(const std::wstring& text);
+  // level x indent width blanks.
+  void Indent(unsigned level);
+  // Length of the text collected so far, and removal of a part of it.
+  std::size_t Size() const { return m_size; }
+  void Erase(std::size_t pos, std::size_t count);
 
   // Writes the collected text (converted for a byte stream). Throws CCmlException
-  // when the stream's facet cannot convert a character; nothing is written then.
+  // when the stream's facet cannot convert a character (0xC7380033; nothing is
+  // written then) or when the stream fails while taking the text (0xC7380034).
   void Finish();
 
  private:
+  void Grow(std::size_t more);
   void FlushBytes();
+  [[noreturn]] static void ThrowStreamFailed();
 
   Kind m_kind;
   std::wostream* m_wide = nullptr;
   std::ostream* m_bytes = nullptr;
-  std::wstring m_pending;
+  std::string* m_utf8 = nullptr;
+  std::unique_ptr<wchar_t[]> m_text;  // the collected text, m_size of m_capacity used
+  std::size_t m_size = 0;
+  std::size_t m_capacity = 0;
 };
 
 // Imbues a stream with the UTF-8 facet for the lifetime of the guard and restores
-// the previous locale afterwards.
+// the previous locale afterwards (nothing changes when it already has the facet).
 class CUtf8LocaleGuard {
  public:
   explicit CUtf8LocaleGuard(std::ios_base& stream);
@@ -56,6 +97,7 @@ class CUtf8LocaleGuard {
  private:
   std::ios_base& m_stream;
   std::locale m_previous;
+  bool m_imbued = false;
 };
 
 // Text helpers used by the writers.

@@ -14,18 +14,27 @@
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_memory.h"
+#include "cml/cml_sax_exception.h"
 #include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_settings.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
 #include "cml/cml_xerces.h"
+#include "udebug/udebug.h"
 
 namespace qel {
 namespace cml {
 
 namespace {
 const wchar_t kParseOperation[] = L"Parse operation";
+constexpr std::size_t kTraceCap = 512;
+
+int TraceLen(const std::string& text) {
+  return static_cast<int>(text.size() < kTraceCap ? text.size() : kTraceCap);
+}
+int TraceLen(const std::wstring& text) { return TraceLen(ToUtf8(text)); }
 
 CCmlException ParseFailure(const std::wstring& text) {
   return CCmlException(kParseOperation, text, qel::status::CML_PARSE_ERROR);
@@ -112,7 +121,28 @@ bool CCmlParser::ShouldValidate(int mode) const {
 
 void CCmlParser::Parse(const xercesc::InputSource& source, int mode,
                        const std::wstring& schemaFolder) {
-  if (!ShouldValidate(mode)) {
+  // The parser's trace block is named after its facility.
+  static const std::string facility = ToUtf8(m_wszFacilityName);
+  UD_ENTER(facility.c_str(), "input |%.*s| mode %d check mode %d",
+           TraceLen(FromXml(source.getSystemId())), ToUtf8(FromXml(source.getSystemId())).c_str(),
+           mode, m_schemaCheckMode);
+  const bool validate = ShouldValidate(mode);
+  UD_TRACE(43000, "%s", validate ? "validating" : "not validating");
+  try {
+    ParseOnce(source, validate, schemaFolder);
+  } catch (const CCmlException& e) {
+    const std::string text = ToUtf8(e.GetText());
+    UD_TRACE(40000, "parse failed: code %x text |%.*s|", static_cast<unsigned>(e.GetCode()),
+             TraceLen(text), text.c_str());
+    throw;
+  }
+  const std::string root = ToUtf8(m_rootTagName);
+  UD_EXIT("root |%.*s|", TraceLen(root), root.c_str());
+}
+
+void CCmlParser::ParseOnce(const xercesc::InputSource& source, bool validate,
+                           const std::wstring& schemaFolder) {
+  if (!validate) {
     ParseWithoutSchema(source);
     return;
   }
@@ -156,6 +186,7 @@ void CCmlParser::BuildExternalSchemaLocation(std::wstring& out,
   if (folder.empty()) return;
   auto append = [&](const CNamespaceSet& set) {
     for (const CNamespace& ns : set) {
+      if (!IsCmlNamespace(ns.GetUri())) continue;  // no schema file of ours
       if (!out.empty()) out += L" ";
       out += ns.GetUri() + L" " + SchemaFilePath(ns.GetUri(), ns.GetVersion(), folder);
     }
@@ -182,6 +213,15 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
       throw CCmlException(kParseOperation, L"DOCTYPE declarations are not accepted",
                           qel::status::CML_DOCTYPE_REFUSED);
     }
+    // XML 1.1 admits characters that an XML 1.0 writer cannot give back.
+    const std::wstring version = FromXml(doc->getXmlVersion());
+    if (!version.empty() && version != L"1.0") {
+      throw CCmlException(kParseOperation,
+                          L"XML version " + version +
+                              L" documents are not accepted; only XML "
+                              L"1.0 is",
+                          qel::status::CML_PARSE_FATAL);
+    }
     CheckElementDepth(doc->getDocumentElement(), kParseOperation);
     CCmlDOM_Element root = m_document.getDocumentElement();
     m_rootTagName = root.getNodeName();
@@ -196,11 +236,14 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
     throw ParseFailure(L"Error parsing input content; error = " + std::to_wstring(e.getCode()) +
                        L"\nMessage:  " + FromXml(e.getMessage()));
   } catch (const xercesc::SAXException& e) {
-    throw ParseFailure(L"Error parsing input content\nMessage:  " + FromXml(e.getMessage()));
+    throw ParseFailure(L"Error parsing input content\nMessage:  " +
+                       CCmlSAX_Exception(e).GetMessage());
   } catch (const xercesc::DOMException& e) {
     throw FromDomException(e, L"Parsing document");
   } catch (const xercesc::OutOfMemoryException&) {
-    throw CCmlException(kParseOperation, L"Insufficient memory", codes::kInsufficientMemory);
+    ThrowInsufficientMemory(kParseOperation);
+  } catch (const std::bad_alloc&) {
+    ThrowInsufficientMemory(kParseOperation);
   } catch (const std::exception& e) {
     throw ParseFailure(std::wstring(L"Parse operation\nMessage:  ") + FromUtf8(e.what()));
   }

@@ -33,6 +33,9 @@ inline constexpr char kMemBufSystemId[] = "QEL CML Stream";
 
 class CCmlParser {
  public:
+  // The facility name of the parser's trace lines (its trace block).
+  static constexpr wchar_t m_wszFacilityName[] = L"CML Parser";
+
   explicit CCmlParser(int schemaCheckMode = 3);
   CCmlParser(const CCmlParser&) = delete;
   CCmlParser& operator=(const CCmlParser&) = delete;
@@ -76,6 +79,8 @@ class CCmlParser {
 
  private:
   bool ShouldValidate(int mode) const;
+  void ParseOnce(const xercesc::InputSource& source, bool validate,
+                 const std::wstring& schemaFolder);
   void CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
                        const std::wstring& supported, CSchemaException& e) const;
 

@@ -1,5 +1,6 @@
 #include "cml/cml_policy_document_text.h"
 
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 
 namespace qel {
@@ -20,7 +21,7 @@ CPolicyDocumentText::CPolicyDocumentText(const CPolicyDocumentText& other) = def
 CPolicyDocumentText::~CPolicyDocumentText() = default;
 
 std::unique_ptr<CCmlDocumentBase> CPolicyDocumentText::Clone() const {
-  return std::make_unique<CPolicyDocumentText>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning policy document text object");
 }
 
 CPolicyDocumentText& CPolicyDocumentText::AssignDocumentText(const CPolicyDocumentText& other) {
@@ -51,7 +52,8 @@ void CPolicyDocumentText::GetNamespaces(CNamespaceSet& set) const {
 }
 
 void CPolicyDocumentText::WriteElement(CCmlOutput& out, unsigned) const {
-  out << m_text << L"\n";
+  out.CharacterData(m_text);
+  out << L"\n";
 }
 
 }  // namespace cml

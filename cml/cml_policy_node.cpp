@@ -4,6 +4,7 @@
 #include "cml/cml_depth.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_node_writer.h"
 #include "cml/cml_vocabulary.h"
 
@@ -29,23 +30,52 @@ void CPolicyNode::Adopt(const CCmlDOM_Element& element) {
     throw CCmlException(operation, L"Null element received", qel::status::CML_NULL_ELEMENT);
   }
   CheckElementDepth(element.GetDOMNode(), operation);
-  WithDomErrors(operation, [&] {
-    m_document = CCmlDOM_Document::CreateEmpty();
-    CCmlDOM_Element copy(m_document.importNode(element, true));
-    m_document.appendChild(copy);
-    Bind(copy.GetDOMNode(), false);
-    ClearCachedAttributes();
-    SetNamespace(getNamespaceURI());
-    SetTagName(getTagName());
-    SetInstanceSchemaVersion(getAttribute(vocab::kSchemaVersion));
-    if (hasAttribute(vocab::kSchemaVersion)) SetSchemaVersion(GetInstanceSchemaVersion());
-    m_policyName = getAttribute(vocab::kName);
-    m_policyVersion = getAttribute(vocab::kVersion);
+  WithMemoryGuard(operation, [&] {
+    WithDomErrors(operation, [&] {
+      CCmlDOM_Document document = CCmlDOM_Document::CreateEmpty();
+      CCmlDOM_Element copy(document.importNode(element, true));
+      document.appendChild(copy);
+      Bind(copy.GetDOMNode(), false);
+      m_document = document;  // only now: `element` may live in the old copy
+      Refresh();
+    });
   });
 }
 
+void CPolicyNode::Refresh() {
+  ClearCachedAttributes();
+  SetNamespace(getNamespaceURI());
+  SetTagName(getTagName());
+  SetInstanceSchemaVersion(getAttribute(vocab::kSchemaVersion));
+  m_schemaVersion = hasAttribute(vocab::kSchemaVersion) ? GetInstanceSchemaVersion() : L"";
+  m_policyName = getAttribute(vocab::kName);
+  m_policyVersion = getAttribute(vocab::kVersion);
+}
+
+// The wrapper was rebound (SetDOMElement, assignment through the wrapper): the node
+// takes its own copy of the new element and its names and versions from it.
+void CPolicyNode::OnNodeReplaced() {
+  xercesc::DOMNode* node = CCmlDOM_Node::GetDOMNode();
+  if (node == nullptr) {
+    ClearCachedAttributes();
+    SetNamespace(L"");
+    SetTagName(L"");
+    SetInstanceSchemaVersion(L"");
+    m_schemaVersion.clear();
+    return;
+  }
+  if (node->getOwnerDocument() == m_document.GetDOMDocument()) {
+    WithDomErrors(L"Creating policy node object", [&] { Refresh(); });
+    return;
+  }
+  const bool owned = IsOwner();
+  CCmlDOM_Element external(static_cast<xercesc::DOMElement*>(node), owned);
+  SetOwner(false);
+  Adopt(external);
+}
+
 std::unique_ptr<CCmlDocumentBase> CPolicyNode::Clone() const {
-  return std::make_unique<CPolicyNode>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning policy node object");
 }
 
 void CPolicyNode::SetSchemaVersion(const std::wstring& version) {

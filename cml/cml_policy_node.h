@@ -43,10 +43,11 @@ class CPolicyNode : public CPolicySource, public CCmlDOM_Element {
   void ClearCachedAttributes();
 
  protected:
-  void OnNodeReplaced() override { ClearCachedAttributes(); }
+  void OnNodeReplaced() override;
 
  private:
   void Adopt(const CCmlDOM_Element& element);
+  void Refresh();
 
   CCmlDOM_Document m_document;  // owns the copy of the element
   mutable std::wstring m_policyName;

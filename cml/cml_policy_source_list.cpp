@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_policy_node.h"
 
 namespace qel {
@@ -44,7 +45,7 @@ CPolicySource* CPolicySourceList::Add(std::unique_ptr<CPolicySource> source) {
     throw CCmlException(L"Adding policy to policy vector", L"NULL object pointer",
                         codes::kInvalidArgument);
   }
-  m_items.push_back(std::move(source));
+  WithMemoryGuard(L"Adding policy to policy vector", [&] { m_items.push_back(std::move(source)); });
   return m_items.back().get();
 }
 
@@ -53,7 +54,8 @@ CPolicySource* CPolicySourceList::AddCopy(const CPolicySource& source) {
 }
 
 CPolicySource* CPolicySourceList::AddNode(const CCmlDOM_Element& element) {
-  return Add(std::make_unique<CPolicyNode>(element));
+  return Add(WithMemoryGuard(L"Creating policy node object",
+                             [&] { return std::make_unique<CPolicyNode>(element); }));
 }
 
 void CPolicySourceList::Set(std::size_t index, std::unique_ptr<CPolicySource> source) {

@@ -1,6 +1,7 @@
 #include "cml/cml_request.h"
 
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_settings.h"
 #include "cml/cml_vocabulary.h"
@@ -16,7 +17,7 @@ CCmlRequest::CCmlRequest(const CCmlRequest& other) = default;
 CCmlRequest::~CCmlRequest() = default;
 
 std::unique_ptr<CCmlDocumentBase> CCmlRequest::Clone() const {
-  return std::make_unique<CCmlRequest>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning request object");
 }
 
 CCmlRequest& CCmlRequest::AssignRequest(const CCmlRequest& other) {

@@ -1,6 +1,7 @@
 #include "cml/cml_response.h"
 
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_settings.h"
@@ -17,7 +18,7 @@ CCmlResponse::CCmlResponse(const CCmlResponse& other) = default;
 CCmlResponse::~CCmlResponse() = default;
 
 std::unique_ptr<CCmlDocumentBase> CCmlResponse::Clone() const {
-  return std::make_unique<CCmlResponse>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning response object");
 }
 
 CCmlResponse& CCmlResponse::AssignResponse(const CCmlResponse& other) {

@@ -1,10 +1,9 @@
 // CCmlSaxErrorHandler: the error handler installed on the CML DOM parser. Every
 // report ends the parse with a CCmlException (operation "Parse operation"): warnings
-// 0x47380001, errors 0xC7380002, fatal errors 0xC7380003. Owned by its parser.
+// 0x47380001, errors 0xC7380002, fatal errors 0xC7380003, each with the text of
+// CCmlSAX_ParseException::Describe. Owned by its parser; the parser's thread.
 #ifndef QEL_CML_SAX_ERROR_HANDLER_H
 #define QEL_CML_SAX_ERROR_HANDLER_H
-
-#include <string>
 
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -18,9 +17,6 @@ class CCmlSaxErrorHandler : public xercesc::ErrorHandler {
   void error(const xercesc::SAXParseException& e) override;
   void fatalError(const xercesc::SAXParseException& e) override;
   void resetErrors() override {}
-
-  // "<prefix> parsing input \"<system id>\", line L, column C\n   Message: <message>"
-  static std::wstring Describe(const wchar_t* prefix, const xercesc::SAXParseException& e);
 };
 
 }  // namespace cml

@@ -47,6 +47,18 @@ std::uint32_t ParseUnsignedOr(const std::wstring& text, std::uint32_t fallback) 
   return ParseUnsignedAutoBase(text, v) ? v : fallback;
 }
 
+std::int32_t ParseSignedOr(const std::wstring& text, std::int32_t fallback) {
+  std::wistringstream in(text);
+  in.imbue(std::locale::classic());
+  long long v = 0;
+  in >> std::setbase(0) >> v;
+  if (in.fail() || v < std::numeric_limits<std::int32_t>::min() ||
+      v > std::numeric_limits<std::int32_t>::max()) {
+    return fallback;
+  }
+  return static_cast<std::int32_t>(v);
+}
+
 SchemaVersionRelation CompareSchemaVersions(const std::wstring& a, const std::wstring& b) {
   VersionParts pa = Split(a);
   VersionParts pb = Split(b);

@@ -29,6 +29,10 @@ bool ParseUnsignedAutoBase(const std::wstring& text, std::uint32_t& value);
 // The same with a fallback for unreadable text.
 std::uint32_t ParseUnsignedOr(const std::wstring& text, std::uint32_t fallback);
 
+// A signed 32-bit number the same way (a leading '-' allowed); `fallback` when the
+// text is not a readable number in range.
+std::int32_t ParseSignedOr(const std::wstring& text, std::int32_t fallback);
+
 }  // namespace cml
 }  // namespace qel
 

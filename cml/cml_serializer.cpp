@@ -1,48 +1,41 @@
 #include "cml/cml_serializer.h"
 
+#include <functional>
+#include <map>
 #include <ostream>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_settings.h"
 #include "cml/cml_uris.h"
+#include "cml/cml_vocabulary.h"
+#include "cml/cml_xerces.h"
+#include "cml/cml_xml_chars.h"
 
 namespace qel {
 namespace cml {
 
 namespace {
 
-template <class Str>
-Str Escape(const Str& text, bool attribute) {
-  using Ch = typename Str::value_type;
-  Str out;
-  out.reserve(text.size());
-  for (Ch c : text) {
-    switch (static_cast<unsigned long>(static_cast<std::make_unsigned_t<Ch>>(c))) {
-      case 10:
-        if (attribute) {
-          for (const char* p = "&#xa;"; *p; ++p) out.push_back(static_cast<Ch>(*p));
-        } else {
-          out.push_back(c);
-        }
-        break;
-      case 34: for (const char* p = "&quot;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
-      case 38: for (const char* p = "&amp;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
-      case 39: for (const char* p = "&apos;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
-      case 60: for (const char* p = "&lt;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
-      case 62: for (const char* p = "&gt;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
-      default: out.push_back(c);
-    }
+bool IsXmlSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; }
+
+// Position after a leading XML declaration, or 0 when the text has none.
+std::size_t DeclarationEnd(const std::wstring& text) {
+  std::size_t pos = 0;
+  if (pos < text.size() && text[pos] == 0xFEFF) ++pos;
+  while (pos < text.size() && IsXmlSpace(text[pos])) ++pos;
+  if (text.compare(pos, 5, L"<?xml") != 0 || pos + 5 >= text.size() || !IsXmlSpace(text[pos + 5])) {
+    return 0;
   }
-  return out;
+  std::size_t end = text.find(L"?>", pos + 5);
+  return end == std::wstring::npos ? 0 : end + 2;
 }
 
-template <class Str>
-Str SkipDeclaration(const Str& text) {
-  using Ch = typename Str::value_type;
-  const Ch marker[] = {static_cast<Ch>('?'), static_cast<Ch>('>'), 0};
-  std::size_t pos = text.find(marker);
-  return pos == Str::npos ? text : text.substr(pos + 2);
+std::wstring Escaped(const std::wstring& text, bool attribute) {
+  std::wstring out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, attribute);
+  return out;
 }
 
 }  // namespace
@@ -75,10 +68,14 @@ std::wstring Indent(unsigned level) {
   return std::wstring(static_cast<std::size_t>(level) * GetIndentWidth(), L' ');
 }
 
-std::wstring EscapeAttributeValue(const std::wstring& text) { return Escape(text, true); }
-std::string EscapeAttributeValue(const std::string& text) { return Escape(text, true); }
-std::wstring EscapeContent(const std::wstring& text) { return Escape(text, false); }
-std::string EscapeContent(const std::string& text) { return Escape(text, false); }
+std::wstring EscapeAttributeValue(const std::wstring& text) { return Escaped(text, true); }
+std::wstring EscapeContent(const std::wstring& text) { return Escaped(text, false); }
+std::string EscapeAttributeValue(const std::string& text) {
+  return ToUtf8(Escaped(FromUtf8(text), true));
+}
+std::string EscapeContent(const std::string& text) {
+  return ToUtf8(Escaped(FromUtf8(text), false));
+}
 
 std::wstring EscapeAttributeValue(const wchar_t* text) {
   if (text == nullptr) {
@@ -96,28 +93,33 @@ std::wstring EscapeContent(const wchar_t* text) {
   return EscapeContent(std::wstring(text));
 }
 
-std::wstring SkipXmlDeclaration(const std::wstring& text) { return SkipDeclaration(text); }
-std::string SkipXmlDeclaration(const std::string& text) { return SkipDeclaration(text); }
+std::wstring SkipXmlDeclaration(const std::wstring& text) {
+  return text.substr(DeclarationEnd(text));
+}
+
+std::string SkipXmlDeclaration(const std::string& text) {
+  return ToUtf8(SkipXmlDeclaration(FromUtf8(text)));
+}
+
+bool IsCmlNamespace(const std::wstring& ns) {
+  const std::size_t base = std::char_traits<wchar_t>::length(uri::kBase);
+  return ns.compare(0, base, uri::kBase) == 0 && (ns.size() == base || ns[base] == L'/');
+}
 
 std::wstring SchemaFilePath(const std::wstring& uri, const std::wstring& version,
                             const std::wstring& folder) {
+  if (!IsCmlNamespace(uri)) {
+    throw CCmlException(L"Building schema filename", L"Invalid namespace",
+                        qel::status::CML_INVALID_NAMESPACE);
+  }
   std::wstring tag = version;
   for (wchar_t& c : tag) {
     if (c == L'.') c = L'_';
   }
-  const std::wstring base = uri::kBase;
-  std::wstring path;
-  if (uri == base) {
-    path = folder + L"/Qel" + tag + L".xsd";
-  } else if (uri.compare(0, base.size(), base) != 0 || uri.size() <= base.size() ||
-             uri[base.size()] != L'/') {
-    throw CCmlException(L"Building schema filename", L"Invalid namespace",
-                        qel::status::CML_INVALID_NAMESPACE);
-  } else {
-    std::wstring rest = uri.substr(base.size());
-    std::wstring last = rest.substr(rest.rfind(L'/') + 1);
-    path = folder + rest + L"/" + last + tag + L".xsd";
-  }
+  const std::wstring rest = uri.substr(std::wstring(uri::kBase).size());
+  std::wstring path =
+      rest.empty() ? folder + L"/Qel" + tag + L".xsd"
+                   : folder + rest + L"/" + rest.substr(rest.rfind(L'/') + 1) + tag + L".xsd";
   std::wstring out;
   for (wchar_t c : path) {
     if (c == L' ') {
@@ -130,29 +132,86 @@ std::wstring SchemaFilePath(const std::wstring& uri, const std::wstring& version
 }
 
 namespace {
-// Only CML namespaces have schema files; others (kept policies) are left out.
-bool HasSchemaFile(const std::wstring& ns) {
-  const std::wstring base = uri::kBase;
-  return ns == base || (ns.compare(0, base.size(), base) == 0 && ns.size() > base.size() &&
-                        ns[base.size()] == L'/');
+// The escaped "<uri> <schema file>" pair of a namespace's schema location. Documents
+// name the same few namespaces and versions again and again, so each thread keeps the
+// pairs it made (and forgets them all when it has made many).
+const std::wstring& SchemaLocation(const CNamespace& ns) {
+  using Versions = std::map<std::wstring, std::wstring, std::less<>>;
+  thread_local std::map<std::wstring, Versions, std::less<>> cache;
+  thread_local std::size_t entries = 0;
+  auto uri = cache.find(ns.GetUri());
+  if (uri != cache.end()) {
+    auto version = uri->second.find(ns.GetVersion());
+    if (version != uri->second.end()) return version->second;
+  }
+  if (entries >= 256) {
+    cache.clear();
+    entries = 0;
+  }
+  std::wstring pair = EscapeAttributeValue(
+      ns.GetUri() + L" " + SchemaFilePath(ns.GetUri(), ns.GetVersion(), kDocumentSchemaFolder));
+  ++entries;
+  return cache[ns.GetUri()][ns.GetVersion()] = std::move(pair);
 }
 }  // namespace
 
 void WriteDocumentStart(CCmlOutput& out, const std::wstring& rootTag, const CNamespaceSet& set) {
+  RequireTagName(rootTag);
   WriteXmlDeclaration(out, false);
   out << L"<" << rootTag << L" xmlns:xsi='" << uri::kXmlSchemaInstance << L"'\n";
   bool first = true;
+  // Only CML namespaces have schema files; others (kept policies) are left out.
   for (const CNamespace& ns : set) {
-    if (!HasSchemaFile(ns.GetUri())) continue;
-    out << (first ? L"    xsi:schemaLocation='" : L"\n    ") << ns.GetUri() << L" "
-        << SchemaFilePath(ns.GetUri(), ns.GetVersion(), kDocumentSchemaFolder);
+    if (!IsCmlNamespace(ns.GetUri())) continue;
+    out << (first ? L"    xsi:schemaLocation='" : L"\n    ") << SchemaLocation(ns);
     first = false;
   }
   if (!first) out << L"'";
 }
 
-void WriteAttribute(CCmlOutput& out, const wchar_t* name, const std::wstring& value) {
-  out << L" " << name << L"='" << EscapeAttributeValue(value) << L"'";
+void WriteNamespaceAttributes(CCmlOutput& out, const std::wstring& tag, const std::wstring& ns) {
+  WriteAttribute(out, vocab::kXmlns, ns);
+  if (!HasPrefix(tag)) return;
+  const std::wstring prefix = PrefixOf(tag);
+  if (ns.empty() || prefix == L"xml" || prefix == L"xmlns") {
+    throw CCmlException(L"Writing element",
+                        L"The prefix of the tag \"" + EscapeAttributeValue(tag) +
+                            L"\" cannot be bound to the namespace \"" + EscapeAttributeValue(ns) +
+                            L"\"",
+                        codes::kInvalidArgument);
+  }
+  WriteAttribute(out, (std::wstring(vocab::kXmlns) + L":" + prefix).c_str(), ns);
+}
+
+void RequireTagName(const std::wstring& tag, bool prefixAllowed) {
+  if (prefixAllowed ? IsQName(tag) : IsNCName(tag)) return;
+  std::wstring shown;
+  AppendEscaped(shown, tag, true);
+  throw CCmlException(L"Writing element",
+                      L"\"" + shown + L"\" is not " +
+                          (prefixAllowed ? L"an XML name" : L"an XML name without a prefix"),
+                      codes::kInvalidArgument);
+}
+
+void WriteOpenTag(CCmlOutput& out, unsigned level, const std::wstring& tag, bool prefixAllowed) {
+  RequireTagName(tag, prefixAllowed);
+  out.Indent(level);
+  out << L"<" << tag;
+}
+
+void WriteOpenTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord) {
+  out.Indent(level);
+  out << L"<" << vocabularyWord;
+}
+
+void WriteEndTag(CCmlOutput& out, unsigned level, const std::wstring& tag) {
+  out.Indent(level);
+  out << L"</" << tag << L">\n";
+}
+
+void WriteEndTag(CCmlOutput& out, unsigned level, const wchar_t* vocabularyWord) {
+  out.Indent(level);
+  out << L"</" << vocabularyWord << L">\n";
 }
 
 }  // namespace cml

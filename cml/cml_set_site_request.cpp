@@ -4,6 +4,7 @@
 
 #include "cml/cml_class_factory.h"
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -23,7 +24,7 @@ CSetSiteRequest::CSetSiteRequest(const CSetSiteRequest& other) = default;
 CSetSiteRequest::~CSetSiteRequest() = default;
 
 std::unique_ptr<CCmlDocumentBase> CSetSiteRequest::Clone() const {
-  return std::make_unique<CSetSiteRequest>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning set-site-request object");
 }
 
 CSetSiteRequest& CSetSiteRequest::AssignSetSiteRequest(const CSetSiteRequest& other) {
@@ -55,9 +56,9 @@ void CSetSiteRequest::Deserialize(const CCmlDOM_Element& element) {
          node = node.getNextSibling()) {
       if (node.getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
       CCmlDOM_Element child(node);
-      if (child.getNamespaceURI() != uri::kAgentMessages) {
+      if (child.getNamespaceURI() != GetNamespace()) {
         m_policies.AddNode(child);
-      } else if (child.getNodeName() == vocab::kSetSiteRequestInfo) {
+      } else if (child.getLocalName() == vocab::kSetSiteRequestInfo) {
         m_setSite = child.getAttribute(vocab::kSetSite) == vocab::kTrue;
         m_overrideSite = child.getAttribute(vocab::kOverrideSite) == vocab::kTrue;
       }
@@ -66,7 +67,7 @@ void CSetSiteRequest::Deserialize(const CCmlDOM_Element& element) {
 }
 
 void CSetSiteRequest::WriteChildElements(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << vocab::kSetSiteRequestInfo;
+  WriteOpenTag(out, level, vocab::kSetSiteRequestInfo);
   WriteAttribute(out, vocab::kSetSite, BoolText(m_setSite));
   WriteAttribute(out, vocab::kOverrideSite, BoolText(m_overrideSite));
   out << L"/>\n";
@@ -74,9 +75,7 @@ void CSetSiteRequest::WriteChildElements(CCmlOutput& out, unsigned level) const 
 }
 
 void CSetSiteRequest::Register() {
-  CSetSiteRequest prototype;
-  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
-      uri::kAgentMessages, version::kAgentMessages, vocab::kSetSiteRequest, prototype);
+  RegisterAgentMessage(vocab::kSetSiteRequest, CSetSiteRequest());
 }
 
 }  // namespace cml

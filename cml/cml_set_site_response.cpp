@@ -4,6 +4,7 @@
 
 #include "cml/cml_class_factory.h"
 #include "cml/cml_dom_error.h"
+#include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -23,7 +24,7 @@ CSetSiteResponse::CSetSiteResponse(const CSetSiteResponse& other) = default;
 CSetSiteResponse::~CSetSiteResponse() = default;
 
 std::unique_ptr<CCmlDocumentBase> CSetSiteResponse::Clone() const {
-  return std::make_unique<CSetSiteResponse>(*this);
+  return GuardedClone<CCmlDocumentBase>(*this, L"Cloning set-site-response object");
 }
 
 CSetSiteResponse& CSetSiteResponse::AssignSetSiteResponse(const CSetSiteResponse& other) {
@@ -49,9 +50,9 @@ void CSetSiteResponse::Deserialize(const CCmlDOM_Element& element) {
          node = node.getNextSibling()) {
       if (node.getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
       CCmlDOM_Element child(node);
-      if (child.getNamespaceURI() != uri::kAgentMessages) {
+      if (child.getNamespaceURI() != GetNamespace()) {
         m_policies.AddNode(child);
-      } else if (child.getNodeName() == vocab::kSetSiteResponseInfo) {
+      } else if (child.getLocalName() == vocab::kSetSiteResponseInfo) {
         m_siteAccessible = child.getAttribute(vocab::kSiteAccessible) == vocab::kTrue;
       }
     }
@@ -59,16 +60,14 @@ void CSetSiteResponse::Deserialize(const CCmlDOM_Element& element) {
 }
 
 void CSetSiteResponse::WriteChildElements(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << vocab::kSetSiteResponseInfo;
+  WriteOpenTag(out, level, vocab::kSetSiteResponseInfo);
   WriteAttribute(out, vocab::kSiteAccessible, BoolText(m_siteAccessible));
   out << L"/>\n";
   m_policies.Write(out, level);
 }
 
 void CSetSiteResponse::Register() {
-  CSetSiteResponse prototype;
-  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
-      uri::kAgentMessages, version::kAgentMessages, vocab::kSetSiteResponse, prototype);
+  RegisterAgentMessage(vocab::kSetSiteResponse, CSetSiteResponse());
 }
 
 }  // namespace cml

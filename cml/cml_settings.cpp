@@ -13,7 +13,8 @@ std::atomic<bool> g_writeDefaults{false};
 
 struct SchemaFolder {
   std::mutex lock;
-  std::wstring value;
+  // The folder the library's own documents name in their schema locations.
+  std::wstring value = kDefaultSchemaFolder;
 };
 // Never destroyed: readers may run while the process exits.
 SchemaFolder& Folder() {

@@ -19,7 +19,10 @@ bool GetWriteDefaults();                   // default false
 bool SetWriteDefaults(bool on);            // returns the previous value
 
 // Default folder of the external schema location and the only folder the parser
-// may load schemas from; empty by default (then the parser loads no file at all).
+// may load schemas from. By default "./schemas" (relative to the working directory),
+// the folder the library's own documents name in their schema locations; empty
+// means no external schema location and no schema file at all.
+inline constexpr wchar_t kDefaultSchemaFolder[] = L"./schemas";
 std::wstring GetSchemaFolder();
 void SetSchemaFolder(const std::wstring& folder);
 

@@ -14,7 +14,7 @@ CUpdateInfo::CUpdateInfo(const std::wstring& module, const std::wstring& type,
 CUpdateInfo::~CUpdateInfo() = default;
 
 void CUpdateInfo::WriteElement(CCmlOutput& out, unsigned level) const {
-  out << Indent(level) << L"<" << m_tag;
+  WriteOpenTag(out, level, m_tag, false);
   if (!m_module.empty()) WriteAttribute(out, vocab::kModule, m_module);
   if (!m_type.empty()) WriteAttribute(out, vocab::kType, m_type);
   if (!m_version.empty()) WriteAttribute(out, vocab::kVersion, m_version);

@@ -4,6 +4,7 @@
 #define QEL_CML_UPDATE_INFO_H
 
 #include <string>
+#include <utility>
 
 #include "cml/cml_dom_element.h"
 #include "cml/cml_output.h"
@@ -21,9 +22,9 @@ class CUpdateInfo {
   const std::wstring& GetModule() const { return m_module; }
   const std::wstring& GetType() const { return m_type; }
   const std::wstring& GetVersion() const { return m_version; }
-  void SetModule(const std::wstring& v) { m_module = v; }
-  void SetType(const std::wstring& v) { m_type = v; }
-  void SetVersion(const std::wstring& v) { m_version = v; }
+  void SetModule(std::wstring v) { m_module = std::move(v); }
+  void SetType(std::wstring v) { m_type = std::move(v); }
+  void SetVersion(std::wstring v) { m_version = std::move(v); }
 
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;
   virtual void Deserialize(const CCmlDOM_Element& element);

@@ -73,6 +73,7 @@ inline constexpr wchar_t kMessageLayer[] = L"1.0.0";      // "/cml/Message"
 inline constexpr wchar_t kMessageLayerOld[] = L"2.4.2";   // "/cml"
 inline constexpr wchar_t kAgentMessages[] = L"1.0.4";
 inline constexpr wchar_t kGroupSettings[] = L"2.3.3";
+inline constexpr wchar_t kAvpSections[] = L"1.0.0";  // the library's own choice
 }  // namespace version
 
 }  // namespace cml

@@ -20,6 +20,13 @@ std::u16string ToXml(const std::wstring& text);
 // Xerces text to wide text; a null pointer gives empty text.
 std::wstring FromXml(const XMLCh* text);
 
+// Offsets in wide text (code points) and in Xerces text (UTF-16 units): the position
+// in `text` (null: empty) of the code point at `wideOffset`; past the end the excess
+// is added, so that Xerces still reports an offset beyond the data.
+std::size_t Utf16Offset(const XMLCh* text, std::size_t wideOffset);
+// Number of code points in `text` (null: 0).
+std::size_t WideLength(const XMLCh* text);
+
 // UTF-8 bytes to wide text and back, lenient (invalid sequences replaced).
 std::wstring FromUtf8(const std::string& text);
 std::string ToUtf8(const std::wstring& text);

@@ -1,11 +1,13 @@
 #include "qelConnectionServer/process_set_site_message.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <typeinfo>
 
 #include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_class_factory.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_implicit_namespaces.h"
@@ -20,7 +22,6 @@
 #include "cml/cml_xerces.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/trace_text.h"
-#include "qelToolsLib/qelCodecvt.h"
 #include "udebug/udebug.h"
 
 namespace qel {
@@ -35,23 +36,36 @@ constexpr wchar_t kMessageId[] = L"03BC0C40-1E32-4BF4-92C1-FE1E3A593FE3";
 constexpr wchar_t kSourceName[] = L"Reverse Registration";
 constexpr wchar_t kLinksTag[] = L"LmiLinks";
 
-// Class registrations; registering again replaces the prototypes with equal ones.
+// Class registrations; registering again replaces the prototypes with equal ones, so
+// while the registry has not changed since this registered, there is nothing to do.
 void RegisterClasses() {
+  static std::atomic<std::uint64_t> registered{0};
+  if (registered.load() == CCmlDocumentClassFactory::Generation()) return;
+  std::unique_lock<std::recursive_mutex> lock = CCmlClassFactory::Guard();
   CCmlMessage::RegisterCompoundMessage();
   CSetSiteRequest::Register();
   CSetSiteResponse::Register();
   CCmlGroupSettings::Register();
+  registered.store(CCmlDocumentClassFactory::Generation());
 }
 
-// The implicit namespaces; the same pair again changes nothing.
+// The implicit namespaces; the same pair again changes nothing, so while the set has
+// not changed since they were added, there is nothing to do.
 void AddImplicitNamespaces() {
-  CCmlParser::AddImplicitNamespace(CNamespace(uri::kMessage, version::kMessageLayer));
-  CCmlParser::AddImplicitNamespace(CNamespace(uri::kAgentMessages, version::kAgentMessages));
-  CCmlParser::AddImplicitNamespace(CNamespace(uri::kCdGroupSettings, version::kGroupSettings));
+  static std::atomic<std::uint64_t> added{0};
+  if (added.load() == CImplicitNamespaces::Generation()) return;
+  added.store(
+      CImplicitNamespaces::AddAll({CNamespace(uri::kMessage, version::kMessageLayer),
+                                   CNamespace(uri::kAgentMessages, version::kAgentMessages),
+                                   CNamespace(uri::kCdGroupSettings, version::kGroupSettings)}));
 }
 
+// Built in place: a new announcement has the tag, namespace, schema version and
+// need-reply the message needs, and its content is filled where it lives.
 std::unique_ptr<CAgentStartupAnnouncement> BuildAnnouncement(const agent_info& config) {
-  CAgentInfoContent content;
+  auto announcement = std::make_unique<CAgentStartupAnnouncement>();
+  announcement->SetRequestId(kRequestId);
+  CAgentInfoContent& content = announcement->GetContent();
   content.SetName(FromUtf8(config.name));
   content.SetAgentId(FromUtf8(config.uuid));
   content.SetAgentNamespace(FromUtf8(config.agent_namespace));
@@ -62,9 +76,7 @@ std::unique_ptr<CAgentStartupAnnouncement> BuildAnnouncement(const agent_info& c
   content.SetSendNewSchemas(true);
   content.SetPersistentConnection(kTriNotStated);
   content.SetReverseConnection(kTriNotStated);
-  return std::make_unique<CAgentStartupAnnouncement>(
-      vocab::kAgentStartupAnnouncement, uri::kAgentMessages, version::kAgentMessages, kRequestId,
-      true, content);
+  return announcement;
 }
 
 // The links document shares the announcement's namespace pair, so the message's
@@ -75,18 +87,18 @@ std::unique_ptr<CPolicyDocumentText> BuildLinksDocument(const std::string& links
                                                L"", L"");
 }
 
-CAgentInfo BuildSource(const agent_info& config) {
-  CAgentInfo source(vocab::kSource);
+// Filled where the message keeps it, named "source" already.
+void BuildSource(const agent_info& config, CAgentInfo& source) {
   source.SetName(kSourceName);
   source.SetNamespace(uri::kPalisade);
   source.SetAgentId(FromUtf8(config.uuid));
-  return source;
 }
 
 // Traces its stages under the block of process_set_site_message, which it serves.
 void BuildAndSerialize(ud_block_ref block, const agent_info& config, const std::string& dns_name,
                        const std::string& lmi_links_utf8, std::string& response) {
   UD_USE_BLOCK(block);
+  CCmlMessage message;
   UD_TRACE(42000, "Creating agent_startup_announcement");
   std::unique_ptr<CAgentStartupAnnouncement> announcement = BuildAnnouncement(config);
   UD_TRACE(42000, "Converting hostname / IP Address");
@@ -99,10 +111,8 @@ void BuildAndSerialize(ud_block_ref block, const agent_info& config, const std::
   UD_TRACE(42000, "Adding lmi links to pointer set site response");
   setSiteResponse->AddPolicySource(links.release());
   UD_TRACE(42000, "Creating agent info");
-  CAgentInfo source = BuildSource(config);
+  BuildSource(config, message.GetSource());
   UD_TRACE(42000, "Creating (http / xml) response message");
-  CCmlMessage message;
-  message.SetSource(source);
   message.SetMessageId(kMessageId);
   message.SetResponseTo(L"");
   message.SetBroadcast(false);
@@ -111,10 +121,8 @@ void BuildAndSerialize(ud_block_ref block, const agent_info& config, const std::
   UD_TRACE(42000, "Adding set site response");
   message.AddResponse(setSiteResponse.release());
   UD_TRACE(43000, "serializing");
-  std::ostringstream stream;
-  qelToolsLib::ImbueUtf8(stream);
-  message.Serialize(stream);
-  response = stream.str();
+  // The bytes a UTF-8 stream would take, written without one.
+  message.SerializeUtf8(response);
 }
 
 }  // namespace

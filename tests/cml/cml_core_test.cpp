@@ -16,6 +16,7 @@
 #include "cml/cml_settings.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
+#include "cml/cml_xml_chars.h"
 #include "cml_test_util.h"
 
 namespace qel {
@@ -216,7 +217,10 @@ TEST(LibraryVersions, RegistryStartsWithCoreAndWritesInOrder) {
 
 TEST(Vocabulary, WordsAreUniqueAndInTableOrder) {
   std::set<std::wstring> words;
-  for (const wchar_t* w : vocab::kAllWords) words.insert(w);
+  for (const wchar_t* w : vocab::kAllWords) {
+    words.insert(w);
+    EXPECT_TRUE(IsQName(w)) << w;  // the writers write them as names without a check
+  }
   EXPECT_EQ(words.size(), std::size(vocab::kAllWords));
   EXPECT_STREQ(vocab::kAllWords[0], L"qel");
   EXPECT_STREQ(vocab::kAllWords[std::size(vocab::kAllWords) - 1], L"alt-dnsname");

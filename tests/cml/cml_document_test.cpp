@@ -3,6 +3,7 @@
 // and the guarded implicit namespace set under concurrent use.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -13,11 +14,15 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cml/cml_agent_startup_announcement.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_implicit_namespaces.h"
 #include "cml/cml_message.h"
 #include "cml/cml_module_info.h"
+#include "cml/cml_node_writer.h"
 #include "cml/cml_policy_document_text.h"
 #include "cml/cml_policy_node.h"
 #include "cml/cml_serializer.h"
@@ -45,27 +50,38 @@ class Documents : public ::testing::Test {
   void SetUp() override { qel::funneltunnel::prepare_set_site_message_support(); }
 };
 
+// The older layout ("/cml" at 2.4.2) carries the same elements and reads back as
+// itself, announcement and set-site response included.
 TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   CCmlMessage message;
   message.SetSchemaVersion(L"1.0.0");
   EXPECT_EQ(message.GetMessageLayerNamespace(), uri::kCml);
   EXPECT_EQ(message.GetMessageLayerVersion(), L"2.4.2");
-  message.AddRequest(new CAgentStartupAnnouncement());
+  auto* announcement = new CAgentStartupAnnouncement();
+  announcement->GetContent().SetName(L"old agent");
+  announcement->GetContent().SetPersistentConnection(kTriTrue);
+  message.AddRequest(announcement);
+  message.AddResponse(new CSetSiteResponse());
   message.ApplyMessageLayerToChildren();
-  EXPECT_EQ(message.GetRequests()[0]->GetNamespace(), uri::kCml);
-  EXPECT_EQ(message.GetRequests()[0]->GetSchemaVersion(), L"2.4.1");
-  message.GetRequests().clear();
+  EXPECT_EQ(announcement->GetNamespace(), uri::kCml);
+  EXPECT_EQ(announcement->GetSchemaVersion(), L"2.4.2");
   const std::string text = Write(message);
   EXPECT_NE(text.find("<cml xmlns='" + kBase + "/cml' schema-version='2.4.2'>"),
             std::string::npos);
-  EXPECT_NE(text.find("schema-version='1.0.0'>\n"), std::string::npos);
-  // Read back through the latest compatible prototype (1.0.1), which takes the
-  // message layer from the instance.
+  EXPECT_NE(text.find("    xmlns='" + kBase + "' schema-version='1.0.0'>\n"), std::string::npos);
+  EXPECT_NE(text.find("persistent-connection='true'"), std::string::npos);  // 2.4.2: gate open
   auto back = ReadAs<CCmlMessage>(text);
   ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->GetSchemaVersion(), L"1.0.1");
+  EXPECT_EQ(back->GetSchemaVersion(), L"1.0.0");
   EXPECT_EQ(back->GetMessageLayerNamespace(), uri::kCml);
   EXPECT_EQ(back->GetMessageLayerVersion(), L"2.4.2");
+  ASSERT_EQ(back->GetRequests().size(), 1u);
+  auto* read = dynamic_cast<CAgentStartupAnnouncement*>(back->GetRequests()[0].get());
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->GetContent().GetName(), L"old agent");
+  ASSERT_EQ(back->GetResponses().size(), 1u);
+  EXPECT_EQ(static_cast<CSetSiteResponse&>(*back->GetResponses()[0]).GetPolicySourceCount(), 0u);
+  EXPECT_EQ(Write(*back), text);
 }
 
 TEST_F(Documents, BaseReaderChecksTheNamespace) {
@@ -109,6 +125,51 @@ TEST_F(Documents, FileAndWideStreamForms) {
   EXPECT_NE(wide.str().find(L"name='caf\u00e9'"), std::wstring::npos);
 }
 
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::size_t FilesIn(const std::string& folder) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) count += entry.exists();
+  return count;
+}
+
+// A write that fails leaves the file it would replace as it was, and no other file.
+TEST_F(Documents, FileFormsKeepThePreviousFileWhenAWriteFails) {
+  const std::string folder = ::testing::TempDir() + "cml_keep";
+  const std::string path = folder + "/message.xml";
+  CCmlMessage good;
+  good.SerializeToFile(path.c_str());
+  const std::string before = FileText(path);
+  ASSERT_NE(before.find("</qel>"), std::string::npos);
+  CCmlMessage clash;  // two versions of one namespace
+  auto* response = new CSetSiteResponse();
+  response->AddPolicySource(
+      new CPolicyDocumentText(L"t", uri::kMessage, L"9.9.9", L"<t/>", L"", L""));
+  clash.AddResponse(response);
+  EXPECT_EQ(CodeOf([&] { clash.SerializeToFile(FromUtf8(path)); }), 0xC738000Eu);
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element top = doc.createElement(L"d");
+  doc.appendChild(top);
+  CCmlDOM_Node current = top;
+  for (unsigned i = 0; i < kMaxElementDepth; ++i)
+    current = current.appendChild(doc.createElement(L"d"));
+  EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(top, path.c_str()); }), 0xC7380030u);
+  EXPECT_EQ(FileText(path), before);
+  EXPECT_EQ(FilesIn(folder), 1u);
+  if (::geteuid() != 0) {  // permissions do not hold root back
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    EXPECT_EQ(CodeOf([&] { good.SerializeToFile(path.c_str()); }), 0xC7210021u);
+    EXPECT_EQ(CodeOf([&] { SerializeNodeFormattedToFile(top.getFirstChild(), path.c_str()); }),
+              0xC7210021u);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(FileText(path), before);
+    EXPECT_EQ(FilesIn(folder), 1u);
+  }
+}
+
 TEST_F(Documents, PolicyNodesOwnTheirElement) {
   std::unique_ptr<CSetSiteResponse> response;
   {
@@ -131,7 +192,79 @@ TEST_F(Documents, PolicyNodesOwnTheirElement) {
             L"9.9.9");
   std::ostringstream os;
   node->SerializeElement(os, 0);
-  EXPECT_EQ(os.str(), "<k:keep name='n1' version='v1' xmlns:k='urn:k'>\n    <k:c/>\n</k:keep>\n");
+  EXPECT_EQ(os.str(), "<k:keep xmlns:k='urn:k' name='n1' version='v1'>\n    <k:c/>\n</k:keep>\n");
+}
+
+// Rebinding a policy node makes it a policy node of the new element, with a copy of
+// its own: the namespace, tag, versions and name follow, the old document may go.
+TEST_F(Documents, PolicyNodeFollowsARebinding) {
+  CCmlParser first;
+  const std::string a = "<a xmlns='urn:a' name='n1'/>";
+  first.Parse(a.data(), a.size(), kParseNoValidation);
+  CPolicyNode node(first.GetDocumentElement());
+  {
+    CCmlParser second;
+    const std::string b = "<b:x xmlns:b='urn:b' name='n2' schema-version='1.2.3' valid='true'/>";
+    second.Parse(b.data(), b.size(), kParseNoValidation);
+    node.SetDOMElement(second.GetDocumentElement().GetDOMNode());
+  }
+  EXPECT_EQ(node.GetNamespace(), L"urn:b");
+  EXPECT_EQ(node.GetTagName(), L"b:x");
+  EXPECT_EQ(node.GetSchemaVersion(), L"1.2.3");
+  EXPECT_EQ(node.GetPolicyName(), L"n2");
+  EXPECT_TRUE(node.IsValid());
+  CNamespaceSet set;
+  node.GetNamespaces(set);
+  EXPECT_EQ(set.count(CNamespace(L"urn:b", L"")), 1u);
+  std::ostringstream os;
+  node.SerializeElement(os, 0);
+  EXPECT_EQ(os.str(), "<b:x xmlns:b='urn:b' name='n2' schema-version='1.2.3' valid='true'/>\n");
+}
+
+// A tag read with a prefix is written with the prefix bound; a tag that is no XML
+// name, or a prefix with nothing to bind to, is refused instead of written.
+TEST_F(Documents, TagsAreWrittenAsNamesThatReadBack) {
+  const std::string prefixed = "<a:set-site-request xmlns:a='" + kBase +
+                               "/cml/Message/AgentMessages' schema-version='1.0.4'>"
+                               "<a:set-site-request-info set-site='false'/></a:set-site-request>";
+  // The class factory knows tags as written, so the element is read directly.
+  auto read = [](const std::string& xml) {
+    CCmlParser parser;
+    parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+    auto request = std::make_unique<CSetSiteRequest>();
+    request->Deserialize(parser.GetDocumentElement());
+    return request;
+  };
+  std::unique_ptr<CSetSiteRequest> request = read(prefixed);
+  EXPECT_FALSE(request->GetSetSite());
+  const std::string text = Write(*request);
+  EXPECT_NE(text.find("xmlns='" + kBase + "/cml/Message/AgentMessages' xmlns:a='" + kBase +
+                      "/cml/Message/AgentMessages' schema-version='1.0.4'"),
+            std::string::npos);
+  std::unique_ptr<CSetSiteRequest> again = read(text);
+  EXPECT_FALSE(again->GetSetSite());
+  EXPECT_EQ(again->GetPolicySourceCount(), 0u);  // the info child stayed in its namespace
+  EXPECT_EQ(Write(*again), text);
+  CCmlGroupSettings policy;
+  policy.SetTagName(L"p:policy");
+  policy.SetNamespace(L"");
+  EXPECT_EQ(CodeOf([&] { Write(policy); }), 0xC7210003u);
+  policy.SetTagName(L"bad tag");
+  EXPECT_EQ(CodeOf([&] { Write(policy); }), 0xC7210003u);
+  CCmlMessage message;
+  message.GetSource().SetTag(L"s:source");  // records carry no namespace of their own
+  EXPECT_EQ(CodeOf([&] { Write(message); }), 0xC7210003u);
+}
+
+// Only a leading XML declaration is dropped from a document text.
+TEST_F(Documents, DocumentTextKeepsEverythingButALeadingDeclaration) {
+  const std::wstring kept[] = {L"<a><?pi x?></a>", L"<a><!-- ?> --></a>",
+                               L"<?xml-stylesheet href='s'?><a/>", L"plain ?> text"};
+  for (const std::wstring& text : kept) {
+    EXPECT_EQ(CPolicyDocumentText(L"t", L"", L"", text, L"", L"").GetText(), text);
+  }
+  EXPECT_EQ(SkipXmlDeclaration(std::wstring(L"\xfeff \n<?xml version='1.0'?>\n<a/>")), L"\n<a/>");
+  EXPECT_EQ(SkipXmlDeclaration(std::string("<?xml version='1.0' encoding='UTF-8'?><a?>")), "<a?>");
 }
 
 TEST_F(Documents, ModuleRecordsWithStatusDetails) {
@@ -152,7 +285,7 @@ TEST_F(Documents, ModuleRecordsWithStatusDetails) {
   out2.Finish();
   EXPECT_EQ(nested.str(), L"    <module name='mod' version='1.2' status='0x0' status-text='" +
                               EscapeAttributeValue(StatusText(0)) +
-                              L"'>\n        <d:detail a='1' xmlns:d='urn:d'/>\n    </module>\n");
+                              L"'>\n        <d:detail xmlns:d='urn:d' a='1'/>\n    </module>\n");
 }
 
 TEST_F(Documents, DeserializeDocumentRejectsInstanceNamespacesClashingWithImplicitOnes) {
@@ -195,6 +328,9 @@ TEST_F(Documents, FailedWritesLeaveTheStreamUntouched) {
   std::ostringstream whole;
   EXPECT_EQ(CodeOf([&] { message.Serialize(whole); }), 0xC7380030u);
   EXPECT_EQ(whole.str(), "");
+  std::ostringstream broken;  // a stream that takes nothing: the caller is told
+  broken.setstate(std::ios::badbit);
+  EXPECT_EQ(CodeOf([&] { CCmlMessage().Serialize(broken); }), 0xC7380034u);
   // The same message without the faulty node is written in full.
   message.GetResponses()[0].reset(new CSetSiteResponse());
   EXPECT_EQ(CodeOf([&] { message.Serialize(whole); }), 0u);
@@ -218,6 +354,7 @@ TEST_F(Documents, NullPolicySourceIsRefusedAndTheListKept) {
 }
 
 TEST(ImplicitNamespaces, ConcurrentAdditionsAndReadsStayConsistent) {
+  test::CSettingsGuard settings;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {

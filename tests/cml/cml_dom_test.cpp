@@ -11,9 +11,16 @@
 #include "cml/cml_dom_element.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_dom_text.h"
+#include "cml/cml_dom_exception.h"
+#include "cml/cml_dom_notation.h"
+#include "cml/cml_dom_type_info.h"
+#include "cml/cml_dom_comment.h"
+#include "cml/cml_dom_cdata_section.h"
+#include "cml/cml_dom_processing_instruction.h"
 #include "cml/cml_node_writer.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_settings.h"
+#include "cml/cml_xerces.h"
 #include "cml_test_util.h"
 
 namespace qel {
@@ -75,6 +82,62 @@ TEST(DomWrapper, OwnerFlagMovesWithCopiesSoTheDocumentIsReleasedOnce) {
   // Leaving scope releases the document exactly once (ASan would report otherwise).
 }
 
+// Two wrappers of one node: assigning one to the other never leaves the node without
+// its owner (ASan reports the leak otherwise), and rebinding to the same node keeps it.
+TEST(DomWrapper, AssignmentBetweenWrappersOfOneNodeKeepsTheOwner) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Node owner(doc.createElement(L"detached").GetDOMNode(), true);
+  CCmlDOM_Node viewer(owner.GetDOMNode());
+  owner = viewer;
+  EXPECT_TRUE(owner.IsOwner());
+  owner.SetDOMNode(owner.GetDOMNode());
+  EXPECT_TRUE(owner.IsOwner());
+  viewer = owner;  // the owner flag moves, the node is released once
+  EXPECT_TRUE(viewer.IsOwner());
+  EXPECT_FALSE(owner.IsOwner());
+  CCmlDOM_Document other(doc.GetDOMDocument());
+  doc = other;
+  EXPECT_TRUE(doc.IsOwner());
+}
+
+// The typed wrappers bind only their own node type and speak wide text; offsets
+// count wide characters even where UTF-16 needs two units.
+TEST(DomWrapper, TypedWrappersOfEveryNodeKind) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElementNS(L"urn:r", L"r:root");
+  doc.appendChild(root);
+  CCmlDOM_Comment comment = doc.createComment(L"a\U0001F600bc");
+  comment.insertData(2, L"X");
+  comment.replaceData(3, 1, L"YZ");
+  comment.deleteData(0, 1);
+  EXPECT_EQ(comment.getData(), L"\U0001F600XYZc");
+  EXPECT_EQ(comment.substringData(1, 2), L"XY");
+  EXPECT_EQ(comment.getLength(), 5u);
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_CDATASection wrong(comment); }), 0xC7380014u);
+  CCmlDOM_Text text = doc.createTextNode(L"\U0001F600-tail");
+  root.appendChild(text);
+  EXPECT_EQ(text.splitText(2).getData(), L"tail");
+  EXPECT_EQ(text.getWholeText(), L"\U0001F600-tail");
+  EXPECT_EQ(text.replaceWholeText(L"whole").getData(), L"whole");
+  CCmlDOM_ProcessingInstruction pi = doc.createProcessingInstruction(L"target", L"data");
+  EXPECT_EQ(CodeOf([&] { CCmlDOM_Notation wrong(pi); }), 0xC7380014u);
+  EXPECT_EQ(CodeOf([] { CCmlDOM_TypeInfo().getName(); }), 0xC7380027u);
+}
+
+// A DOM error keeps its code and its message, as wide text too.
+TEST(DomWrapper, DomExceptionKeepsTheMessage) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  try {
+    doc.createElement(L"no name");
+    FAIL() << "an element without a valid name";
+  } catch (const xercesc::DOMException& e) {
+    CCmlDOM_Exception wide(e);
+    EXPECT_EQ(wide.GetCode(), xercesc::DOMException::INVALID_CHARACTER_ERR);
+    EXPECT_EQ(wide.GetMessage(), FromXml(e.getMessage()));
+    EXPECT_FALSE(wide.GetMessage().empty());
+  }
+}
+
 std::string Formatted(const CCmlDOM_Node& node, unsigned level) {
   std::ostringstream os;
   SerializeNodeFormatted(node, os, level);
@@ -87,28 +150,68 @@ std::string Plain(const CCmlDOM_Node& node) {
   return os.str();
 }
 
-TEST(NodeWriter, FormattedAndPlainForms) {
+// Content goes out as it came in: only element-only content is indented.
+TEST(NodeWriter, FormattedFormIndentsOnlyElementOnlyContent) {
   const std::string xml =
-      "<p:top xmlns:p='urn:p' a='x&amp;y'>\n  <p:inner b='1'>te&lt;xt</p:inner>\n"
-      "  <!--note-->\n  <![CDATA[raw <cdata>]]>\n  <other xmlns='urn:o'/>\n</p:top>";
+      "<p:top xmlns:p='urn:p' a='x&amp;y'>\n  <p:inner b='1'> te&lt;xt\n </p:inner>\n"
+      "  <!--note-->\n  <?pi some data?>\n  <mixed>a<![CDATA[raw <cdata>]]><b/>c</mixed>\n"
+      "  <kept xml:space='preserve'>\n    <x/>\n  </kept>\n  <other xmlns='urn:o'/>\n</p:top>";
   CCmlParser parser;
   parser.Parse(xml.data(), xml.size(), kParseNoValidation);
   CCmlDOM_Element top = parser.GetDocumentElement();
-  EXPECT_EQ(Formatted(top, 1),
-            "    <p:top a='x&amp;y' xmlns:p='urn:p'>\n"
-            "        <p:inner b='1'>\n"
-            "            te&lt;xt\n"
-            "        </p:inner>\n"
+  const std::string formatted = Formatted(top, 1);
+  EXPECT_EQ(formatted,
+            "    <p:top xmlns:p='urn:p' a='x&amp;y'>\n"
+            "        <p:inner b='1'> te&lt;xt\n </p:inner>\n"
             "        <!--note-->\n"
-            "        <![CDATA[raw <cdata>]]>\n"
+            "        <?pi some data?>\n"
+            "        <mixed xmlns=''>a<![CDATA[raw <cdata>]]><b/>c</mixed>\n"
+            "        <kept xmlns='' xml:space='preserve'>\n    <x/>\n  </kept>\n"
             "        <other xmlns='urn:o'/>\n"
             "    </p:top>\n");
-  EXPECT_EQ(Plain(top),
-            "<p:top a='x&amp;y' xmlns:p='urn:p'>\n  <p:inner b='1'>te&lt;xt</p:inner>\n"
-            "  <!--note-->\n  <![CDATA[raw <cdata>]]>\n  <other xmlns='urn:o'/>\n</p:top>");
+  // Read back and written again: the same text, so the same values.
+  CCmlParser again;
+  again.Parse(formatted.data(), formatted.size(), kParseNoValidation);
+  EXPECT_EQ(Formatted(again.GetDocumentElement(), 1), formatted);
+  EXPECT_EQ(Plain(top).substr(0, 36), "<p:top xmlns:p='urn:p' a='x&amp;y'>\n");
   // A nested element written on its own declares its namespace (prefix bound).
   CCmlDOM_Element inner(top.getElementsByTagName(L"p:inner").item(0));
-  EXPECT_EQ(Plain(inner), "<p:inner xmlns:p='urn:p' b='1'>te&lt;xt</p:inner>");
+  EXPECT_EQ(Plain(inner), "<p:inner xmlns:p='urn:p' b='1'> te&lt;xt\n </p:inner>");
+}
+
+// Nodes made by code may hold what no parser produces: the writers still give XML
+// that reads back, or refuse.
+TEST(NodeWriter, ProgrammaticNodesReadBackOrAreRefused) {
+  CCmlDOM_Document doc = CCmlDOM_Document::CreateEmpty();
+  CCmlDOM_Element root = doc.createElementNS(L"urn:r", L"root");
+  doc.appendChild(root);
+  CCmlDOM_Element bare = doc.createElementNS(L"", L"bare");  // no namespace, under urn:r
+  root.appendChild(bare);
+  bare.setAttribute(L"v",
+                    L"tab\tcr\rlf\n\x01"
+                    L"end");
+  bare.appendChild(doc.createCDATASection(L"a]]>b"));
+  bare.appendChild(doc.createTextNode(L"\r\n"));
+  const std::string text = Plain(root);
+  EXPECT_EQ(text,
+            "<root xmlns='urn:r'><bare xmlns='' v='tab&#x9;cr&#xd;lf&#xa;\xef\xbf\xbd"
+            "end'>"
+            "<![CDATA[a]]]]><![CDATA[>b]]>&#xd;\n</bare></root>");
+  CCmlParser parser;
+  parser.Parse(text.data(), text.size(), kParseNoValidation);
+  CCmlDOM_Element back(parser.GetDocumentElement().getFirstChild());
+  EXPECT_EQ(back.getNamespaceURI(), L"");
+  EXPECT_EQ(back.getAttribute(L"v"),
+            L"tab\tcr\rlf\n\xfffd"
+            L"end");
+  EXPECT_EQ(back.getTextContent(), L"a]]>b\r\n");
+  CCmlDOM_Element holder = doc.createElementNS(L"urn:r", L"holder");
+  root.appendChild(holder);
+  CCmlDOM_Node comment = holder.appendChild(doc.createComment(L"a--b"));
+  EXPECT_EQ(CodeOf([&] { Plain(root); }), 0xC7210003u);
+  holder.removeChild(comment);
+  holder.appendChild(doc.createProcessingInstruction(L"t", L"x?>y"));
+  EXPECT_EQ(CodeOf([&] { Formatted(root, 0); }), 0xC7210003u);
 }
 
 TEST(NodeWriter, AttributePrefixesBoundAboveTheSubtreeAreDeclared) {
@@ -123,11 +226,11 @@ TEST(NodeWriter, AttributePrefixesBoundAboveTheSubtreeAreDeclared) {
   const std::string plain = Plain(b);
   EXPECT_EQ(plain,
             "<b xmlns='urn:a' xmlns:p='urn:p' xmlns:q='urn:q' p:x='1' q:y='2'><c p:z='3'/>"
-            "<d p:w='4' xmlns:p='urn:other'/></b>");
+            "<d xmlns:p='urn:other' p:w='4'/></b>");
   EXPECT_EQ(Formatted(b, 0),
             "<b xmlns='urn:a' xmlns:p='urn:p' xmlns:q='urn:q' p:x='1' q:y='2'>\n"
             "    <c p:z='3'/>\n"
-            "    <d p:w='4' xmlns:p='urn:other'/>\n"
+            "    <d xmlns:p='urn:other' p:w='4'/>\n"
             "</b>\n");
   // The text stands on its own: it reads back with the same attribute namespaces.
   CCmlParser again;
@@ -151,7 +254,7 @@ TEST(NodeWriter, FileFormCreatesFoldersAndRefusesNullPath) {
   SerializeNodeToFile(root, path.c_str());
   std::ifstream in(path, std::ios::binary);
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "<r v='\xc3\xa9'/>");
+  EXPECT_EQ(content, "<r xmlns='' v='\xc3\xa9'/>");  // no namespace, wherever it is put
   EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(root, nullptr); }), 0xC7210003u);
   EXPECT_EQ(CodeOf([&] { SerializeNodeToFile(root, "/proc/no/such/dir/x.xml"); }), 0xC7210037u);
 }

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_avp_sections.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_message.h"
+#include "cml/cml_module_info.h"
 #include "cml/cml_name_value_pair.h"
 #include "cml/cml_policy_document_text.h"
 #include "cml/cml_policy_node.h"
@@ -136,11 +138,14 @@ TEST_F(Messages, SetSitePoliciesInForeignNamespacesAreKeptVerbatim) {
   EXPECT_TRUE(gs->IsValid());
   EXPECT_EQ(CodeOf([&] { request->GetPolicySource(2); }), 0xC738000Bu);
   const std::string element = Element(*request, 0);
-  // Attributes come in the order of the DOM attribute map.
-  EXPECT_NE(element.find("    <policy name='gs' schema-version='2.3.3' valid='true' xmlns='" +
-                         kBase + "/cml/CommonDocuments/GroupSettings'>\n        <item k='v &amp; w'/>\n    </policy>\n"
+  // Namespace declarations first, then the attributes in the order of the DOM map.
+  EXPECT_NE(element.find("    <policy xmlns='" + kBase +
+                         "/cml/CommonDocuments/GroupSettings' "
+                         "name='gs' schema-version='2.3.3' valid='true'>\n"
+                         "        <item k='v &amp; w'/>\n    </policy>\n"
                          "    <x:p xmlns:x='urn:foreign'/>\n"),
-            std::string::npos);
+            std::string::npos)
+      << element;
   // Storing group settings on a request pins its version; on a response it does not.
   auto node = std::make_unique<CPolicyNode>(static_cast<CPolicyNode&>(*gs).GetElement());
   node->SetSchemaVersion(L"2.3.1");
@@ -293,6 +298,72 @@ TEST_F(Messages, NameValuePairElement) {
   back.Deserialize(parser.GetDocumentElement());
   EXPECT_EQ(back.GetOrdinal(), 16);
   EXPECT_EQ(back.GetNamespace(), L"urn:p");
+  CNameValuePair negative(L"urn:p", L"n", L"v", -7);
+  std::ostringstream written;
+  negative.SerializeElement(written, 0);
+  CCmlParser again;
+  again.Parse(written.str().data(), written.str().size(), kParseNoValidation);
+  back.Deserialize(again.GetDocumentElement());
+  EXPECT_EQ(back.GetOrdinal(), -7);
+}
+
+// Status details that are AVP sections become read-only AVP sections policies; other
+// details stay policy nodes.
+TEST_F(Messages, ModuleStatusDetailsConvertToReadOnlyAvpSections) {
+  CCmlAvpSections::Register();
+  const std::string xml = "<module-list xmlns='" + kAgentNs +
+                          "'><module name='m' version='1'>"
+                          "<policy xmlns='" +
+                          kBase +
+                          "/cml/AvpSections' schema-version='1.0.0' name='avp'>"
+                          "<section name='s1'><param xmlns='" +
+                          kBase +
+                          "/cml/AvpSections' name='k' value='v'/>"
+                          "</section></policy><other xmlns='urn:o'/></module></module-list>";
+  CCmlParser parser;
+  parser.Parse(xml.data(), xml.size(), kParseNoValidation);
+  for (const std::wstring& messageNamespace :
+       {std::wstring(uri::kAgentMessages), std::wstring(uri::kCdAgentStatusDetails)}) {
+    CModuleInfo module;
+    module.Deserialize(CCmlDOM_Element(parser.GetDocumentElement().getFirstChild()));
+    module.ConvertStatusDetails(messageNamespace);
+    auto* avp = dynamic_cast<CCmlAvpSections*>(module.GetPolicySources().Get(0));
+    ASSERT_NE(avp, nullptr);
+    EXPECT_EQ(avp->GetNamespace(), messageNamespace == uri::kAgentMessages
+                                       ? std::wstring(uri::kRoAvpSections)
+                                       : std::wstring(uri::kCdRoAvpSections));
+    EXPECT_EQ(avp->GetPolicyName(), L"avp");
+    ASSERT_NE(avp->FindSection(L"s1"), nullptr);
+    EXPECT_EQ(*avp->FindSection(L"s1")->FindValue(L"k"), L"v");
+    EXPECT_NE(dynamic_cast<CPolicyNode*>(module.GetPolicySources().Get(1)), nullptr);
+    // Written, the converted policy reads back in its new namespace.
+    auto back = ReadAs<CCmlAvpSections>(Write(*avp));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(*back->FindSection(L"s1")->FindValue(L"k"), L"v");
+  }
+}
+
+// The constructor that takes every field puts each where the writer finds it.
+TEST_F(Messages, ContentConstructorTakesEveryField) {
+  CAgentInfoContent c(L"n", L"id", L"ns", L"v", L"mo", L"tv", L"aip", L"dip", L"gh", true, false,
+                      0x10u, L"ltp", 7u, L"tsd", L"ra", kTriTrue, kTriFalse, uri::kCml, L"2.4.1",
+                      L"lr");
+  CAgentStartupAnnouncement a(vocab::kAgentStartupAnnouncement, uri::kAgentMessages, L"1.0.4", L"R",
+                              true, c);
+  const std::string text = Element(a, 0);
+  EXPECT_NE(text.find("name='n' agent-id='id' namespace='ns' version='v' model='mo' "
+                      "tqe-version='tv' agent-install-path='aip' daemon-install-path='dip' "
+                      "agent-status='0x10'"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("last-tqe-path='ltp' groupname-hint='gh' use-local-settings='true' "
+                      "last-restart='lr' send-new-schemas='false' tqe-status='7' "
+                      "tqe-status-description='tsd' register-agent='ra' "
+                      "persistent-connection='true' reverse-connection='false'"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(c.GetContentNamespace(), uri::kCml);
+  EXPECT_EQ(c.GetContentSchemaVersion(), L"2.4.1");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cml/cml_agent_startup_announcement.h"
+#include "cml/cml_class_factory.h"
 #include "cml/cml_implicit_namespaces.h"
 #include "cml/cml_message.h"
 #include "cml/cml_policy_node.h"
@@ -183,6 +184,24 @@ TEST(Registration, LibraryFailureBecomesTheGeneralFailure) {
   cml::CImplicitNamespaces::Remove(cml::CNamespace(cml::uri::kAgentMessages, L""));
   cml::CImplicitNamespaces::Add(cml::CNamespace(cml::uri::kAgentMessages, L"1.0.4"));
   EXPECT_EQ(Build(kAgent, "10.0.0.1", kLinks), kExpected);
+}
+
+// The builder skips registering while the registry is as it left it; a registry that
+// changed since is registered again, so the registrations still hold on every call.
+TEST(Registration, ChangedRegistryIsRegisteredAgain) {
+  prepare_set_site_message_support();
+  Build(kAgent, "10.0.0.1", kLinks);
+  cml::CCmlClassFactory* factory = cml::CCmlClassFactory::GetGlobalFactory();
+  factory->DeregisterDocumentClassFactory(cml::uri::kAgentMessages, L"1.0.4");
+  EXPECT_EQ(factory->CreateDocument(cml::uri::kAgentMessages, L"1.0.4", L"set-site-response",
+                                    cml::FactoryLookup::Exact),
+            nullptr);
+  EXPECT_EQ(Build(kAgent, "10.0.0.1", kLinks), kExpected);
+  EXPECT_NE(factory->CreateDocument(cml::uri::kAgentMessages, L"1.0.4", L"set-site-response",
+                                    cml::FactoryLookup::Exact),
+            nullptr);
+  prepare_set_site_message_support();
+  cml::CAgentStartupAnnouncement::Register();  // the deregistration took it along
 }
 
 TEST(Registration, LinksFragmentCheck) {

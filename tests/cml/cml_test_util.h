@@ -1,5 +1,6 @@
-// Helpers shared by the CML tests: writing a document to UTF-8 text and reading
-// text back through the class factory.
+// Helpers shared by the CML tests: writing a document to UTF-8 text, reading text back
+// through the class factory, the text a value reads back as, comparing DOM trees by
+// their values, and restoring the process-wide settings a test changes.
 #ifndef QEL_TESTS_CML_TEST_UTIL_H
 #define QEL_TESTS_CML_TEST_UTIL_H
 
@@ -7,9 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include <xercesc/dom/DOMNode.hpp>
+
 #include "cml/cml_deserialize.h"
 #include "cml/cml_document_base.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_namespace.h"
 #include "cml/cml_parser.h"
 
 namespace qel {
@@ -45,6 +49,32 @@ std::uint32_t CodeOf(Work&& work) {
   }
   return 0;
 }
+
+// `text` as XML 1.0 carries it: every character it does not allow becomes U+FFFD.
+std::wstring Sanitized(const std::wstring& text);
+
+// Same namespaces, names, attributes (namespace declarations aside) and content; runs
+// of adjacent text and CDATA compare as one text, runs of white space alone are
+// layout. With `sanitizeFirst` the texts of `a` are compared as XML 1.0 carries them.
+bool SameTree(const xercesc::DOMNode* a, const xercesc::DOMNode* b, bool sanitizeFirst = false);
+
+// Puts back, when it goes, every process-wide setting a test may change: the write
+// defaults and validation switches, the indent width, the schema folder and the
+// implicit namespace set.
+class CSettingsGuard {
+ public:
+  CSettingsGuard();
+  CSettingsGuard(const CSettingsGuard&) = delete;
+  CSettingsGuard& operator=(const CSettingsGuard&) = delete;
+  ~CSettingsGuard();
+
+ private:
+  bool m_writeDefaults;
+  bool m_validation;
+  unsigned m_indent;
+  std::wstring m_folder;
+  CNamespaceSet m_implicit;
+};
 
 }  // namespace test
 }  // namespace cml

@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "cml/cml_group_settings.h"
 #include "cml/cml_node_writer.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_settings.h"
 #include "cml/cml_uris.h"
+#include "cml/cml_xerces.h"
 #include "cml_test_util.h"
 
 namespace qel {
@@ -128,11 +131,11 @@ TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
   const std::string xml = Item("schema-version='1.0.0' n='5'");
   const std::string elsewhere = ::testing::TempDir() + "cml-empty-schema-folder";
   ASSERT_EQ(std::system(("mkdir -p '" + elsewhere + "'").c_str()), 0);
-  EXPECT_NE(CodeOf([&] {
+  EXPECT_EQ(CodeOf([&] {
               parser.Parse(xml.data(), xml.size(), kParseValidate,
                            std::wstring(elsewhere.begin(), elsewhere.end()));
             }),
-            0u);
+            0xC7380002u);
   // A document naming the schema file by its own location is not admitted either.
   std::wstring file = SchemaFilePath(uri::kCommon, L"1.0.0", Folder());
   const std::string hinted = "<item xmlns='http://www.example.com/cml/common' "
@@ -140,7 +143,61 @@ TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
                              "xsi:schemaLocation='http://www.example.com/cml/common " +
                              std::string(file.begin(), file.end()) + "' n='1'/>";
   CCmlParser other;
-  EXPECT_NE(CodeOf([&] { other.Parse(hinted.data(), hinted.size(), kParseValidate); }), 0u);
+  EXPECT_EQ(CodeOf([&] { other.Parse(hinted.data(), hinted.size(), kParseValidate); }),
+            0xC7380031u);
+}
+
+}  // namespace
+}  // namespace cml
+}  // namespace qel
+
+namespace qel {
+namespace cml {
+namespace {
+
+// Runs `work` in `folder` as working directory and goes back afterwards.
+template <class Work>
+void InFolder(const std::string& folder, Work&& work) {
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  try {
+    work();
+  } catch (...) {
+    std::filesystem::current_path(previous);
+    throw;
+  }
+  std::filesystem::current_path(previous);
+}
+
+// With the default settings the library's own documents validate against the schemas
+// of "./schemas", which is where they say their schemas are; namespaces of others in
+// the namespace sets are no obstacle.
+TEST(DefaultSchemaFolder, OwnDocumentsValidateWithTheDefaultSettings) {
+  test::CSettingsGuard settings;
+  const std::string work = ::testing::TempDir() + "cml_default_folder";
+  const std::string folder = work + "/schemas/cml/CommonDocuments/GroupSettings";
+  std::filesystem::remove_all(work);
+  std::filesystem::create_directories(folder);
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"p");
+  const std::string text = test::Write(policy);
+  CCmlParser::AddImplicitNamespace(CNamespace(L"urn:not-ours", L"1.0"));
+  auto validate = [&] {
+    return CodeOf([&] {
+      CCmlParser parser;
+      parser.AddNamespace(L"urn:also-not-ours", L"2.0");
+      parser.Parse(text.data(), text.size(), kParseValidate);
+    });
+  };
+  InFolder(work, [&] { EXPECT_EQ(validate(), 0xC7380002u); });  // no schema there yet
+  std::ofstream(folder + "/GroupSettings2_3_3.xsd")
+      << "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='"
+      << ToUtf8(uri::kCdGroupSettings) << "' elementFormDefault='qualified'>"
+      << "<xs:element name='policy'><xs:complexType>"
+      << "<xs:attribute name='schema-version' type='xs:string'/>"
+      << "<xs:attribute name='name' type='xs:string'/>"
+      << "</xs:complexType></xs:element></xs:schema>";
+  InFolder(work, [&] { EXPECT_EQ(validate(), 0u); });
 }
 
 }  // namespace
