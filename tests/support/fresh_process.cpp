@@ -1,0 +1,50 @@
+#include "tests/support/fresh_process.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace qeltest {
+namespace {
+
+// The child's side: a fresh folder, the body, and an exit code saying whether the
+// body failed. _exit skips the parent's static destructors and atexit handlers.
+[[noreturn]] void run_child(const std::function<void()>& body, unsigned timeout_seconds) {
+  alarm(timeout_seconds);  // a hung body dies of SIGALRM and fails the test
+  std::string folder = (std::filesystem::temp_directory_path() / "qeltest-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0) {
+    std::perror("qeltest: temporary working folder");
+    _exit(3);
+  }
+  body();
+  const bool failed = ::testing::Test::HasFailure();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(failed ? 1 : 0);
+}
+
+}  // namespace
+
+void run_in_fresh_process(const std::function<void()>& body, unsigned timeout_seconds) {
+  std::fflush(stdout);  // the child must not print the parent's pending output again
+  std::fflush(stderr);
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1) << "fork failed";
+  if (pid == 0) run_child(body, timeout_seconds);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  if (WIFSIGNALED(status)) {
+    ADD_FAILURE() << "the case's process ended by signal " << WTERMSIG(status)
+                  << (WTERMSIG(status) == SIGALRM ? " (time-out)" : "");
+  } else {
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the case failed in its own process (output above)";
+  }
+}
+
+}  // namespace qeltest

@@ -1,0 +1,29 @@
+// Runs one test case in a process of its own. Some parts of the library are
+// process-wide and set once (the trace facility's output and tables, the one
+// connection server, the loader's settings), so a case that needs them fresh runs
+// in a child made by fork(): the test binary then passes in any order, repeated,
+// and run by hand from any folder. Call from the test's main thread only, while
+// the test process runs no other thread.
+#ifndef QEL_TESTS_SUPPORT_FRESH_PROCESS_H
+#define QEL_TESTS_SUPPORT_FRESH_PROCESS_H
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace qeltest {
+
+// Runs `body` in a child process whose working folder is a new temporary folder
+// (removed afterwards). The calling test fails unless `body` returns without a
+// failure of its own (the child prints those) within `timeout_seconds`.
+void run_in_fresh_process(const std::function<void()>& body, unsigned timeout_seconds = 60);
+
+}  // namespace qeltest
+
+// A test case whose body runs through run_in_fresh_process.
+#define QEL_FRESH_PROCESS_TEST(suite, name)                                 \
+  static void suite##_##name##_fresh_body();                                \
+  TEST(suite, name) { ::qeltest::run_in_fresh_process(&suite##_##name##_fresh_body); } \
+  static void suite##_##name##_fresh_body()
+
+#endif  // QEL_TESTS_SUPPORT_FRESH_PROCESS_H
