@@ -26,4 +26,24 @@ void run_in_fresh_process(const std::function<void()>& body, unsigned timeout_se
   TEST(suite, name) { ::qeltest::run_in_fresh_process(&suite##_##name##_fresh_body); } \
   static void suite##_##name##_fresh_body()
 
+// The same with a fixture: the child builds the fixture, runs SetUp, the body (unless
+// SetUp failed fatally or skipped) and TearDown. Every test of a suite must use the
+// same form (gtest's rule for one suite name).
+#define QEL_FRESH_PROCESS_TEST_F(fixture, name)                             \
+  namespace {                                                               \
+  class fixture##_##name##_Fresh : public fixture {                         \
+   public:                                                                  \
+    void TestBody() override;                                               \
+    void RunAll() {                                                         \
+      SetUp();                                                              \
+      if (!HasFatalFailure() && !IsSkipped()) TestBody();                   \
+      TearDown();                                                           \
+    }                                                                       \
+  };                                                                        \
+  }                                                                         \
+  TEST(fixture, name) {                                                     \
+    ::qeltest::run_in_fresh_process([] { fixture##_##name##_Fresh().RunAll(); }); \
+  }                                                                         \
+  void fixture##_##name##_Fresh::TestBody()
+
 #endif  // QEL_TESTS_SUPPORT_FRESH_PROCESS_H
