@@ -17,10 +17,11 @@ using qel::funneltunnel::filestring;
 
 namespace {
 
-// A file in the test's working directory, removed at the end of the test.
+// A file in the temporary folder, removed at the end of the test.
 class temp_file {
  public:
-  temp_file(const std::string& name, const std::string& contents) : path(name) {
+  temp_file(const std::string& name, const std::string& contents)
+      : path(qeltest::temp_path(name)) {
     std::ofstream(path, std::ios::binary) << contents;
   }
   ~temp_file() { std::remove(path.c_str()); }

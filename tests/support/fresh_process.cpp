@@ -31,6 +31,11 @@ namespace {
 
 }  // namespace
 
+std::string temp_path(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid())))
+      .string();
+}
+
 void run_in_fresh_process(const std::function<void()>& body, unsigned timeout_seconds) {
   std::fflush(stdout);  // the child must not print the parent's pending output again
   std::fflush(stderr);

@@ -10,8 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 namespace qeltest {
+
+// A path in the temporary folder, unique to this process, for a file a test writes
+// (the working folder may be anything, read-only included, when run by hand).
+std::string temp_path(const std::string& name);
 
 // Runs `body` in a child process whose working folder is a new temporary folder
 // (removed afterwards). The calling test fails unless `body` returns without a
