@@ -67,8 +67,9 @@ bool one_request(int port) {
       "POST /qel/sensor_services/management HTTP/1.1\r\nHost: 127.0.0.1\r\n"
       "Connection: close\r\nContent-Length: 0\r\n\r\n";
   std::string answer;
+  const auto length = static_cast<ssize_t>(sizeof request - 1);
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      send(fd, request, sizeof request - 1, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof request - 1)) {
+      send(fd, request, sizeof request - 1, MSG_NOSIGNAL) == length) {
     char buffer[4096];
     for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
       if (answer.size() < 64) answer.append(buffer, static_cast<size_t>(n));

@@ -8,26 +8,13 @@
 
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelStatusCodes.h"
+#include "qelToolsLib/qelFileDescriptor.h"
 #include "udebug/udebug.h"
 
 namespace qel {
 namespace funneltunnel {
 
 namespace {
-
-class descriptor {
- public:
-  explicit descriptor(int fd) : fd_(fd) {}
-  ~descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  descriptor(const descriptor&) = delete;
-  descriptor& operator=(const descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void refuse(const std::string& path, const char* why, uint32_t code) {
   throw funneltunnel_exception(("file '" + path.substr(0, 256) + "' " + why).c_str(), code);
@@ -77,7 +64,8 @@ void filestring::load(final_link links) {
     return;
   }
   const int nofollow = links == final_link::refuse ? O_NOFOLLOW : 0;
-  descriptor fd(::open(text.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | nofollow));
+  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | nofollow;
+  qelToolsLib::qelFileDescriptor fd(::open(text.c_str(), flags));
   if (fd.get() < 0) {
     UD_EXIT("%s", "cannot be opened, taken literally");
     return;

@@ -79,8 +79,9 @@ std::pair<int, std::string> post(int port, const std::string& resource) {
                               " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                               "Content-Length: 0\r\n\r\n";
   std::string answer;
+  const auto length = static_cast<ssize_t>(request.size());
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL) == length) {
     char buffer[4096];
     for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, n);
   }
@@ -180,7 +181,8 @@ TEST(ExportedInterface, AllocateGivesWritableBlocksOrNull) {
 }
 
 QEL_FRESH_PROCESS_TEST(ExportedInterface, MalformedLinksAreRefusedBeforeAnythingIsBuilt) {
-  EXPECT_EQ(CS_Init("v", "port = 0", "", "", "u", "n", "ns", "d", "<open>", nullptr), kLinksMalformed);
+  EXPECT_EQ(CS_Init("v", "port = 0", "", "", "u", "n", "ns", "d", "<open>", nullptr),
+            kLinksMalformed);
   EXPECT_EQ(SetReverseConnection(1), kNotInitialised);
 }
 
@@ -214,7 +216,8 @@ QEL_FRESH_PROCESS_TEST(ExportedInterface, SuccessfulInitServesUntilTheProcessEnd
 
   EXPECT_EQ(init(&log.sink, "<other/>"), kAlreadyInitialised);
   answer = post(port, "/qel/sensor_services/management");
-  EXPECT_NE(answer.second.find("<links>api</links>"), std::string::npos) << "the first server stays";
+  EXPECT_NE(answer.second.find("<links>api</links>"), std::string::npos)
+      << "the first server stays";
 
   EXPECT_EQ(SetReverseConnection(0), 0u);
   EXPECT_EQ(SetReverseConnection(1), 0u);

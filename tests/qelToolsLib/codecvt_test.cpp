@@ -55,8 +55,8 @@ TEST(QelCodecvt, FacetConvertsPartiallyAndUnshiftsNothing) {
 }
 
 TEST(QelCodecvt, WideFileStreamWritesUtf8) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("codecvt-test-" + std::to_string(getpid()))).string();
+  const std::string name = "codecvt-test-" + std::to_string(getpid());
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
   {
     std::wofstream file;
     ImbueUtf8(file);
