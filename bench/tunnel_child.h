@@ -19,6 +19,7 @@ class child {
   child& operator=(const child&) = delete;
 
   bool alive();
+  pid_t pid() const { return pid_; }
   // SIGTERM, then waits up to `timeout_ms`; the exit code, or -1.
   int stop(int timeout_ms);
 

@@ -1,9 +1,11 @@
 cmake_policy(VERSION 3.25)
 # Reads QEL_STATUS(NAME, 0xCODE, "text") lines from DEFS and writes the gencat source
-# OUT_MSG (one $set per facility) and the C++ header OUT_HEADER.
+# OUT_MSG (one $set per facility), the C++ header OUT_HEADER and OUT_TEXTS, the
+# initialiser lines {code, "text"} of the texts compiled into the toolkit.
 set(names "")
 set(header "// Generated from catalog/status/*.def; do not edit.\n#pragma once\n#include <cstdint>\nnamespace qel {\nnamespace status {\n")
 set(entries "")
+set(texts "// Generated from catalog/status/*.def; do not edit.\n")
 string(REPLACE "|" ";" DEFS "${DEFS}")
 foreach(def ${DEFS})
   file(STRINGS ${def} lines REGEX "^QEL_STATUS\\(")
@@ -29,6 +31,7 @@ foreach(def ${DEFS})
       message(FATAL_ERROR "${def}: ${name} has a facility without a catalog set")
     endif()
     string(APPEND header "constexpr std::uint32_t ${name} = ${code}u;\n")
+    string(APPEND texts "{${code}u, \"${text}\"},\n")
     list(APPEND entries "${set}|${number}|${text}")
   endforeach()
 endforeach()
@@ -51,3 +54,4 @@ foreach(e IN LISTS entries)
 endforeach()
 file(WRITE ${OUT_MSG} "${msg}")
 file(WRITE ${OUT_HEADER} "${header}")
+file(WRITE ${OUT_TEXTS} "${texts}")

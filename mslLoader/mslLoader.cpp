@@ -104,12 +104,15 @@ uint32_t VerifyExternalOnly(const char* filename, SealedImage* image) {
   return rc;
 }
 
+// When the ".sig" attempt finds no file, the embedded attempt's status says why the
+// library was refused (a damaged embedded signature, say), not "missing".
 uint32_t VerifyEmbeddedThenDefault(const char* filename, SealedImage* image) {
   QEL_LOG_LONG_AS(kValidateFn, MSL_LOG_INFO,
                "About to verify signature: filename='%s', externalFileSigPath=NULL, sig=DEFAULT",
                filename);
-  uint32_t rc = VerifyWith(filename, nullptr, image);
-  if (rc == 0) return 0;
+  const uint32_t embedded = VerifyWith(filename, nullptr, image);
+  if (embedded == 0) return 0;
+  uint32_t rc = embedded;
   QEL_LOG_LONG_AS(kValidateFn, MSL_LOG_ERROR,
                "Failed to verify signature for filename='%s', without external signature file "
                "(externalFileSigPath='NULL') with sig=DEFAULT, errMsg=%s",
@@ -122,7 +125,7 @@ uint32_t VerifyEmbeddedThenDefault(const char* filename, SealedImage* image) {
                filename, sigPath);
   rc = VerifyWith(filename, sigPath, image);
   if (rc != 0) LogExternalFailure(filename, sigPath, rc);
-  return rc;
+  return rc == qel::status::LOADER_SIG_MISSING ? embedded : rc;
 }
 
 uint32_t ValidateFileSigUnguarded(const char* filename) {

@@ -9,25 +9,11 @@
 #include <cerrno>
 
 #include "qelStatusCodes.h"
+#include "qelToolsLib/qelFileDescriptor.h"
 
 namespace qel {
 namespace sig {
 namespace {
-
-// Closes the descriptor on every path out.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  ~FdGuard() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::uint32_t OpenStatus(int error, const SafeReadRules& rules) {
   if (error == ELOOP && rules.refuseSymlink) return status::LOADER_FILE_IS_SYMLINK;
@@ -72,7 +58,7 @@ std::uint32_t ReadFileOnce(const char* path, const SafeReadRules& rules,
   // O_NONBLOCK: opening a FIFO must not hang; it is refused as not regular below.
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   if (rules.refuseSymlink) flags |= O_NOFOLLOW;
-  FdGuard fd(::open(path, flags));
+  qelToolsLib::qelFileDescriptor fd(::open(path, flags));
   if (fd.get() < 0) return OpenStatus(errno, rules);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return status::LOADER_FILE_READ_FAILED;

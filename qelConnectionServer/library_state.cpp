@@ -1,9 +1,8 @@
 #include "qelConnectionServer/library_state.h"
 
-#include <dlfcn.h>
-
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelStatusCodes.h"
+#include "qelToolsLib/qelLibraryFolder.h"
 #include "udebug/udebug.h"
 
 namespace qel {
@@ -40,15 +39,7 @@ library_state& state() {
   return *instance;
 }
 
-std::string own_library_folder() {
-  static const char anchor = 0;  // any address inside this object will do
-  Dl_info info{};
-  if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return ".";
-  const std::string path(info.dli_fname);
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
+std::string own_library_folder() { return qelToolsLib::qelLibraryFolder(); }
 
 }  // namespace funneltunnel
 }  // namespace qel

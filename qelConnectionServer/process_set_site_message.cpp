@@ -81,11 +81,17 @@ std::unique_ptr<CAgentStartupAnnouncement> BuildAnnouncement(const agent_info& c
 
 // The links document shares the announcement's namespace pair, so the message's
 // namespace set has no conflict; the text inherits that default namespace too.
+// Only a declaration at the start of the links is dropped. A policy document text
+// drops one by cutting after the first "?>" it finds, so it is handed an empty
+// declaration in front: it then keeps the links whole even when they hold "?>".
 std::unique_ptr<CPolicyDocumentText> BuildLinksDocument(const std::string& links_utf8) {
+  const std::wstring text = FromUtf8(without_leading_xml_declaration(links_utf8));
   return std::make_unique<CPolicyDocumentText>(kLinksTag, uri::kAgentMessages,
-                                               version::kAgentMessages, FromUtf8(links_utf8),
-                                               L"", L"");
+                                               version::kAgentMessages,
+                                               L"<?xml version='1.0'?>" + text, L"", L"");
 }
+
+bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Filled where the message keeps it, named "source" already.
 void BuildSource(const agent_info& config, CAgentInfo& source) {
@@ -138,9 +144,21 @@ void prepare_set_site_message_support() {
   });
 }
 
+std::string without_leading_xml_declaration(const std::string& text) {
+  static const std::string kBom = "\xEF\xBB\xBF", kStart = "<?xml", kEnd = "?>";
+  const std::size_t start = text.compare(0, kBom.size(), kBom) == 0 ? kBom.size() : 0;
+  const std::size_t blank = start + kStart.size();
+  if (text.compare(start, kStart.size(), kStart) != 0 || blank >= text.size() ||
+      !IsXmlBlank(text[blank]))
+    return text;
+  const std::size_t end = text.find(kEnd, blank);
+  return end == std::string::npos ? text : text.substr(end + kEnd.size());
+}
+
 bool is_well_formed_links_fragment(const std::string& links_utf8) {
-  // Check the text exactly as the message will carry it.
-  std::string text = ToUtf8(SkipXmlDeclaration(FromUtf8(links_utf8)));
+  // Check the text exactly as the message will carry it (bytes that are not UTF-8
+  // become U+FFFD there).
+  std::string text = ToUtf8(FromUtf8(without_leading_xml_declaration(links_utf8)));
   std::string wrapped = "<qel-links-fragment>" + text + "</qel-links-fragment>";
   try {
     CCmlParser parser(2);

@@ -28,6 +28,11 @@ void prepare_set_site_message_support();
 // fragment (plain text without markup is one).
 bool is_well_formed_links_fragment(const std::string& links_utf8);
 
+// The text without the XML declaration it starts with ("<?xml" and a blank, up to
+// the first "?>", after an optional UTF-8 byte-order mark); any other text is
+// returned whole, so "?>" inside the text or a declaration elsewhere stays.
+std::string without_leading_xml_declaration(const std::string& text);
+
 }  // namespace funneltunnel
 }  // namespace qel
 

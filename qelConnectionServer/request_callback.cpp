@@ -105,7 +105,7 @@ void set_request_body(ud_block_ref block, post_transaction& t, const uint8_t* da
   if (data == nullptr) return;  // no body: request_data stays empty
   UD_TRACE(43000, "posted_data %.*s", trace_len(data_length), reinterpret_cast<const char*>(data));
   std::string body(reinterpret_cast<const char*>(data), data_length);
-  t.request_data = request_bodies_may_name_files() ? filestring(body)
+  t.request_data = request_bodies_may_name_files() ? filestring::from_network(body)
                                                     : filestring::literal(std::move(body));
 }
 

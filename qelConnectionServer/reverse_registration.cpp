@@ -12,7 +12,7 @@ namespace funneltunnel {
 
 std::string checked_links_text(const std::string& lmi_links) {
   UD_ENTER("checked_links_text", "length %zu", lmi_links.size());
-  std::string text = filestring(lmi_links).text;
+  std::string text = without_leading_xml_declaration(filestring(lmi_links).text);
   if (!is_well_formed_links_fragment(text)) {
     UD_EXIT("%s", "malformed");
     throw funneltunnel_exception("lmi links are not a well-formed XML fragment",

@@ -14,7 +14,8 @@ namespace funneltunnel {
 
 class listener;
 
-// The links text to serve: `lmi_links` itself or the contents of the file it names.
+// The links text to serve: `lmi_links` itself or the contents of the file it names,
+// without the XML declaration it may start with.
 // Throws funneltunnel_exception (CS_LINKS_MALFORMED) unless it is a well-formed XML
 // fragment, so the endpoint never serves malformed XML.
 std::string checked_links_text(const std::string& lmi_links);

@@ -1,9 +1,9 @@
 // jsbase.h - common base of every toolkit primitive and the wait-result scale.
 //
-// Every primitive derives from jsBase, whose constructor-set flag tells whether the
-// operating-system object behind it was created; callers test isValid() after
-// construction instead of catching an exception (the semaphores are the exception:
-// they throw jsOsException when the operating system refuses them).
+// Every primitive derives from jsBase. The locks, events and semaphores throw
+// jsOsException from their constructor when the operating system refuses the object
+// behind them, so none of them exists without it and none fails open; isValid() is
+// then always true for them. A thread object reports through isValid().
 // All times in the toolkit are milliseconds; jsInfinite waits without a limit.
 // Thread safety: isValid() may be called from any thread.
 #pragma once

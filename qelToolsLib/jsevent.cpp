@@ -1,7 +1,6 @@
 #include "qelToolsLib/jsevent.h"
 
 #include <pthread.h>
-#include <syslog.h>
 #include <time.h>
 
 #include <cerrno>
@@ -42,22 +41,19 @@ timespec deadlineAfter(uint32_t ms) noexcept {
 
 class jsEventImpl {
  public:
-  jsEventImpl(bool signalled, bool manual) noexcept
+  jsEventImpl(bool signalled, bool manual)
       : m_mutex(PTHREAD_MUTEX_DEFAULT), m_signalled(signalled), m_manual(manual) {
     pthread_condattr_t attr;
-    if (pthread_condattr_init(&attr) != 0) return;
+    internal::jsThrowIfFailed(pthread_condattr_init(&attr), "condition attributes");
     // The monotonic clock keeps time-outs right when the wall clock is set.
-    if (pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0)
-      m_condOk = pthread_cond_init(&m_cond, &attr) == 0;
+    int rc = pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    if (rc == 0) rc = pthread_cond_init(&m_cond, &attr);
     pthread_condattr_destroy(&attr);
+    internal::jsThrowIfFailed(rc, "a condition variable");
   }
-  ~jsEventImpl() {
-    if (m_condOk) pthread_cond_destroy(&m_cond);
-  }
+  ~jsEventImpl() { pthread_cond_destroy(&m_cond); }
   jsEventImpl(const jsEventImpl&) = delete;
   jsEventImpl& operator=(const jsEventImpl&) = delete;
-
-  bool ok() const noexcept { return m_condOk && m_mutex.ok(); }
 
   void set() noexcept {
     MutexHold hold(m_mutex);
@@ -91,18 +87,13 @@ class jsEventImpl {
  private:
   internal::jsPthreadMutex m_mutex;
   pthread_cond_t m_cond;
-  bool m_condOk = false;
   bool m_signalled;
   bool m_manual;
 };
 
 jsEvent::jsEvent(int startReset, bool manualReset)
-    : m_impl(new (std::nothrow) jsEventImpl(startReset == 0, manualReset)) {
-  if (m_impl && !m_impl->ok()) {
-    syslog(LOG_ERR, "jsEventImpl::mutexInit failed");
-    m_impl.reset();
-  }
-  setValid(m_impl != nullptr);
+    : m_impl(std::make_unique<jsEventImpl>(startReset == 0, manualReset)) {
+  setValid(true);
 }
 
 jsEvent::~jsEvent() = default;

@@ -3,8 +3,8 @@
 // A manual-reset event stays signalled until reset() and wakes every waiter; an
 // automatic-reset event wakes one waiter, which consumes the signal. Time-outs are
 // in milliseconds (jsInfinite: no limit, 0: just test). wait() results: 0 signalled,
-// 1 time-out, 2 failure (also when the event is not valid). set()/reset() return 0,
-// or 2 when the event is not valid.
+// 1 time-out, 2 failure. set()/reset() return 0. The constructor throws
+// jsOsException when its mutex or condition variable cannot be created.
 // Thread safety: any thread may set, reset or wait; waits block only the caller.
 // The event must outlive every waiter.
 #pragma once

@@ -2,8 +2,9 @@
 //
 // jsException carries a text; jsOsException adds the operating-system error number;
 // jsFileException adds the path of the file concerned; jsThreadException reports
-// thread failures. They are thrown only where a constructor cannot report through
-// isValid() (the semaphores); every other toolkit operation returns a result.
+// thread failures. They are thrown by constructors whose operating-system object
+// cannot be created (locks, events, semaphores) and by a lock guard whose lock call
+// fails; every other toolkit operation returns a result.
 #pragma once
 
 #include <stdexcept>

@@ -1,10 +1,12 @@
 #include "qelToolsLib/jslock.h"
 
+#include "qelToolsLib/jsexception.h"
+
 namespace qelToolsLib {
 
-jsLock::jsLock(jsSyncBase* sync, int lockResult)
-    : m_sync(sync), m_count(lockResult == 0 ? 1 : 0) {
-  setValid(m_count > 0);
+jsLock::jsLock(jsSyncBase* sync, int lockResult) : m_sync(sync), m_count(1) {
+  if (lockResult != 0) throw jsOsException("cannot take the lock", lockResult);
+  setValid(true);
 }
 
 jsLock::~jsLock() { release(); }

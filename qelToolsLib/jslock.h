@@ -2,10 +2,11 @@
 // for the generic jsSync), all derived from jsLock.
 //
 // A guard locks its primitive when constructed and unlocks it when destroyed. It
-// may be released early with release(); the destructor then does nothing. A guard
-// whose lock call failed (invalid primitive) holds nothing: isValid() is false and
-// it never unlocks. The primitive must outlive the guard. A guard belongs to the
-// thread that made it.
+// may be released early with release(); the destructor then does nothing. A lock
+// call that fails (EDEADLK when the owner of a jsSync takes it again, say) throws
+// jsOsException from the guard's constructor: a guard never exists without holding
+// its lock, so code behind it never runs unprotected. The primitive must outlive the
+// guard. A guard belongs to the thread that made it.
 #pragma once
 
 #include "qelToolsLib/jsmutex_pthread.h"

@@ -1,7 +1,5 @@
 #include "qelToolsLib/jsmutex_pthread.h"
 
-#include <cerrno>
-#include <new>
 
 #include "qelToolsLib/internal/jspthreadmutex.h"
 
@@ -9,28 +7,26 @@ namespace qelToolsLib {
 
 class jsFastSyncImpl : public internal::jsPthreadMutex {
  public:
-  jsFastSyncImpl() noexcept : jsPthreadMutex(PTHREAD_MUTEX_DEFAULT) {}
+  jsFastSyncImpl() : jsPthreadMutex(PTHREAD_MUTEX_DEFAULT) {}
 };
 
-jsFastSync::jsFastSync() : m_impl(new (std::nothrow) jsFastSyncImpl) {
-  setValid(m_impl && m_impl->ok());
-}
+jsFastSync::jsFastSync() : m_impl(std::make_unique<jsFastSyncImpl>()) { setValid(true); }
 
 jsFastSync::~jsFastSync() = default;
 
 int jsFastSync::lock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->lock() : EINVAL;
+  return m_impl->lock();
 }
 
 int jsFastSync::unlock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->unlock() : EINVAL;
+  return m_impl->unlock();
 }
 
 int jsFastSync::tryLock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->tryLock() : EINVAL;
+  return m_impl->tryLock();
 }
 
 }  // namespace qelToolsLib

@@ -2,7 +2,8 @@
 // pthread mutex. The core guards each table and queue with one, through jsFastLock.
 //
 // A thread must not lock a jsFastSync it already holds (that deadlocks). Results as
-// for every jsSyncBase: pthread results, errno kept, EINVAL when not valid.
+// for every jsSyncBase: pthread results, errno kept; the constructor throws
+// jsOsException when the mutex cannot be created.
 // Thread safety: any thread; only the holder unlocks.
 #pragma once
 

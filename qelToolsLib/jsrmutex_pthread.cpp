@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <new>
 
 #include "qelToolsLib/internal/jspthreadmutex.h"
 
@@ -12,8 +11,7 @@ namespace qelToolsLib {
 // (to recognise a re-entry), so it is atomic; only the owner changes the count.
 class jsRecursiveSyncImpl {
  public:
-  jsRecursiveSyncImpl() noexcept : m_mutex(PTHREAD_MUTEX_DEFAULT) {}
-  bool ok() const noexcept { return m_mutex.ok(); }
+  jsRecursiveSyncImpl() : m_mutex(PTHREAD_MUTEX_DEFAULT) {}
 
   int lock() noexcept {
     if (ownedByCaller()) return ++m_count, 0;
@@ -50,25 +48,25 @@ class jsRecursiveSyncImpl {
   unsigned long m_count = 0;
 };
 
-jsRecursiveSync::jsRecursiveSync() : m_impl(new (std::nothrow) jsRecursiveSyncImpl) {
-  setValid(m_impl && m_impl->ok());
+jsRecursiveSync::jsRecursiveSync() : m_impl(std::make_unique<jsRecursiveSyncImpl>()) {
+  setValid(true);
 }
 
 jsRecursiveSync::~jsRecursiveSync() = default;
 
 int jsRecursiveSync::lock() {
   internal::jsErrnoKeeper keep;
-  return m_impl && m_impl->ok() ? m_impl->lock() : EINVAL;
+  return m_impl->lock();
 }
 
 int jsRecursiveSync::unlock() {
   internal::jsErrnoKeeper keep;
-  return m_impl && m_impl->ok() ? m_impl->unlock() : EINVAL;
+  return m_impl->unlock();
 }
 
 int jsRecursiveSync::tryLock() {
   internal::jsErrnoKeeper keep;
-  return m_impl && m_impl->ok() ? m_impl->tryLock() : EINVAL;
+  return m_impl->tryLock();
 }
 
 }  // namespace qelToolsLib

@@ -3,7 +3,8 @@
 // The owner's further lock() / tryLock() calls only count; each unlock() counts down
 // and the last one releases the lock. tryLock() by another thread while the lock is
 // held returns EBUSY (16) at once; unlock() by a thread that does not hold it returns
-// EPERM. Results are pthread results, errno is kept, EINVAL when not valid.
+// EPERM. Results are pthread results, errno is kept; the constructor throws
+// jsOsException when the mutex cannot be created.
 // Thread safety: any thread.
 #pragma once
 

@@ -2,8 +2,6 @@
 
 #include <pthread.h>
 
-#include <cerrno>
-#include <new>
 
 #include "qelToolsLib/internal/jspthreadmutex.h"
 
@@ -11,33 +9,27 @@ namespace qelToolsLib {
 
 class jsRWSyncImpl {
  public:
-  jsRWSyncImpl() noexcept : m_ok(pthread_rwlock_init(&m_lock, nullptr) == 0) {}
-  ~jsRWSyncImpl() {
-    if (m_ok) pthread_rwlock_destroy(&m_lock);
-  }
+  jsRWSyncImpl() { internal::jsThrowIfFailed(pthread_rwlock_init(&m_lock, nullptr), "a rwlock"); }
+  ~jsRWSyncImpl() { pthread_rwlock_destroy(&m_lock); }
   jsRWSyncImpl(const jsRWSyncImpl&) = delete;
   jsRWSyncImpl& operator=(const jsRWSyncImpl&) = delete;
 
-  bool ok() const noexcept { return m_ok; }
   pthread_rwlock_t* native() noexcept { return &m_lock; }
 
  private:
   pthread_rwlock_t m_lock;
-  bool m_ok;
 };
 
 namespace {
-// Runs one rwlock call with errno kept; EINVAL when the lock does not exist.
+// Runs one rwlock call with errno kept.
 template <typename Call>
 int callLock(jsRWSyncImpl* impl, Call call) {
   internal::jsErrnoKeeper keep;
-  return impl && impl->ok() ? call(impl->native()) : EINVAL;
+  return call(impl->native());
 }
 }  // namespace
 
-jsRWSync::jsRWSync() : m_impl(new (std::nothrow) jsRWSyncImpl) {
-  setValid(m_impl && m_impl->ok());
-}
+jsRWSync::jsRWSync() : m_impl(std::make_unique<jsRWSyncImpl>()) { setValid(true); }
 
 jsRWSync::~jsRWSync() = default;
 

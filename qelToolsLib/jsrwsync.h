@@ -3,8 +3,9 @@
 // Any number of readers or one writer. lock()/tryLock() take the write lock;
 // readLock()/tryReadLock() the read lock; unlock() releases either. The standard
 // shared-lockable names (lock_shared, try_lock_shared, unlock_shared) are there for
-// std::shared_lock. Results are pthread results, errno is kept, EINVAL when not
-// valid. Thread safety: any thread; a thread must not take it twice.
+// std::shared_lock. Results are pthread results, errno is kept; the constructor
+// throws jsOsException when the lock cannot be created. Thread safety: any thread; a
+// thread must not take it twice.
 #pragma once
 
 #include <memory>

@@ -1,7 +1,5 @@
 #include "qelToolsLib/jssync.h"
 
-#include <cerrno>
-#include <new>
 
 #include "qelToolsLib/internal/jspthreadmutex.h"
 
@@ -9,28 +7,26 @@ namespace qelToolsLib {
 
 class jsSyncImpl : public internal::jsPthreadMutex {
  public:
-  jsSyncImpl() noexcept : jsPthreadMutex(PTHREAD_MUTEX_ERRORCHECK) {}
+  jsSyncImpl() : jsPthreadMutex(PTHREAD_MUTEX_ERRORCHECK) {}
 };
 
-jsSync::jsSync() : m_impl(new (std::nothrow) jsSyncImpl) {
-  setValid(m_impl && m_impl->ok());
-}
+jsSync::jsSync() : m_impl(std::make_unique<jsSyncImpl>()) { setValid(true); }
 
 jsSync::~jsSync() = default;
 
 int jsSync::lock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->lock() : EINVAL;
+  return m_impl->lock();
 }
 
 int jsSync::unlock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->unlock() : EINVAL;
+  return m_impl->unlock();
 }
 
 int jsSync::tryLock() {
   internal::jsErrnoKeeper keep;
-  return m_impl ? m_impl->tryLock() : EINVAL;
+  return m_impl->tryLock();
 }
 
 }  // namespace qelToolsLib

@@ -3,10 +3,11 @@
 // another thread is refused with EDEADLK / EPERM instead of hanging).
 //
 // Results of lock(), unlock() and tryLock() are pthread results: 0, or an errno
-// value (EBUSY (16) when tryLock finds the lock held); EINVAL when the primitive is
-// not valid. These calls keep errno unchanged. lock()/unlock()/try_lock() follow the
-// standard Lockable names, so std::lock_guard, std::unique_lock and
-// std::condition_variable_any work with every primitive.
+// value (EBUSY (16) when tryLock finds the lock held). A lock whose mutex cannot be
+// created throws jsOsException from its constructor. These calls keep errno
+// unchanged. lock()/unlock()/try_lock() follow the standard Lockable names, so
+// std::lock_guard, std::unique_lock and std::condition_variable_any work with every
+// primitive.
 // Thread safety: any thread may call any operation; the owner object must outlive
 // every guard and every thread that uses it.
 #pragma once

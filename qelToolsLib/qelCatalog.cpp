@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <climits>
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "qelToolsLib/jsexception.h"
 #include "qelToolsLib/jslock.h"
+#include "qelToolsLib/qelLibraryFolder.h"
 
 namespace qelToolsLib {
 namespace catalog {
@@ -25,88 +27,77 @@ jsFastSync& catalogLock() {
   return lock;
 }
 
-// putenv keeps the pointer it is given, so the texts live as long as the process
-// (never destroyed: getenv may scan the environment during exit). The environment
-// refers to at most one of the two at a time, so the other may be rewritten.
-std::string& searchEntry() {
-  static std::string* entry = new std::string;
-  return *entry;
-}
-std::string& restoreEntry() {
-  static std::string* entry = new std::string;
-  return *entry;
-}
-char g_langC[] = "LANG=C";
-char g_langEmpty[] = "LANG=";
-
-std::string searchPath(const char* directory) {
-  std::string path;
-  if (directory != nullptr && *directory != '\0') {
-    path += std::string(directory) + "/%L/LC_MESSAGES/%N.cat:";
-    path += std::string(directory) + "/C/LC_MESSAGES/%N.cat";
-    path += ":";
-  }
-  path += "/usr/lib/spa/nls/%L/LC_MESSAGES/%N.cat";
-  path += ":/usr/lib/spa/nls/C/LC_MESSAGES/%N.cat";
-  return path;
+// The file name as the search paths use it: ".cat" added unless the name holds it.
+std::string catFileName(const char* name) {
+  std::string file = name;
+  if (std::strstr(name, ".cat") == nullptr) file += ".cat";
+  return file;
 }
 
-// Opens through the search path with the environment changed for the call only.
-nl_catd openWithSearchPath(const char* directory, const char* name, const char* locale) {
-  const char* oldValue = std::getenv("NLSPATH");
-  const bool hadNlspath = oldValue != nullptr;
-  const std::string old = hadNlspath ? oldValue : "";
-  std::string& search = searchEntry();
-  search = "NLSPATH=" + searchPath(directory);
-  if (!old.empty()) search += ":" + old;
-  putenv(&search[0]);
+// The host's LC_MESSAGES locale, only read: the library never sets a locale.
+std::string messagesLocale() {
+  const char* locale = std::setlocale(LC_MESSAGES, nullptr);
+  return locale != nullptr && *locale != '\0' ? locale : "C";
+}
 
-  const char* lang = std::getenv("LANG");
-  const bool langUnset = lang == nullptr;
-  const bool setLang = lang == nullptr || *lang == '\0';
-  if (setLang) putenv(g_langC);
+// The folders searched before NLSPATH: the given one, then /usr/lib/spa/nls, each with
+// the host's locale and then "C" (the pattern "<folder>/%L/LC_MESSAGES/%N.cat").
+std::vector<std::string> folderFiles(const char* directory, const char* name) {
+  std::vector<std::string> folders;
+  if (directory != nullptr && *directory != '\0') folders.emplace_back(directory);
+  folders.emplace_back("/usr/lib/spa/nls");
+  std::vector<std::string> files;
+  for (const std::string& folder : folders)
+    for (const std::string& locale : {messagesLocale(), std::string("C")})
+      files.push_back(folder + "/" + locale + "/LC_MESSAGES/" + name + ".cat");
+  return files;
+}
 
-  if (locale != nullptr) std::setlocale(LC_ALL, locale);
-  nl_catd cat = catopen(name, NL_CAT_LOCALE);
-  const int openErrno = errno;
+// The catalog installed beside the library: in its folder, in ../nls (the build
+// tree: lib/ and nls/), and in the data folder of an installation with a plain or
+// a multiarch library folder.
+std::vector<std::string> besideLibraryFiles(const char* name) {
+  const std::string folder = qelLibraryFolder();
+  const std::string file = catFileName(name);
+  return {folder + "/" + file, folder + "/../nls/" + file,
+          folder + "/../share/qelConnectionServer/" + file,
+          folder + "/../../share/qelConnectionServer/" + file};
+}
 
-  if (hadNlspath) {
-    std::string& restore = restoreEntry();
-    restore = "NLSPATH=" + old;
-    putenv(&restore[0]);
-  } else {
-    unsetenv("NLSPATH");
+// A name holding '/' is opened as it is, without any search.
+nl_catd openFirst(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    nl_catd cat = catopen(file.c_str(), NL_CAT_LOCALE);
+    if (cat != kNotOpen) return cat;
   }
-  if (setLang && langUnset) {
-    unsetenv("LANG");
-  } else if (setLang) {
-    putenv(g_langEmpty);
-  }
-  errno = openErrno;
+  return kNotOpen;
+}
+
+// Every place in order; errno tells why the last one failed.
+nl_catd openAnywhere(const char* directory, const char* name) {
+  nl_catd cat = openFirst(folderFiles(directory, name));
+  // NLSPATH, then the C library's own search path.
+  if (cat == kNotOpen && std::strchr(name, '/') == nullptr) cat = catopen(name, NL_CAT_LOCALE);
+  if (cat == kNotOpen) cat = openFirst({"./" + catFileName(name)});
+  if (cat == kNotOpen) cat = openFirst(besideLibraryFiles(name));
   return cat;
-}
-
-// The fallback: the name relative to the working folder.
-nl_catd openLocal(const char* name) {
-  std::string local = std::string("./") + name;
-  if (std::strstr(name, ".cat") == nullptr) local += ".cat";
-  return catopen(local.c_str(), NL_CAT_LOCALE);
 }
 
 }  // namespace
 
-uint32_t open(const char* directory, const char* name, const char* locale) noexcept {
+uint32_t open(const char* directory, const char* name, const char* /*locale*/) noexcept {
   if (name == nullptr) return EINVAL;
   try {
     jsFastLock hold(catalogLock());
     if (g_catalog.load() != kNotOpen) return 0;
-    nl_catd cat = openWithSearchPath(directory, name, locale);
-    if (cat == kNotOpen) cat = openLocal(name);
+    nl_catd cat = openAnywhere(directory, name);
     if (cat == kNotOpen) return errno != 0 ? static_cast<uint32_t>(errno) : ENOENT;
     g_catalog.store(cat);
     return 0;
   } catch (const std::bad_alloc&) {
     return ENOMEM;
+  } catch (const jsException&) {
+    return ENOLCK;
   }
 }
 

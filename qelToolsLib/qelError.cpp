@@ -9,6 +9,7 @@
 #include "qelStatusCodes.h"
 #include "qelToolsLib/qelCatalog.h"
 #include "qelToolsLib/qelMessageText.h"
+#include "qelToolsLib/qelStatusTexts.h"
 
 namespace qelToolsLib {
 
@@ -22,12 +23,14 @@ std::string format(const char* pattern, int number, const char* id) {
   return buffer;
 }
 
-// The catalog text of `key` with `insert` substituted, or the "retrieving" text.
+// The text of `key` with `insert` substituted: from the catalog when it is open and
+// holds it, else the text compiled from the status table, else the "retrieving" text
+// (2 when no catalog is open, else the catalog's errno).
 std::string catalogText(uint32_t key, const std::string& insert, const char* id) {
-  if (!catalog::isOpen()) return format("Status %d retrieving message text for [%s]", 2, id);
   const char* text = catalog::lookup(key);
-  if (text == nullptr)
-    return format("Status %d retrieving message text for [%s]", errno, id);
+  const int error = !catalog::isOpen() ? 2 : errno;
+  if (text == nullptr) text = qelBuiltinStatusText(key);
+  if (text == nullptr) return format("Status %d retrieving message text for [%s]", error, id);
   return insert.empty() ? std::string(text) : msgtext::substitute(text, insert);
 }
 

@@ -3,10 +3,12 @@
 //
 // Status layout: bits 31-30 severity (3 error, 1 warning, 0 success), 27-16 facility
 // (0: the low bits are a plain errno; 0x721 this library), 15-0 code.
-// getText() builds the text from the process-wide message catalog (see openCatalog;
-// before it is open, texts say "Status 2 retrieving message text for [id]") and
-// decorates it with the identifier; the text stays owned by the object until the next
-// getText(), releaseText() or destruction. No operation throws.
+// getText() builds the text from the process-wide message catalog (see openCatalog)
+// or, when no catalog is open or it lacks the message, from the texts compiled from
+// the same status table; only a status the table does not know reads "Status N
+// retrieving message text for [id]". The text is decorated with the identifier and
+// stays owned by the object until the next getText(), releaseText() or destruction.
+// No operation throws.
 // Thread safety: one QELError per thread at a time; fromErrno and openCatalog from
 // any thread (opening is serialised by the catalog lock).
 #pragma once
@@ -41,7 +43,8 @@ class QELError {
   // Translates an operating-system error number into a status value.
   static uint32_t fromErrno(uint32_t osError) noexcept;
   // Opens the process-wide catalog; 0 when it is open afterwards, else the errno of
-  // the last attempt. directory may be null; locale "" takes the environment's.
+  // the last attempt. directory may be null. The host's locale is never changed, and
+  // `locale` is not applied: the catalog follows the host's LC_MESSAGES.
   static uint32_t openCatalog(const char* directory, const char* name,
                               const char* locale) noexcept;
 

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxerces-c-dev libmicrohttpd-dev libsodium-dev libcurl4-openssl-dev libgnutls28-dev
-  gnutls-bin minisign libxml2-utils python3 curl libc-bin binutils
+  gnutls-bin minisign libxml2-utils python3 curl libc-bin binutils locales
   libsystemd-dev systemd debhelper dpkg-dev
 )
 

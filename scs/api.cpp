@@ -52,7 +52,8 @@ uint32_t SCS_SERVER_Init(const char* agent_version, const char* agent_uuid,
   return guarded(__func__, [&] {
     log().set_sink(log_sink);
     server().init();
-    log().write(MSL_LOG_INFO, __func__, "HTTP service library ready for agent %.128s %.64s %.64s",
+    log().write(MSL_LOG_INFO, "SCS_SERVER_Init",  // __func__ here would be "operator()"
+                "HTTP service library ready for agent %.128s %.64s %.64s",
                 agent_name != nullptr ? agent_name : "", agent_uuid != nullptr ? agent_uuid : "",
                 agent_version != nullptr ? agent_version : "");
     return 0u;

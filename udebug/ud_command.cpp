@@ -1,5 +1,7 @@
 // The command interpreter shared by the command file and the console.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <climits>
@@ -92,6 +94,23 @@ void strip_path(char* path) {
   }
 }
 
+// The command file, or null. Opened without blocking so that a FIFO or device
+// of that name cannot stall CS_Init; anything but a regular file is ignored with
+// a message.
+FILE* open_command_file(const char* name) {
+  const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    ud_message("%s is not a regular file; no trace commands read from it\n", name);
+    return nullptr;
+  }
+  FILE* file = ::fdopen(fd, "r");
+  if (!file) ::close(fd);
+  return file;
+}
+
 }  // namespace
 
 int ud_find_action(const char* word) noexcept {
@@ -120,5 +139,5 @@ void ud_load_config(const char* path) noexcept {
   strip_path(dir);
   struct stat info{};
   if (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) return;
-  ud_debug_input(std::fopen(".udrc", "re"));
+  ud_debug_input(open_command_file(".udrc"));
 }

@@ -66,7 +66,7 @@ int ud_find_group_locked(const char* name, bool create) {
 }
 
 void ud_group_add(const char* member, const char* group) {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   const int index = ud_find_group_locked(group, true);
   if (index == 0) return;
   const uint32_t id = resolve_member_locked(member, true);
@@ -84,7 +84,7 @@ void ud_group_add(const char* member, const char* group) {
 }
 
 void ud_group_remove(const char* member, const char* group) {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   const int index = ud_find_group_locked(group, false);
   if (index == 0) {
     ud_message("group %s does not exist\n", group);

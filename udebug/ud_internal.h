@@ -1,10 +1,11 @@
 // Internals shared by the files of the trace facility; nobody outside udebug/
 // includes this header.
 //
-// Locks: the table mutex guards registration, lookup and every change of the
-// trace table; the output guard holds the output mutex and guards the output
-// stream and the last printed file/block/line. When both are needed the table
-// mutex is taken first. Functions named *_locked expect the table mutex held.
+// Locks: the table lock (ud_table_lock) guards registration, lookup and every
+// change of the trace table; the output guard holds the output mutex and guards
+// the output stream and the last printed file/block/line. When both are needed
+// the table lock is taken first. Functions named *_locked expect the table lock
+// held.
 #ifndef QEL_UDEBUG_UD_INTERNAL_H
 #define QEL_UDEBUG_UD_INTERNAL_H
 
@@ -18,14 +19,23 @@
 enum class ud_event { enter, exit, plain };
 
 // ---- table (ud_table.cpp, ud_group.cpp) ----
-std::mutex& ud_table_mutex();
+// Holds the table mutex. The first lock ever taken fills the header, block 0 and
+// group 0 with their initial values; nothing resets them later, so block ids
+// handed out before ud_init stay valid.
+class ud_table_lock {
+ public:
+  ud_table_lock();
+  ud_table_lock(const ud_table_lock&) = delete;
+  ud_table_lock& operator=(const ud_table_lock&) = delete;
+
+ private:
+  std::lock_guard<std::mutex> lock_;
+};
 // Copies a name truncated to 127 characters.
 void ud_copy_name(char (&dst)[UD_NAME_SIZE], const char* src);
 // A searched name matches an entry whose name begins with it (at most 127
 // characters compared).
 bool ud_name_matches(const char* entry, const char* name);
-// Fills the header, block 0 and group 0 with their initial values.
-void ud_init_tables_locked();
 // Index of the first block whose name begins with `name`, registering it when
 // there is none; 0 when the name matches "Undefined" or the table is full.
 int ud_register_block_locked(const char* name);

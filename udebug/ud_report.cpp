@@ -42,7 +42,7 @@ void ud_usage() {
 }
 
 void ud_display() {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   ud_output_guard out;
   const uint32_t used = ud_trace_table.header.num_used_blocks;
   for (uint32_t i = 0; i < used; ++i) {
@@ -53,7 +53,7 @@ void ud_display() {
 }
 
 void ud_state() noexcept {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   ud_output_guard out;
   const ud_header& h = ud_trace_table.header;
   out.print("\nud_state: \n");

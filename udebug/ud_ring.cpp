@@ -13,13 +13,17 @@ namespace {
 pthread_once_t g_key_once = PTHREAD_ONCE_INIT;
 pthread_key_t g_ring_key;
 bool g_key_ok = false;               // written once inside pthread_once
-std::atomic<ud_ring*> g_rings{nullptr};   // every ring ever made, for inspectors
+std::atomic<unsigned long> g_ring_count{0};
 
-void create_key_once() {
-  // No destructor: a ring outlives its thread, like every other part of the
-  // facility, and stays reachable through g_rings.
-  g_key_ok = pthread_key_create(&g_ring_key, nullptr) == 0;
+// Runs when a thread that traced ends. A trace call made later in the thread's
+// exit (another key's destructor) makes a new ring, which the C library hands
+// to this function again in its next round.
+void free_ring(void* ring) {
+  delete static_cast<ud_ring*>(ring);
+  g_ring_count.fetch_sub(1, std::memory_order_relaxed);
 }
+
+void create_key_once() { g_key_ok = pthread_key_create(&g_ring_key, free_ring) == 0; }
 
 uint32_t current_thread_id() { return static_cast<uint32_t>(::gettid()); }
 
@@ -39,10 +43,7 @@ ud_ring* make_ring() {
     return nullptr;
   }
   ring->thread_id = current_thread_id();
-  ring->next = g_rings.load(std::memory_order_relaxed);
-  while (!g_rings.compare_exchange_weak(ring->next, ring, std::memory_order_release,
-                                        std::memory_order_relaxed)) {
-  }
+  g_ring_count.fetch_add(1, std::memory_order_relaxed);
   return ring;
 }
 
@@ -78,6 +79,8 @@ void ud_create_key() { pthread_once(&g_key_once, create_key_once); }
 
 const ud_ring* ud_current_ring() noexcept { return existing_ring(); }
 
+unsigned long ud_ring_count() noexcept { return g_ring_count.load(std::memory_order_relaxed); }
+
 int ud_site(int block, const char* file, int line) noexcept {
   ud_ring* ring = existing_ring();
   if (!ring && !(ring = make_ring())) return 0;
@@ -91,7 +94,7 @@ int ud_site(int block, const char* file, int line) noexcept {
 int ud_enter(const char* name, const char* format, ...) noexcept {
   uint32_t block = site_block(existing_ring());
   if (block == 0) {
-    std::lock_guard<std::mutex> lock(ud_table_mutex());
+    ud_table_lock lock;
     block = static_cast<uint32_t>(ud_register_block_locked(name));
   }
   if (block == 0) return 0;

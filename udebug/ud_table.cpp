@@ -5,14 +5,14 @@
 
 #include "udebug/ud_internal.h"
 
-ud_table_t ud_trace_table;   // zero-initialised, filled by ud_init
+ud_table_t ud_trace_table;   // zero-initialised, filled by the first table lock
 
 namespace {
 
 ud_header& header() { return ud_trace_table.header; }
 
-// Entry 0 is always reserved, even before the tables are initialised.
-uint32_t used_blocks() { return std::max<uint32_t>(header().num_used_blocks, 1); }
+// Entry 0 is always reserved; the count is at least 1 once the table lock was taken.
+uint32_t used_blocks() { return header().num_used_blocks; }
 
 uint32_t* value_field(uint32_t& active, uint32_t& level, uint32_t& enter_exit,
                       int action) {
@@ -44,24 +44,10 @@ void set_group_value(int group, int action, uint32_t value, int depth) {
   }
 }
 
-}  // namespace
+std::mutex g_table_mutex;
+bool g_filled = false;   // under g_table_mutex
 
-std::mutex& ud_table_mutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-bool ud_name_matches(const char* entry, const char* name) {
-  const size_t n = std::min<size_t>(std::strlen(name), UD_NAME_SIZE - 1);
-  return std::strncmp(entry, name, n) == 0;
-}
-
-void ud_copy_name(char (&dst)[UD_NAME_SIZE], const char* src) {
-  std::strncpy(dst, src, UD_NAME_SIZE - 1);
-  dst[UD_NAME_SIZE - 1] = '\0';
-}
-
-void ud_init_tables_locked() {
+void fill_initial_values() {
   ud_header& h = header();
   ud_copy_name(h.last_file, "unused");
   ud_copy_name(h.last_block, "none");
@@ -80,6 +66,24 @@ void ud_init_tables_locked() {
   ud_group& g0 = ud_trace_table.groups[0];
   g0.active = g0.level = g0.enter_exit = 0;
   ud_copy_name(g0.name, "Undefined");
+}
+
+}  // namespace
+
+ud_table_lock::ud_table_lock() : lock_(g_table_mutex) {
+  if (g_filled) return;
+  fill_initial_values();
+  g_filled = true;
+}
+
+bool ud_name_matches(const char* entry, const char* name) {
+  const size_t n = std::min<size_t>(std::strlen(name), UD_NAME_SIZE - 1);
+  return std::strncmp(entry, name, n) == 0;
+}
+
+void ud_copy_name(char (&dst)[UD_NAME_SIZE], const char* src) {
+  std::strncpy(dst, src, UD_NAME_SIZE - 1);
+  dst[UD_NAME_SIZE - 1] = '\0';
 }
 
 // Index of the first block whose name begins with `name`, -1 if none.
@@ -113,7 +117,7 @@ int ud_register_block_locked(const char* name) {
 }
 
 void ud_set_value(int action, const char* name, uint32_t value) {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   if (const int group = ud_find_group_locked(name, false)) {
     set_group_value(group, action, value, 0);
     return;
@@ -124,6 +128,6 @@ void ud_set_value(int action, const char* name, uint32_t value) {
 }
 
 void ud_set_print(uint32_t value) {
-  std::lock_guard<std::mutex> lock(ud_table_mutex());
+  ud_table_lock lock;
   ud_store(header().print_on_console, value);
 }

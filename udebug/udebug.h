@@ -6,8 +6,8 @@
 // and the trace level per block or group. Every event is also kept in a
 // 32-entry history ring of the calling thread, printed or not.
 //
-// Ownership: the trace table, the per-thread rings and the output stream are
-// owned by the facility and live until the process ends; nothing is torn down.
+// Ownership: the trace table and the output stream are owned by the facility and
+// live until the process ends. A thread's ring is freed when the thread ends.
 // Threads: any thread may trace. Registration, lookup and commands take the
 // table mutex; printing an event takes the output mutex, so lines of different
 // threads never interleave. The flags tested by the call-site macros are read
@@ -88,16 +88,16 @@ struct ud_ring_entry {
   uint32_t args[UD_RING_ARG_WORDS];
 };
 
-// The history ring of one thread, allocated at its first trace call and kept
-// for the life of the process (all rings are chained through `next`).
+// The history ring of one thread, allocated at its first trace call and freed
+// when the thread ends (a host serving each connection on a new thread would
+// otherwise keep one ring per connection it ever served).
 struct ud_ring {
   uint32_t index;       // entry of the next event; advances modulo 32
   uint32_t thread_id;   // kernel thread id
   ud_ring_entry entries[UD_RING_SIZE];
-  ud_ring* next;
 };
 
-// The one trace table; zero until ud_init fills it.
+// The one trace table; zero until the facility's first use fills it.
 extern ud_table_t ud_trace_table;
 
 // Lock-free flag read used by the call-site macros and the emitters.
@@ -108,11 +108,15 @@ inline uint32_t ud_flag(const uint32_t& field) {
 // None of these functions throws; they may be called from destructors.
 //
 // Opens the output stream "<output_dir>/.udout" (stdout when output_dir is
-// null) unless one is set; the first call creates the thread-specific key and,
-// when init_tables is nonzero, fills the header, block 0 and group 0.
+// null) unless one is set, and creates the thread-specific key. The header,
+// block 0 and group 0 get their initial values at the facility's first use,
+// once, whatever init_tables says; they are never reset afterwards. The file
+// is created with mode 0600 and never through a symbolic link.
 void ud_init(const char* output_dir, int init_tables) noexcept;
 // Runs the command interpreter on ".udrc" of the working directory when path
 // names a directory, on stdin when path is null; otherwise does nothing.
+// ".udrc" is read only when it is a regular file (opened without blocking, so
+// a FIFO or device of that name cannot stall the caller).
 void ud_load_config(const char* path) noexcept;
 // Reads commands from `in` until its end or "quit", then closes it.
 void ud_debug_input(FILE* in) noexcept;
@@ -137,6 +141,8 @@ __attribute__((format(printf, 2, 3)))
 int ud_trace(unsigned level, const char* format, ...) noexcept;
 // The calling thread's ring, or null before its first trace call.
 const ud_ring* ud_current_ring() noexcept;
+// How many rings exist: one per thread that traced and has not ended yet.
+unsigned long ud_ring_count() noexcept;
 
 // Call-site pattern. UD_ENTER is the first statement of a traced function and
 // declares its cached block id; UD_TRACE and UD_EXIT may follow any number of

@@ -1,33 +1,33 @@
 #include "qelToolsLib/internal/jspthreadmutex.h"
 
 #include <cerrno>
+#include <string>
+
+#include "qelToolsLib/jsexception.h"
 
 namespace qelToolsLib {
 namespace internal {
 
-jsPthreadMutex::jsPthreadMutex(int type) noexcept {
+void jsThrowIfFailed(int result, const char* what) {
+  if (result != 0) throw jsOsException(std::string("cannot create ") + what, result);
+}
+
+jsPthreadMutex::jsPthreadMutex(int type) {
   pthread_mutexattr_t attr;
-  if (pthread_mutexattr_init(&attr) != 0) return;
-  if (pthread_mutexattr_settype(&attr, type) == 0)
-    m_ok = pthread_mutex_init(&m_mutex, &attr) == 0;
+  jsThrowIfFailed(pthread_mutexattr_init(&attr), "mutex attributes");
+  int rc = pthread_mutexattr_settype(&attr, type);
+  if (rc == 0) rc = pthread_mutex_init(&m_mutex, &attr);
   pthread_mutexattr_destroy(&attr);
+  jsThrowIfFailed(rc, "a mutex");
 }
 
-jsPthreadMutex::~jsPthreadMutex() {
-  if (m_ok) pthread_mutex_destroy(&m_mutex);
-}
+jsPthreadMutex::~jsPthreadMutex() { pthread_mutex_destroy(&m_mutex); }
 
-int jsPthreadMutex::lock() noexcept {
-  return m_ok ? pthread_mutex_lock(&m_mutex) : EINVAL;
-}
+int jsPthreadMutex::lock() noexcept { return pthread_mutex_lock(&m_mutex); }
 
-int jsPthreadMutex::unlock() noexcept {
-  return m_ok ? pthread_mutex_unlock(&m_mutex) : EINVAL;
-}
+int jsPthreadMutex::unlock() noexcept { return pthread_mutex_unlock(&m_mutex); }
 
-int jsPthreadMutex::tryLock() noexcept {
-  return m_ok ? pthread_mutex_trylock(&m_mutex) : EINVAL;
-}
+int jsPthreadMutex::tryLock() noexcept { return pthread_mutex_trylock(&m_mutex); }
 
 jsErrnoKeeper::jsErrnoKeeper() noexcept : m_saved(errno) {}
 

@@ -1,6 +1,8 @@
 // internal/jspthreadmutex.h - RAII owner of one pthread mutex, shared by the
 // implementation objects of the lock primitives and the event. Not for use outside
-// qelToolsLib. Results are pthread results (0 or an errno value); errno is kept.
+// qelToolsLib. A mutex that cannot be created throws jsOsException from the
+// constructor, so no lock object ever exists without its mutex. Results are pthread
+// results (0 or an errno value); errno is kept.
 #pragma once
 
 #include <pthread.h>
@@ -11,12 +13,11 @@ namespace internal {
 class jsPthreadMutex {
  public:
   // type: PTHREAD_MUTEX_DEFAULT, PTHREAD_MUTEX_ERRORCHECK, ...
-  explicit jsPthreadMutex(int type) noexcept;
+  explicit jsPthreadMutex(int type);
   ~jsPthreadMutex();
   jsPthreadMutex(const jsPthreadMutex&) = delete;
   jsPthreadMutex& operator=(const jsPthreadMutex&) = delete;
 
-  bool ok() const noexcept { return m_ok; }
   int lock() noexcept;
   int unlock() noexcept;
   int tryLock() noexcept;
@@ -24,8 +25,10 @@ class jsPthreadMutex {
 
  private:
   pthread_mutex_t m_mutex;
-  bool m_ok = false;
 };
+
+// Throws jsOsException for a nonzero pthread result of creating `what`.
+void jsThrowIfFailed(int result, const char* what);
 
 // Keeps errno across a pthread call: the lock calls must not disturb the caller's.
 class jsErrnoKeeper {

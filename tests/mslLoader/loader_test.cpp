@@ -17,6 +17,7 @@
 #include "mslLoader/qelEmbeddedSignature.h"
 #include "qelStatusCodes.h"
 #include "test_support.h"
+#include "tests/support/fresh_process.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ class LoaderTest : public ::testing::Test {
   LibHandle handle;
 };
 
-TEST_F(LoaderTest, LibraryPathGetsOneTrailingSlash) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, LibraryPathGetsOneTrailingSlash) {
   SetMSLLoaderLibPath("/opt/qel/lib");
   EXPECT_STREQ(g_LoaderLibPath, "/opt/qel/lib/");
   EXPECT_TRUE(log.Has(MSL_LOG_INFO, "g_LoaderLibPath set to: '/opt/qel/lib/'"));
@@ -70,7 +71,7 @@ TEST_F(LoaderTest, LibraryPathGetsOneTrailingSlash) {
   EXPECT_TRUE(quiet.entries().empty());
 }
 
-TEST_F(LoaderTest, LoadsEmbeddedSignatureWithLinesInOrder) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, LoadsEmbeddedSignatureWithLinesInOrder) {
   qeltest::SignEmbedded(lib);
   SetMSLLoaderLibPath(dir.path().c_str());
   ASSERT_EQ(LoadServiceLibrary("libfake.so", &handle), 0u) << log.Dump();
@@ -88,7 +89,7 @@ TEST_F(LoaderTest, LoadsEmbeddedSignatureWithLinesInOrder) {
   EXPECT_EQ(log.entries()[load].function, "LoadServiceLibrary");
 }
 
-TEST_F(LoaderTest, SecondAttemptUsesDefaultSignatureFile) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, SecondAttemptUsesDefaultSignatureFile) {
   qeltest::SignDetached(lib, lib + ".sig");
   SetMSLLoaderLibPath(dir.path().c_str());
   ASSERT_EQ(LoadServiceLibrary("libfake.so", &handle), 0u) << log.Dump();
@@ -106,7 +107,7 @@ TEST_F(LoaderTest, SecondAttemptUsesDefaultSignatureFile) {
             std::string::npos);
 }
 
-TEST_F(LoaderTest, ConfiguredExtensionIsTheOnlyAttempt) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, ConfiguredExtensionIsTheOnlyAttempt) {
   qeltest::SignDetached(lib, lib + ".sig");
   SetMSLLoaderExtSigFileExtension(".qsig");
   EXPECT_TRUE(GetExternalFileSigExtSet());
@@ -124,7 +125,7 @@ TEST_F(LoaderTest, ConfiguredExtensionIsTheOnlyAttempt) {
   EXPECT_TRUE(log.Has(MSL_LOG_INFO, "sigFileExt set to: '', g_bExternalFileSigExtSet:  'TRUE'"));
 }
 
-TEST_F(LoaderTest, PathInNameWarnsAndStillUsesDirectory) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, PathInNameWarnsAndStillUsesDirectory) {
   ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
   std::string nested = dir.file("sub/libfake.so");
   qeltest::CopyFile(QEL_FAKE_SCS_B, nested);
@@ -138,7 +139,7 @@ TEST_F(LoaderTest, PathInNameWarnsAndStillUsesDirectory) {
   Line(MSL_LOG_INFO, "Full library to load: " + nested);
 }
 
-TEST_F(LoaderTest, RefusedLibraryIsNeverLoaded) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, RefusedLibraryIsNeverLoaded) {
   qeltest::SignDetached(lib, lib + ".sig");
   std::string bytes = qeltest::ReadFile(lib);
   bytes[100] ^= 0x20;
@@ -152,7 +153,7 @@ TEST_F(LoaderTest, RefusedLibraryIsNeverLoaded) {
   EXPECT_EQ(handle.handle, nullptr);
 }
 
-TEST_F(LoaderTest, EachRefusalIsLoggedWithItsCause) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, EachRefusalIsLoggedWithItsCause) {
   struct Case {
     const char* what;
     uint32_t status;
@@ -196,8 +197,9 @@ TEST_F(LoaderTest, EachRefusalIsLoggedWithItsCause) {
   for (const Case& c : cases) {
     qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
     c.prepare(lib);
-    EXPECT_NE(LoadServiceLibrary(lib.c_str(), &handle), 0u) << c.what;
-    // The embedded attempt fails with the cause; the ".sig" attempt finds no file.
+    // The embedded attempt fails with the cause; the ".sig" attempt finds no file, so
+    // the host is told the cause, not "missing".
+    EXPECT_EQ(LoadServiceLibrary(lib.c_str(), &handle), c.status) << c.what << "\n" << log.Dump();
     EXPECT_TRUE(log.Has(MSL_LOG_ERROR, "externalFileSigPath='NULL') with sig=DEFAULT, errMsg=" +
                                            qeltest::Text(c.status)))
         << c.what << "\n" << log.Dump();
@@ -206,7 +208,7 @@ TEST_F(LoaderTest, EachRefusalIsLoggedWithItsCause) {
   }
 }
 
-TEST_F(LoaderTest, LoadsTheVerifiedBytesEvenWhenTheFileChangesAfterwards) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, LoadsTheVerifiedBytesEvenWhenTheFileChangesAfterwards) {
   qeltest::SignEmbedded(lib);
   ASSERT_EQ(ValidateFileSig(lib.c_str()), 0u);
   // Overwritten in place, then replaced by rename: neither reaches the loader.
@@ -251,7 +253,7 @@ struct InterleavedVerification {
   }
 };
 
-TEST_F(LoaderTest, VerificationByAnotherThreadWaitsForTheLoad) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, VerificationByAnotherThreadWaitsForTheLoad) {
   qeltest::SignEmbedded(lib);
   InterleavedVerification state;
   state.other = dir.file("libother.so");
@@ -274,7 +276,7 @@ TEST_F(LoaderTest, VerificationByAnotherThreadWaitsForTheLoad) {
   EXPECT_EQ(LoadedVariant(&other), 2);
 }
 
-TEST_F(LoaderTest, AcceptsMinisignSignatureByTrustedKey) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, AcceptsMinisignSignatureByTrustedKey) {
   if (std::string(QEL_MINISIGN_TOOL).empty()) GTEST_SKIP() << "minisign is not installed";
   std::string output;
   ASSERT_EQ(qeltest::RunProgram({QEL_MINISIGN_TOOL, "-S", "-s", QEL_TEST_SECRET_KEY, "-m", lib, "-x",
@@ -283,7 +285,7 @@ TEST_F(LoaderTest, AcceptsMinisignSignatureByTrustedKey) {
   EXPECT_EQ(LoadedVariant(&handle), 1);
 }
 
-TEST_F(LoaderTest, LookupAndArgumentErrors) {
+QEL_FRESH_PROCESS_TEST_F(LoaderTest, LookupAndArgumentErrors) {
   void* symbol = &handle;
   EXPECT_EQ(LookupSymbol(&handle, &symbol, "FakeScs_Variant"), status::LOADER_NOT_LOADED);
   EXPECT_EQ(symbol, nullptr);

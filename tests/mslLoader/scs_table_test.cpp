@@ -12,6 +12,7 @@
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelStatusCodes.h"
 #include "test_support.h"
+#include "tests/support/fresh_process.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ namespace status = qel::status;
 
 constexpr char kLib[] = "libqelSessionConfigSvcs5.so";
 
-TEST(ScsTable, PlaceholdersBeforeAnyLoad) {
+QEL_FRESH_PROCESS_TEST(ScsTable, PlaceholdersBeforeAnyLoad) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "uuid", "name", nullptr),
             status::SCS_NOT_LOADED);
@@ -37,7 +38,7 @@ TEST(ScsTable, PlaceholdersBeforeAnyLoad) {
   EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 0);
 }
 
-TEST(ScsTable, FailedLoadIsRetriedAndSecondLoadOnlyCounts) {
+QEL_FRESH_PROCESS_TEST(ScsTable, FailedLoadIsRetriedAndSecondLoadOnlyCounts) {
   LogRecorder log;
   SetLoaderLogSink(log.sink());
   TempDir dir;
@@ -87,7 +88,7 @@ std::string FakeRecord(const char* marker) {
   return record;
 }
 
-TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
+QEL_FRESH_PROCESS_TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
   TempDir dir;
   std::string lib = dir.file(kLib);
   qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
@@ -99,7 +100,7 @@ TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
   EXPECT_EQ(FakeRecord("FakeScs_Extension"), ".qsig");
 }
 
-TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
+QEL_FRESH_PROCESS_TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
   TempDir dir;
   std::string lib = dir.file(kLib);
   qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
@@ -110,7 +111,7 @@ TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
   EXPECT_EQ(FakeRecord("FakeScs_Extension"), "<never called>");
 }
 
-TEST(ScsTable, ConcurrentLoadsLoadOnce) {
+QEL_FRESH_PROCESS_TEST(ScsTable, ConcurrentLoadsLoadOnce) {
   SetLoaderLogSink(nullptr);
   TempDir dir;
   std::string lib = dir.file(kLib);
@@ -128,7 +129,7 @@ TEST(ScsTable, ConcurrentLoadsLoadOnce) {
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1002u);
 }
 
-TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries) {
+QEL_FRESH_PROCESS_TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries) {
   LogRecorder log;
   SetLoaderLogSink(log.sink());
   TempDir dir;
@@ -154,14 +155,21 @@ TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries) {
 
 namespace {
 
-TEST(ScsTable, LoadsTheServiceLibraryTheBuildSigned) {
+QEL_FRESH_PROCESS_TEST(ScsTable, LoadsTheServiceLibraryTheBuildSigned) {
 #ifndef QEL_REAL_SCS
   GTEST_SKIP() << "this build does not sign the service library with its own key";
 #else
   std::string real = QEL_REAL_SCS;
+  LogRecorder log;
+  SetLoaderLogSink(log.sink());
   SetMSLLoaderLibPath(real.substr(0, real.rfind('/')).c_str());
-  ASSERT_EQ(LoadQelSessionConfigSvcs(real.substr(real.rfind('/') + 1).c_str()), 0u);
+  ASSERT_EQ(LoadQelSessionConfigSvcs(real.substr(real.rfind('/') + 1).c_str()), 0u) << log.Dump();
   EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);
+  // The build embeds its signature: the first attempt succeeds and nothing is an error.
+  for (const qeltest::LogEntry& entry : log.entries())
+    EXPECT_NE(entry.level, static_cast<uint32_t>(MSL_LOG_ERROR)) << log.Dump();
+  EXPECT_FALSE(log.HasText("Second attempt")) << log.Dump();
+  EXPECT_NE(access((real + ".sig").c_str(), F_OK), 0) << "a stale detached signature";
   void* block = g_qelSessionConfigSvcs.SCS_Allocate(16);
   EXPECT_NE(block, nullptr);
   g_qelSessionConfigSvcs.SCS_Free(block);

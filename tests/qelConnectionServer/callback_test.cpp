@@ -13,6 +13,7 @@
 #include "qelConnectionServer/request_body_policy.h"
 #include "qelConnectionServer/token_table.h"
 #include "qelStatusCodes.h"
+#include "tests/support/fresh_process.h"
 
 using namespace qel::funneltunnel;
 namespace status = qel::status;
@@ -128,7 +129,7 @@ TEST_F(CallbackTest, ProcessorFailuresAndRevokedTokensBecomeTheResultWithNothing
 }
 
 TEST_F(CallbackTest, BodiesNamingFilesAreReadOnlyWhenTheOperatorOptsIn) {
-  const std::string path = "callback_test_body.txt";
+  const std::string path = qeltest::temp_path("callback_test_body.txt");
   std::ofstream(path) << "file contents";
   scripted_processor p([](post_transaction& t) { t.complete(); });
   install(p);

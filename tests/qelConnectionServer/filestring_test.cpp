@@ -1,26 +1,41 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "qelConnectionServer/filestring.h"
+#include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelStatusCodes.h"
+#include "tests/support/fresh_process.h"
 
 using qel::funneltunnel::filestring;
 
 namespace {
 
-// A file in the test's working directory, removed at the end of the test.
+// A file in the temporary folder, removed at the end of the test.
 class temp_file {
  public:
-  temp_file(const std::string& name, const std::string& contents) : path(name) {
+  temp_file(const std::string& name, const std::string& contents)
+      : path(qeltest::temp_path(name)) {
     std::ofstream(path, std::ios::binary) << contents;
   }
   ~temp_file() { std::remove(path.c_str()); }
   const std::string path;
 };
+
+uint32_t refusal(const std::function<void()>& load) {
+  try {
+    load();
+  } catch (const qel::funneltunnel::funneltunnel_exception& e) {
+    return e.code;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -73,4 +88,40 @@ TEST(Filestring, CopiesCarryBothFields) {
   filestring assigned;
   assigned = original;
   EXPECT_EQ(assigned.file_name, file.path);
+}
+
+// Host values and, when the operator allows it, request bodies are read only from
+// regular files of at most 1 MiB; nothing may block or read without a bound.
+QEL_FRESH_PROCESS_TEST(FilestringBounds, SpecialFilesAreRefusedWithoutBlocking) {
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);  // no writer: a blocking open would never return
+  EXPECT_EQ(refusal([] { filestring("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(refusal([] { filestring::from_network("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(refusal([] { filestring("/dev/null"); }), qel::status::CS_FILE_NOT_REGULAR);
+  ASSERT_EQ(mkdir("folder", 0700), 0);
+  EXPECT_EQ(refusal([] { filestring("folder"); }), qel::status::CS_FILE_NOT_REGULAR);
+}
+
+QEL_FRESH_PROCESS_TEST(FilestringBounds, FilesUpToOneMebibyteAreReadAndLargerOnesFail) {
+  const std::string limit(qel::funneltunnel::filestring_max_bytes, 'a');
+  std::ofstream("limit.txt", std::ios::binary) << limit;
+  std::ofstream("over.txt", std::ios::binary) << limit << 'b';
+  EXPECT_EQ(filestring("limit.txt").text, limit);
+  EXPECT_EQ(filestring::from_network("limit.txt").text.size(), limit.size());
+  EXPECT_EQ(refusal([] { filestring("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
+  EXPECT_EQ(refusal([] { filestring::from_network("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
+}
+
+QEL_FRESH_PROCESS_TEST(FilestringBounds, NetworkValuesNeverFollowAFinalLink) {
+  std::ofstream("secret.txt") << "secret";
+  ASSERT_EQ(symlink("secret.txt", "link"), 0);
+  const filestring host("link");
+  EXPECT_EQ(host.text, "secret");
+  EXPECT_EQ(host.file_name, "link");
+  const filestring network = filestring::from_network("link");
+  EXPECT_EQ(network.text, "link");
+  EXPECT_TRUE(network.file_name.empty());
+  const filestring direct = filestring::from_network("secret.txt");
+  EXPECT_EQ(direct.text, "secret");
+  EXPECT_EQ(direct.file_name, "secret.txt");
+  EXPECT_EQ(filestring::from_network("no such file").text, "no such file");
 }

@@ -1,6 +1,7 @@
 // Trace lines land under the block of the function they describe, so that a
 // command such as "level POST_request_callback 43000" shows them. Each case
-// writes its own ".udout" in a fresh folder and reads it back.
+// writes its own ".udout" in a fresh folder, in a process of its own (the trace
+// output is opened once per process), and reads it back.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -19,6 +20,7 @@
 #include "qelConnectionServer/listener.h"
 #include "qelConnectionServer/reverse_funnel.h"
 #include "qelConnectionServer/token_table.h"
+#include "tests/support/fresh_process.h"
 #include "udebug/udebug.h"
 
 using namespace qel::funneltunnel;
@@ -99,7 +101,7 @@ class answering_processor : public processor<post_transaction> {
 
 }  // namespace
 
-TEST_F(TraceBlockTest, CallbackDetailLinesAreWrittenUnderTheCallbackBlock) {
+QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, CallbackDetailLinesAreWrittenUnderTheCallbackBlock) {
   command("level POST_request_callback 43000\n");
   answering_processor p;
   token = tokens().add(&p);
@@ -122,7 +124,7 @@ TEST_F(TraceBlockTest, CallbackDetailLinesAreWrittenUnderTheCallbackBlock) {
   EXPECT_EQ(under(cb, "could not allocate memory to hold response data").size(), 1u);
 }
 
-TEST_F(TraceBlockTest, HeaderLinesAreWrittenUnderCreateTransaction) {
+QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, HeaderLinesAreWrittenUnderCreateTransaction) {
   command("level create_transaction 42000\n");
   answering_processor p;
   token = tokens().add(&p);
@@ -132,7 +134,7 @@ TEST_F(TraceBlockTest, HeaderLinesAreWrittenUnderCreateTransaction) {
   EXPECT_TRUE(under("POST_request_callback", "").empty());  // its level stayed low
 }
 
-TEST_F(TraceBlockTest, TimeOutPassIsTracedUnderTheThreadBlock) {
+QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, TimeOutPassIsTracedUnderTheThreadBlock) {
   command("level reverse_funnel::_doWork 42000\n");
   listener on("", "");
   flow_generator table;

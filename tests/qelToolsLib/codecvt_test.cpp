@@ -1,6 +1,8 @@
 // The UTF-8 output facet on streams.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -53,7 +55,8 @@ TEST(QelCodecvt, FacetConvertsPartiallyAndUnshiftsNothing) {
 }
 
 TEST(QelCodecvt, WideFileStreamWritesUtf8) {
-  const std::string path = "codecvt-test.txt";
+  const std::string name = "codecvt-test-" + std::to_string(getpid());
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
   {
     std::wofstream file;
     ImbueUtf8(file);

@@ -78,6 +78,18 @@ class Generator {
       if ((cp < 0xD800 || cp > 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF && cp != 0) return cp;
     }
   }
+  // Mostly ASCII with runs of other characters, as real messages are: long enough
+  // for the converters' fast paths (blocks of ASCII, well-formed runs) to take part.
+  std::wstring textLikeWide(size_t n) {
+    std::wstring w;
+    while (w.size() < n) {
+      const uint32_t run = 1 + below(40);
+      const bool ascii = below(3) != 0;
+      for (uint32_t i = 0; i < run; ++i)
+        w += static_cast<wchar_t>(ascii ? 0x20 + below(0x5F) : codePoint());
+    }
+    return w;
+  }
   std::wstring validWide(size_t n) {
     std::wstring w;
     for (size_t i = 0; i < n; ++i) w += static_cast<wchar_t>(codePoint());
@@ -155,6 +167,43 @@ TEST(ConvertIconv, ValidTextMatchesIconvInEveryDirection) {
     EXPECT_EQ(utf16FromWide, utf16);
     ASSERT_EQ(Utf16ToWide(utf16, wideBack, qelConvertMode::Strict), 0u);
     EXPECT_EQ(wideBack, wide);
+  }
+}
+
+// Long text with offending bytes spliced in at random places: strict conversions stop
+// exactly where iconv stops, with the same text before; lenient ones replace each
+// offending byte (0xFF is always a sequence of its own) with U+FFFD and convert the
+// valid text around it exactly.
+TEST(ConvertIconv, LongTextWithOffendingBytesMatchesInBothModes) {
+  Generator gen(31337);
+  for (int round = 0; round < kRounds; ++round) {
+    const std::wstring before = gen.textLikeWide(gen.below(300));
+    const std::wstring after = gen.textLikeWide(gen.below(300));
+    std::string utf8Before, utf8After;
+    WideToUtf8(before, utf8Before);
+    WideToUtf8(after, utf8After);
+    const std::string input = utf8Before + "\xFF" + utf8After;
+
+    std::wstring wide;
+    EXPECT_EQ(Utf8ToWide(input, wide, qelConvertMode::Lenient), 0xC7210019u);
+    EXPECT_EQ(wide, before + L'\xFFFD' + after);
+    std::u16string utf16, utf16Before, utf16After;
+    EXPECT_EQ(Utf8ToUtf16(input, utf16, qelConvertMode::Lenient), 0xC7210019u);
+    WideToUtf16(before, utf16Before);
+    WideToUtf16(after, utf16After);
+    EXPECT_EQ(utf16, utf16Before + u'\xFFFD' + utf16After);
+
+    const IconvResult ref = runIconv("UTF-32LE", "UTF-8", input);
+    ASSERT_FALSE(ref.ok);
+    size_t length = input.size();
+    wide.clear();
+    EXPECT_EQ(qelUnicode<wchar_t>().fromUtf8Strict(input.data(), length, wide), 0xC7210019u);
+    EXPECT_EQ(length, ref.consumed);
+    EXPECT_EQ(asBytes(wide), ref.output);
+    // The same text cut inside its last character: truncated, like iconv's EINVAL.
+    const std::string cut = utf8Before + "\xE2\x82";
+    EXPECT_EQ(Utf8ToWide(cut, wide, qelConvertMode::Strict), 0xC7210032u);
+    EXPECT_EQ(wide, before);
   }
 }
 

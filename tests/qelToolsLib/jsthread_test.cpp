@@ -59,12 +59,16 @@ class Stubborn : public jsThread {
  public:
   Stubborn(Trace& t, jsFastSync* lock) : jsThread("stubborn", 10), m_trace(t), m_lock(lock) {}
   unsigned long run() override {
-    Unwind unwind(m_trace);
+    // Only locals and the base from here on: destroyed without a stop first, the object
+    // loses this class's part while ~jsThread ends the thread.
+    Trace& trace = m_trace;
+    jsThread& self = *this;
+    Unwind unwind(trace);
     jsFastLock hold(*m_lock);
-    ++m_trace.runs;
+    ++trace.runs;
     for (;;) {
-      waitForStop(5);
-      ++m_trace.passes;
+      self.waitForStop(5);
+      ++trace.passes;
     }
   }
 

@@ -10,7 +10,9 @@
 
 namespace {
 
-const char kText[] = "Status 2 retrieving message text for [0xc7210003] [ID=0xc7210003]";
+// The same text whether or not the catalog is open: the catalog and the compiled
+// texts come from one table.
+const char kText[] = "One or more arguments are invalid. [ID=0xc7210003]";
 
 bool allBytes(const char* buffer, size_t size, char value) {
   for (size_t i = 0; i < size; ++i)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "qelToolsLib/qelCatalog.h"
 #include "qelToolsLib/qelError.h"
 #include "qelToolsLib/qelMessageText.h"
+#include "tests/support/fresh_process.h"
 
 namespace {
 
@@ -55,11 +57,16 @@ TEST_F(QelErrorTest, IdentifierIsDecimalBelow0x10000ElseHex) {
   EXPECT_STREQ(QELError(0xC7210003).getId(), "0xc7210003");
 }
 
+// Without a catalog the texts compiled from the status table are used: a status the
+// table knows never reads as a placeholder.
 TEST_F(QelErrorTest, TextsBeforeTheCatalogIsOpen) {
   QELError error(0xC7210003);
-  EXPECT_STREQ(error.getText(),
-               "Status 2 retrieving message text for [0xc7210003] [ID=0xc7210003]");
+  EXPECT_STREQ(error.getText(), "One or more arguments are invalid. [ID=0xc7210003]");
   EXPECT_EQ(error.getStatus(), 0xC7210003u);
+  EXPECT_STREQ(QELError(0xC72B0011).getText(),
+               "Status 17 reported by another component. [ID=0xc72b0011]");
+  EXPECT_STREQ(QELError(0xC7210FFF).getText(),
+               "Status 2 retrieving message text for [0xc7210fff] [ID=0xc7210fff]");
   QELError plain(2);
   EXPECT_EQ(std::string(plain.getText()), std::string(std::strerror(2)) + " [ID=2]");
   EXPECT_EQ(std::string(plain.getText(0)), std::string(std::strerror(2)) + " [ID=2]\n");
@@ -100,22 +107,43 @@ TEST_F(QelErrorTest, OpenedCatalogGivesTheTextOfEveryToolkitStatus) {
                 " retrieving message text for [0xc7210fff] [ID=0xc7210fff]");
 }
 
-TEST_F(QelErrorTest, OpeningKeepsTheEnvironment) {
-  setenv("NLSPATH", m_nlspath.c_str(), 1);
+// The host's environment and locale are its own: opening the catalog changes neither,
+// even when the environment names another locale than the one the process runs in.
+TEST_F(QelErrorTest, OpeningKeepsTheEnvironmentAndTheLocale) {
+  setenv("NLSPATH", "/nonexistent/%N", 1);
   unsetenv("LANG");
+  setenv("LC_ALL", "C.UTF-8", 1);
+  const std::string locale = std::setlocale(LC_ALL, nullptr);
   ASSERT_EQ(QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", ""), 0u);
-  EXPECT_EQ(env("NLSPATH"), m_nlspath);
+  EXPECT_EQ(std::setlocale(LC_ALL, nullptr), locale);
+  EXPECT_EQ(env("NLSPATH"), "/nonexistent/%N");
   EXPECT_EQ(env("LANG"), "<unset>");
   EXPECT_EQ(QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", ""), 0u) << "already open";
+  unsetenv("LC_ALL");
 }
 
-TEST_F(QelErrorTest, CatalogInAGivenFolderOrTheWorkingFolder) {
+// Without NLSPATH the catalog is found beside the code: this test program sits in
+// <build>/bin and the built catalog in <build>/nls.
+TEST_F(QelErrorTest, CatalogBesideTheLibraryIsFoundWithoutNlspath) {
   unsetenv("NLSPATH");
-  EXPECT_NE(QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", ""), 0u);
-  EXPECT_FALSE(qelToolsLib::catalog::isOpen());
+  ASSERT_EQ(QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", ""), 0u);
+  EXPECT_TRUE(qelToolsLib::catalog::isOpen());
   EXPECT_EQ(env("NLSPATH"), "<unset>");
+  errno = 0;
+  EXPECT_STREQ(qelToolsLib::catalog::lookup(0xC7210004), "Insufficient memory.");
+  qelToolsLib::catalog::close();
+  EXPECT_NE(QELError::openCatalog(nullptr, "qel-no-such-catalog", ""), 0u);
+  EXPECT_FALSE(qelToolsLib::catalog::isOpen());
+}
 
-  const std::string dir = "catalog-dir-" + std::to_string(getpid());
+}  // namespace
+
+// Writes catalogs into the working folder: runs in a fresh temporary one.
+QEL_FRESH_PROCESS_TEST(QelErrorCatalogFiles, InAGivenFolderOrTheWorkingFolder) {
+  qelToolsLib::catalog::close();
+  unsetenv("NLSPATH");
+
+  const std::string dir = "catalog-dir";
   ASSERT_EQ(system(("mkdir -p " + dir + "/C/LC_MESSAGES").c_str()), 0);
   copyFile(builtCatalog(), dir + "/C/LC_MESSAGES/qel-test.cat");
   EXPECT_EQ(QELError::openCatalog(dir.c_str(), "qel-test", ""), 0u);
@@ -125,9 +153,10 @@ TEST_F(QelErrorTest, CatalogInAGivenFolderOrTheWorkingFolder) {
   copyFile(builtCatalog(), "./qel-local-test.cat");
   EXPECT_EQ(QELError::openCatalog(nullptr, "qel-local-test", ""), 0u);
   EXPECT_STREQ(QELError(0xC7210004).getText(), "Insufficient memory. [ID=0xc7210004]");
-  std::remove("./qel-local-test.cat");
-  ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
+  qelToolsLib::catalog::close();
 }
+
+namespace {
 
 TEST(QelErrorText, WrapsAtTheWidthAndPlacesTheIdentifier) {
   EXPECT_EQ(msg::wrap("aaa bbb ccc", 7), "aaa bbb\nccc");

@@ -23,7 +23,7 @@ const char* numbered(const char* stem, int i) {
 
 }  // namespace
 
-TEST_F(UdebugTest, ActionsAreFoundByTheirFirstLetters) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, ActionsAreFoundByTheirFirstLetters) {
   EXPECT_EQ(ud_find_action("a"), 1);
   EXPECT_EQ(ud_find_action("X"), 2);
   EXPECT_EQ(ud_find_action("d"), 3);
@@ -41,7 +41,7 @@ TEST_F(UdebugTest, ActionsAreFoundByTheirFirstLetters) {
   EXPECT_EQ(ud_find_action("Help"), 0);
 }
 
-TEST_F(UdebugTest, BadCommandsPrintMessagesAndUsage) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, BadCommandsPrintMessagesAndUsage) {
   write_file(".udrc",
              "activate x 2\nlevel x -1\nbogus x 1\nKILL\n   \nh\nXXX\nenter_exit y 1 # on\n"
              "print console 7\nstate\nquit\nstate\n");
@@ -64,7 +64,7 @@ TEST_F(UdebugTest, BadCommandsPrintMessagesAndUsage) {
   EXPECT_EQ(read_file(".udout"), expected);
 }
 
-TEST_F(UdebugTest, GroupsPassTheirValuesToMembers) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, GroupsPassTheirValuesToMembers) {
   write_file(".udrc",
              "group blockA g1\n"
              "level g1 43000\n"
@@ -108,7 +108,7 @@ TEST_F(UdebugTest, GroupsPassTheirValuesToMembers) {
   EXPECT_EQ(table->blocks[4].active, 0u);
 }
 
-TEST_F(UdebugTest, FullTablesShareTheUndefinedEntry) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, FullTablesShareTheUndefinedEntry) {
   ud_init(".", 1);
   for (int i = 1; i < UD_MAX_DEBUG_BLOCKS; ++i) {
     ud_site(0, __FILE__, __LINE__);
@@ -142,7 +142,7 @@ TEST_F(UdebugTest, FullTablesShareTheUndefinedEntry) {
   EXPECT_EQ(table->groups[63].members[0], 256u + 1u);
 }
 
-TEST_F(UdebugTest, CommandsComeFromDirectoriesOrTheConsole) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, CommandsComeFromDirectoriesOrTheConsole) {
   write_file(".udrc", "help\n");
   ud_init(".", 1);
   ud_load_config("/nonexistent-udebug-dir");

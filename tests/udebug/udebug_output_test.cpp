@@ -70,7 +70,7 @@ bool output_is_close_on_exec() {
 
 }  // namespace
 
-TEST_F(UdebugTest, DefaultSettingsPrintNothingAndRecreateTheFile) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, DefaultSettingsPrintNothingAndRecreateTheFile) {
   write_file(".udout", "left over from an earlier run\n");
   ud_init(".", 1);
   ud_load_config(".");   // there is no ".udrc"
@@ -86,7 +86,7 @@ TEST_F(UdebugTest, DefaultSettingsPrintNothingAndRecreateTheFile) {
   EXPECT_EQ(read_file(".udout"), "");
 }
 
-TEST_F(UdebugTest, CommandFileEnablesEnterExitBeforeTheBlockExists) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, CommandFileEnablesEnterExitBeforeTheBlockExists) {
   write_file(".udrc", "# trace the shutdown\n\nenter_exit CS_ShutDown 1   # on\n");
   ud_init(".", 1);
   ud_load_config(".");
@@ -104,7 +104,7 @@ TEST_F(UdebugTest, CommandFileEnablesEnterExitBeforeTheBlockExists) {
   EXPECT_EQ(strip_prefix(lines[3], tid), same + x + "  \tEXIT CS_ShutDown returns: 6");
 }
 
-TEST_F(UdebugTest, RepeatedEventsUseFillersAndFileChangesPrintNames) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, RepeatedEventsUseFillersAndFileChangesPrintNames) {
   write_file(".udrc",
              "enter_exit repeat 1\nlevel repeat 43000\nenter_exit other_step 1\n"
              "enter_exit helper 1\n");
@@ -133,7 +133,7 @@ TEST_F(UdebugTest, RepeatedEventsUseFillersAndFileChangesPrintNames) {
   EXPECT_EQ(strip_prefix(lines[8], tid), rep + at(g_repeat_exit) + "\tEXIT repeat returns: 0");
 }
 
-TEST_F(UdebugTest, LevelCommandMatchesTheFirstBlockByPrefix) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, LevelCommandMatchesTheFirstBlockByPrefix) {
   ud_init(".", 1);
   listener_ctor();
   listener_start();
@@ -153,7 +153,7 @@ TEST_F(UdebugTest, LevelCommandMatchesTheFirstBlockByPrefix) {
   EXPECT_NE(lines[4].find("\tfailure 40000"), std::string::npos);
 }
 
-TEST_F(UdebugTest, UnwritableOutputDirectoryFallsBackToStdout) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, UnwritableOutputDirectoryFallsBackToStdout) {
   std::fflush(stdout);
   const int saved = dup(STDOUT_FILENO);
   const int captured = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -186,7 +186,7 @@ void ringer() {
 }
 }  // namespace
 
-TEST_F(UdebugTest, HistoryRingFillsWhilePrintingIsOff) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, HistoryRingFillsWhilePrintingIsOff) {
   write_file(".udrc", "print console 0\nenter_exit ringer 1\nlevel ringer 43000\n");
   ud_init(".", 1);
   ud_load_config(".");

@@ -5,34 +5,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "udebug/udebug.h"
-
-namespace {
-bool g_case_ran = false;
-}
-
-void UdebugTest::SetUp() {
-  if (g_case_ran) GTEST_SKIP() << "needs a fresh process: run through ctest or --gtest_filter";
-  g_case_ran = true;
-  char cwd[PATH_MAX];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  old_cwd_ = cwd;
-  std::string templ = (std::filesystem::temp_directory_path() / "udebug-XXXXXX").string();
-  ASSERT_NE(mkdtemp(templ.data()), nullptr);
-  dir_ = templ;
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
-}
-
-void UdebugTest::TearDown() {
-  if (dir_.empty()) return;
-  EXPECT_EQ(chdir(old_cwd_.c_str()), 0);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
 
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);

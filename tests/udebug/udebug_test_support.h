@@ -1,6 +1,6 @@
 // Shared helpers of the trace facility tests. The facility is process-wide and
-// set once, so every case needs a fresh process (ctest runs each case alone)
-// and a fresh working directory, where ".udout" and ".udrc" live.
+// set once, so every case runs in a process of its own with a fresh working
+// directory, where ".udout" and ".udrc" live (QEL_FRESH_PROCESS_TEST).
 #ifndef QEL_TESTS_UDEBUG_TEST_SUPPORT_H
 #define QEL_TESTS_UDEBUG_TEST_SUPPORT_H
 
@@ -9,15 +9,7 @@
 #include <string>
 #include <vector>
 
-class UdebugTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
- private:
-  std::string dir_;
-  std::string old_cwd_;
-};
+#include "tests/support/fresh_process.h"
 
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);

@@ -42,7 +42,7 @@ bool parse_body(const std::string& body, int& kind, int& t, int& i) {
 
 }  // namespace
 
-TEST_F(UdebugTest, ConcurrentTracesNeverInterleave) {
+QEL_FRESH_PROCESS_TEST(UdebugTest, ConcurrentTracesNeverInterleave) {
   write_file(".udrc", "enter_exit worker 1\nlevel worker 43000\n");
   ud_init(".", 1);
   ud_load_config(".");

@@ -65,16 +65,6 @@ void print_ready(const host_options& options, const std::string args[9]) {
   std::fflush(stdout);
 }
 
-// Run from a build tree, the catalog sits in ../nls beside the library folder; point the
-// catalog search there unless the operator chose a path or the catalog is installed.
-void use_build_tree_catalog(const std::string& library_folder) {
-  const char* current = std::getenv("NLSPATH");
-  if (current != nullptr && *current != '\0') return;
-  const std::string folder = library_folder + "/../nls";
-  if (access((folder + "/qel-MgmtSvcs.cat").c_str(), R_OK) != 0) return;
-  setenv("NLSPATH", (folder + "/%N").c_str(), 1);
-}
-
 // Loads the library, applies the loader settings and calls CS_Init; returns the exit code.
 int start(cs_library& library, const host_options& options) {
   std::string error;
@@ -83,7 +73,6 @@ int start(cs_library& library, const host_options& options) {
     std::fprintf(stderr, "qelcs-host: %s\n", error.c_str());
     return 2;
   }
-  use_build_tree_catalog(library.folder());
   library.set_msl_lib_path(options.msl_lib_path.empty() ? library.folder().c_str()
                                                         : options.msl_lib_path.c_str());
   if (options.sig_ext_set) library.set_sig_ext(options.sig_ext.c_str());
