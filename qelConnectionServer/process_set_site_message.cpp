@@ -81,14 +81,13 @@ std::unique_ptr<CAgentStartupAnnouncement> BuildAnnouncement(const agent_info& c
 
 // The links document shares the announcement's namespace pair, so the message's
 // namespace set has no conflict; the text inherits that default namespace too.
-// Only a declaration at the start of the links is dropped. A policy document text
-// drops one by cutting after the first "?>" it finds, so it is handed an empty
-// declaration in front: it then keeps the links whole even when they hold "?>".
+// Only a declaration at the start of the links is dropped (the document text keeps
+// everything after it, "?>" included).
 std::unique_ptr<CPolicyDocumentText> BuildLinksDocument(const std::string& links_utf8) {
-  const std::wstring text = FromUtf8(without_leading_xml_declaration(links_utf8));
   return std::make_unique<CPolicyDocumentText>(kLinksTag, uri::kAgentMessages,
                                                version::kAgentMessages,
-                                               L"<?xml version='1.0'?>" + text, L"", L"");
+                                               FromUtf8(without_leading_xml_declaration(links_utf8)),
+                                               L"", L"");
 }
 
 bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -100,35 +99,53 @@ void BuildSource(const agent_info& config, CAgentInfo& source) {
   source.SetAgentId(FromUtf8(config.uuid));
 }
 
+// The stages of building the message, as trace lines.
+enum stage { announcement, host_address, set_site_response, links_document, links_added,
+             source_info, message_built, announcement_added, response_added, stage_count };
+constexpr const char* kStageLines[stage_count] = {
+    "Creating agent_startup_announcement", "Converting hostname / IP Address",
+    "Creating set site response", "Creating policy document to hold the lmi links",
+    "Adding lmi links to pointer set site response", "Creating agent info",
+    "Creating (http / xml) response message", "Adding startup announcement",
+    "Adding set site response"};
+
 // Traces its stages under the block of process_set_site_message, which it serves.
 void BuildAndSerialize(ud_block_ref block, const agent_info& config, const std::string& dns_name,
                        const std::string& lmi_links_utf8, std::string& response) {
   UD_USE_BLOCK(block);
   CCmlMessage message;
-  UD_TRACE(42000, "Creating agent_startup_announcement");
-  std::unique_ptr<CAgentStartupAnnouncement> announcement = BuildAnnouncement(config);
-  UD_TRACE(42000, "Converting hostname / IP Address");
-  announcement->GetContent().GetHostInfo().SetIpAddress(FromUtf8(dns_name));
-  UD_TRACE(42000, "Creating set site response");
+  UD_TRACE(42000, "%s", kStageLines[announcement]);
+  std::unique_ptr<CAgentStartupAnnouncement> startup = BuildAnnouncement(config);
+  UD_TRACE(42000, "%s", kStageLines[host_address]);
+  startup->GetContent().GetHostInfo().SetIpAddress(FromUtf8(dns_name));
+  UD_TRACE(42000, "%s", kStageLines[set_site_response]);
   auto setSiteResponse = std::make_unique<CSetSiteResponse>();
   setSiteResponse->SetSiteAccessible(false);
-  UD_TRACE(42000, "Creating policy document to hold the lmi links");
+  UD_TRACE(42000, "%s", kStageLines[links_document]);
   std::unique_ptr<CPolicyDocumentText> links = BuildLinksDocument(lmi_links_utf8);
-  UD_TRACE(42000, "Adding lmi links to pointer set site response");
+  UD_TRACE(42000, "%s", kStageLines[links_added]);
   setSiteResponse->AddPolicySource(links.release());
-  UD_TRACE(42000, "Creating agent info");
+  UD_TRACE(42000, "%s", kStageLines[source_info]);
   BuildSource(config, message.GetSource());
-  UD_TRACE(42000, "Creating (http / xml) response message");
+  UD_TRACE(42000, "%s", kStageLines[message_built]);
   message.SetMessageId(kMessageId);
   message.SetResponseTo(L"");
   message.SetBroadcast(false);
-  UD_TRACE(42000, "Adding startup announcement");
-  message.AddRequest(announcement.release());
-  UD_TRACE(42000, "Adding set site response");
+  UD_TRACE(42000, "%s", kStageLines[announcement_added]);
+  message.AddRequest(startup.release());
+  UD_TRACE(42000, "%s", kStageLines[response_added]);
   message.AddResponse(setSiteResponse.release());
   UD_TRACE(43000, "serializing");
   // The bytes a UTF-8 stream would take, written without one.
   message.SerializeUtf8(response);
+}
+
+// The same trace lines as BuildAndSerialize, for an answer built before.
+void ReplayStages(ud_block_ref block, const std::string& prepared, std::string& response) {
+  UD_USE_BLOCK(block);
+  for (const char* line : kStageLines) UD_TRACE(42000, "%s", line);
+  UD_TRACE(43000, "serializing");
+  response = prepared;
 }
 
 }  // namespace
@@ -171,7 +188,7 @@ bool is_well_formed_links_fragment(const std::string& links_utf8) {
 
 void process_set_site_message(const agent_info& config, const std::string& dns_name,
                               const std::string& lmi_links_utf8, const std::string& request,
-                              std::string& response) {
+                              std::string& response, const std::string* prepared) {
   UD_ENTER("process_set_site_message", "agent name |%s| uuid |%s| namespace |%s| version |%s|",
            config.name.c_str(), config.uuid.c_str(), config.agent_namespace.c_str(),
            config.version.c_str());
@@ -183,7 +200,11 @@ void process_set_site_message(const agent_info& config, const std::string& dns_n
     UD_TRACE(40000, "request deserialized.  request_id = %s", "");
     UD_TRACE(40000, "dns_name |%.*s|", trace_len(dns_name), dns_name.c_str());
     UD_TRACE(43000, "lmi_links_utf8 |%.*s|", trace_len(lmi_links_utf8), lmi_links_utf8.c_str());
-    BuildAndSerialize(UD_BLOCK, config, dns_name, lmi_links_utf8, response);
+    if (prepared != nullptr) {
+      ReplayStages(UD_BLOCK, *prepared, response);
+    } else {
+      BuildAndSerialize(UD_BLOCK, config, dns_name, lmi_links_utf8, response);
+    }
   } catch (const CCmlException& e) {
     UD_TRACE(40000, "Caught CCmlException");
     std::string text = ToUtf8(e.GetText());

@@ -15,10 +15,12 @@ namespace funneltunnel {
 
 // Writes the registration message (UTF-8 XML) into `response`. `request` is traced
 // only. Throws funneltunnel_exception (0x47210047) when the message library fails;
-// `response` is then left as it was.
+// `response` is then left as it was. The message depends only on the other arguments:
+// `prepared`, the bytes an earlier call wrote for them, is copied instead of building
+// it again (with the same trace lines).
 void process_set_site_message(const agent_info& config, const std::string& dns_name,
                               const std::string& lmi_links_utf8, const std::string& request,
-                              std::string& response);
+                              std::string& response, const std::string* prepared = nullptr);
 
 // Registers the message classes and the implicit namespaces once per process.
 // Called by the connection server before its listeners start; later calls return.

@@ -32,7 +32,9 @@ void post_processor::process(std::shared_ptr<post_transaction> transaction) {
            config.agent_namespace.c_str(), config.version.c_str(), dns_name.c_str(),
            trace_len(lmi_links_utf8), lmi_links_utf8.data());
   std::string& response = transaction->response_data.text;
-  process_set_site_message(config, dns_name, lmi_links_utf8, request, response);
+  const std::shared_ptr<const std::string> answer = std::atomic_load(&prepared);
+  process_set_site_message(config, dns_name, lmi_links_utf8, request, response, answer.get());
+  if (!answer) std::atomic_store(&prepared, std::make_shared<const std::string>(response));
   UD_TRACE(43000, "response |%.*s|", trace_len(response), response.data());
   transaction->set_status_code(200);
   transaction->complete();

@@ -1,10 +1,11 @@
 // reverse_registration_endpoint: answers every POST on its resource with the fixed
 // message that announces the agent and carries its links. The POST processor keeps
-// read-only copies of the agent's values, so concurrent process() calls share
-// nothing writable. Owned by reverse_registration.
+// read-only copies of the agent's values and the answer built once from them (set
+// atomically by the first request that builds it). Owned by reverse_registration.
 #ifndef QEL_FUNNELTUNNEL_REVERSE_REGISTRATION_ENDPOINT_H
 #define QEL_FUNNELTUNNEL_REVERSE_REGISTRATION_ENDPOINT_H
 
+#include <memory>
 #include <string>
 
 #include "qelConnectionServer/agent_info.h"
@@ -36,6 +37,9 @@ class post_processor : public processor<post_transaction> {
   const agent_info config;
   const std::string dns_name;
   const std::string lmi_links_utf8;
+  // The answer, built by the first request that succeeds: it depends only on the
+  // values above. Read and set atomically by concurrent requests.
+  std::shared_ptr<const std::string> prepared;
 };
 
 class get_processor : public processor<get_transaction> {
