@@ -30,8 +30,11 @@ cmake -S . -B build >/dev/null
 cmake --build build -j2 --target qelcs-host qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog >/dev/null
 
 work=$(mktemp -d)
-host_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-reg_port=$((host_port + 1)) nginx_port=$((host_port + 2))
+read -r host_port reg_port nginx_port < <(python3 -c '
+import socket
+socks = [socket.socket() for _ in range(3)]
+for s in socks: s.bind(("127.0.0.1", 0))
+print(*[s.getsockname()[1] for s in socks])')
 cleanup() {
   [ -n "${host_pid:-}" ] && kill "$host_pid" 2>/dev/null || true
   [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true

@@ -5,6 +5,11 @@ set(QEL_SANITIZE "" CACHE STRING "Sanitizer build: empty, 'address' (ASan+UBSan)
 set_property(CACHE QEL_SANITIZE PROPERTY STRINGS "" address thread)
 
 add_compile_options(-Wall -Wextra -Werror)
+# A profiling build keeps frame pointers, so perf's call graphs (perf record -g) work.
+option(QEL_PROFILE "Keep frame pointers for profiling with perf" OFF)
+if(QEL_PROFILE)
+  add_compile_options(-fno-omit-frame-pointer -mno-omit-leaf-frame-pointer)
+endif()
 if(QEL_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)

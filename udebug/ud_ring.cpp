@@ -14,11 +14,15 @@ pthread_once_t g_key_once = PTHREAD_ONCE_INIT;
 pthread_key_t g_ring_key;
 bool g_key_ok = false;               // written once inside pthread_once
 std::atomic<unsigned long> g_ring_count{0};
+// The calling thread's ring, cached: every trace site reaches it, and a plain thread-
+// local read is much cheaper than pthread_once plus pthread_getspecific.
+thread_local ud_ring* t_ring = nullptr;
 
 // Runs when a thread that traced ends. A trace call made later in the thread's
 // exit (another key's destructor) makes a new ring, which the C library hands
 // to this function again in its next round.
 void free_ring(void* ring) {
+  if (t_ring == ring) t_ring = nullptr;  // runs on the exiting thread itself
   delete static_cast<ud_ring*>(ring);
   g_ring_count.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -28,6 +32,7 @@ void create_key_once() { g_key_ok = pthread_key_create(&g_ring_key, free_ring) =
 uint32_t current_thread_id() { return static_cast<uint32_t>(::gettid()); }
 
 ud_ring* existing_ring() {
+  if (t_ring != nullptr) return t_ring;
   ud_create_key();
   return g_key_ok ? static_cast<ud_ring*>(pthread_getspecific(g_ring_key)) : nullptr;
 }
@@ -44,6 +49,7 @@ ud_ring* make_ring() {
   }
   ring->thread_id = current_thread_id();
   g_ring_count.fetch_add(1, std::memory_order_relaxed);
+  t_ring = ring;
   return ring;
 }
 
