@@ -16,10 +16,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/time.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -116,9 +118,6 @@ std::vector<int> start_server() {
 int connect_to(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   FUZZ_CHECK(fd >= 0);
-  const timeval limit{kAnswerSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -127,30 +126,45 @@ int connect_to(int port) {
   return fd;
 }
 
-// Sends the request, ends the sending side and reads the answer to its end. The
-// library may stop reading early (it answered already): sending then fails, which
-// is fine.
-std::string exchange(int port, const std::uint8_t* data, std::size_t size) {
-  const int fd = connect_to(port);
+// Sends what the socket takes. The library may stop reading early (it answered
+// already): sending then fails, which is fine.
+void send_all(int fd, const std::uint8_t* data, std::size_t size) {
   for (std::size_t sent = 0; sent < size;) {
     const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
+    if (n < 0 && errno == EINTR) continue;  // libFuzzer's time-out alarm
+    if (n <= 0) return;
     sent += static_cast<std::size_t>(n);
   }
-  ::shutdown(fd, SHUT_WR);
+}
+
+// Reads until the library closes the connection, which it must do within the limit.
+std::string read_to_end(int fd, int port) {
+  using clock = std::chrono::steady_clock;
+  const auto deadline = clock::now() + std::chrono::seconds(kAnswerSeconds);
   std::string answer;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n == 0 || (n < 0 && errno == ECONNRESET)) break;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    pollfd wait{fd, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
+    const int ready = ::poll(&wait, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
       std::fprintf(stderr, "port %d: no end of the answer within %d s\n", port, kAnswerSeconds);
-      FUZZ_CHECK(!"the library answers or closes the connection in time");
+      FUZZ_CHECK(!"the library answers and closes the connection in time");
     }
-    if (n < 0) std::fprintf(stderr, "port %d: %s\n", port, std::strerror(errno));
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (n < 0 && errno == ECONNRESET)) return answer;
     FUZZ_CHECK(n > 0);
     answer.append(buffer, static_cast<std::size_t>(n));
   }
+}
+
+std::string exchange(int port, const std::uint8_t* data, std::size_t size) {
+  const int fd = connect_to(port);
+  send_all(fd, data, size);
+  ::shutdown(fd, SHUT_WR);
+  std::string answer = read_to_end(fd, port);
   ::close(fd);
   return answer;
 }

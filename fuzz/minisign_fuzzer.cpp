@@ -3,6 +3,8 @@
 // Parsers never throw on hostile input; what they accept must survive formatting and
 // parsing again unchanged, and a found embedded block must describe the input's tail
 // exactly.
+#include <sodium.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,6 +60,9 @@ void embedded(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+// As the loader and qel-sign do before they parse anything.
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return sodium_init() < 0 ? 1 : 0; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
