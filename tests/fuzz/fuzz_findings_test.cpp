@@ -1,0 +1,56 @@
+// What the fuzzers found, each kept as a plain test of the entry point it went through,
+// with the input it was found with (fuzz/regressions/<target>/).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "cml/cml_node_writer.h"
+#include "cml/cml_parser.h"
+#include "qelToolsLib/qelCodecvt.h"
+
+namespace {
+
+using qel::cml::CCmlParser;
+
+std::string regression_input(const std::string& target, const std::string& name) {
+  std::ifstream in(std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/regressions/" + target +
+                   "/" + name, std::ios::binary);
+  EXPECT_TRUE(in) << name;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string written(const CCmlParser& parser) {
+  std::ostringstream out;
+  qelToolsLib::ImbueUtf8(out);
+  qel::cml::SerializeNode(parser.GetDocumentElement(), out);
+  return out.str();
+}
+
+// Parses `text`, writes the root back and parses that; returns the written text.
+std::string write_and_reparse(const std::string& text, CCmlParser& again) {
+  CCmlParser parser;
+  parser.Parse(text.data(), text.size(), qel::cml::kParseNoValidation);
+  const std::string once = written(parser);
+  again.Parse(once.data(), once.size(), qel::cml::kParseNoValidation);
+  return once;
+}
+
+}  // namespace
+
+// The node writer wrote tabs and carriage returns raw; a parser reads a raw tab in an
+// attribute as a blank and a raw carriage return as a line end, so the values changed.
+TEST(FuzzFindings, NodeWriterKeepsTabsAndCarriageReturnsOfAttributesAndText) {
+  CCmlParser attribute;
+  EXPECT_EQ(write_and_reparse(regression_input("cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
+            "<a b='x&#x9;y&#xa;z&#xd;'/>");
+  EXPECT_EQ(attribute.GetDocumentElement().getAttribute(L"b"), L"x\ty\nz\r");
+
+  CCmlParser text;
+  EXPECT_EQ(write_and_reparse(regression_input("cml_parser_fuzzer", "text_cr.xml"), text),
+            "<a>x&#xd;y</a>");
+  EXPECT_EQ(written(text), "<a>x&#xd;y</a>");
+}
