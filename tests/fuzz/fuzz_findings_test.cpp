@@ -9,6 +9,8 @@
 #include <string>
 
 #include "cml/cml_node_writer.h"
+#include "mslLoader/qelMinisignCrypto.h"
+#include "mslLoader/qelMinisignFormat.h"
 #include "cml/cml_parser.h"
 #include "qelToolsLib/qelCodecvt.h"
 
@@ -16,8 +18,9 @@ namespace {
 
 using qel::cml::CCmlParser;
 
-std::string regression_input(const std::string& target, const std::string& name) {
-  std::ifstream in(std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/regressions/" + target +
+// A committed input: `kind` is "regressions" or "corpus".
+std::string fuzz_input(const std::string& kind, const std::string& target, const std::string& name) {
+  std::ifstream in(std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/" + kind + "/" + target +
                    "/" + name, std::ios::binary);
   EXPECT_TRUE(in) << name;
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -45,12 +48,32 @@ std::string write_and_reparse(const std::string& text, CCmlParser& again) {
 // attribute as a blank and a raw carriage return as a line end, so the values changed.
 TEST(FuzzFindings, NodeWriterKeepsTabsAndCarriageReturnsOfAttributesAndText) {
   CCmlParser attribute;
-  EXPECT_EQ(write_and_reparse(regression_input("cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
+  EXPECT_EQ(write_and_reparse(fuzz_input("regressions", "cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
             "<a b='x&#x9;y&#xa;z&#xd;'/>");
   EXPECT_EQ(attribute.GetDocumentElement().getAttribute(L"b"), L"x\ty\nz\r");
 
   CCmlParser text;
-  EXPECT_EQ(write_and_reparse(regression_input("cml_parser_fuzzer", "text_cr.xml"), text),
+  EXPECT_EQ(write_and_reparse(fuzz_input("regressions", "cml_parser_fuzzer", "text_cr.xml"), text),
             "<a>x&#xd;y</a>");
   EXPECT_EQ(written(text), "<a>x&#xd;y</a>");
+}
+
+// A signature whose trusted comment line ends in "\r\r\n" kept a '\r' in the comment,
+// which minisign drops before checking: minisign accepted the signature, the loader
+// refused it (and formatting the comment again lost the '\r').
+TEST(FuzzFindings, TrustedCommentLosesEveryCarriageReturnAtItsEnd) {
+  namespace sig = qel::sig;
+  ASSERT_TRUE(sig::InitCrypto());
+  sig::PublicKey key;
+  ASSERT_EQ(sig::ParsePublicKey(fuzz_input("corpus", "minisign_fuzzer", "public_key.txt"), &key),
+            sig::SigError::None);
+  sig::Signature signature;
+  ASSERT_EQ(sig::ParseSignature(fuzz_input("regressions", "minisign_fuzzer",
+                                           "trusted_comment_crcr.txt"), &signature),
+            sig::SigError::None);
+  EXPECT_EQ(signature.trustedComment, "timestamp:1 file:lib.so");
+  const std::string signed_file = "data\n";  // what the seed's signature covers
+  EXPECT_EQ(sig::Verify(signature, reinterpret_cast<const std::uint8_t*>(signed_file.data()),
+                        signed_file.size(), "lib.so", {key}),
+            sig::SigError::None);
 }
