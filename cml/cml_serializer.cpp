@@ -47,11 +47,24 @@ Str Escape(const Str& text, bool attribute) {
   return out;
 }
 
+// Length of a byte order mark at `at`: UTF-8 in a byte string, U+FEFF in a wide one.
+std::size_t ByteOrderMarkAt(const std::string& text, std::size_t at) {
+  return text.compare(at, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+std::size_t ByteOrderMarkAt(const std::wstring& text, std::size_t at) {
+  return at < text.size() && text[at] == L'\xFEFF' ? 1 : 0;
+}
+
+// Only a declaration in front is skipped: "?>" may also stand in text or an attribute.
 template <class Str>
 Str SkipDeclaration(const Str& text) {
   using Ch = typename Str::value_type;
-  const Ch marker[] = {static_cast<Ch>('?'), static_cast<Ch>('>'), 0};
-  std::size_t pos = text.find(marker);
+  const Ch start[] = {'<', '?', 'x', 'm', 'l', 0};
+  const Ch end[] = {'?', '>', 0};
+  const Ch blanks[] = {' ', '\t', '\r', '\n', 0};
+  const std::size_t at = text.find_first_not_of(blanks, ByteOrderMarkAt(text, 0));
+  if (at == Str::npos || text.compare(at, 5, start) != 0) return text;
+  const std::size_t pos = text.find(end, at);
   return pos == Str::npos ? text : text.substr(pos + 2);
 }
 

@@ -33,7 +33,8 @@ std::string EscapeContent(const std::string& text);
 std::wstring EscapeAttributeValue(const wchar_t* text);
 std::wstring EscapeContent(const wchar_t* text);
 
-// The text after the first "?>", or the whole text when there is none.
+// The text after an XML declaration in front (after a byte order mark and blanks, if
+// any), or the whole text when it does not start with one.
 std::wstring SkipXmlDeclaration(const std::wstring& text);
 std::string SkipXmlDeclaration(const std::string& text);
 

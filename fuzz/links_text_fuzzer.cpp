@@ -1,7 +1,8 @@
 // Fuzz target: the links text check of reverse registration (checked_links_text). A
 // text it accepts must make a registration message that reads back as XML, since the
 // endpoint serves that message as it is; a text it refuses fails with
-// CS_LINKS_MALFORMED.
+// CS_LINKS_MALFORMED, and must not be a well-formed fragment without an XML
+// declaration (those are the host's links as they stand).
 //
 // The links argument may name a file. Inputs naming an existing file other than a
 // regular one are skipped: reading a device or a pipe is the host's own choice.
@@ -23,10 +24,14 @@ using namespace qel::funneltunnel;
 
 namespace {
 
-bool names_special_file(const std::string& text) {
+// What a links text names: no file (it is the links), a regular file (its contents
+// are), or something else.
+enum class names { nothing, regular_file, other };
+
+names what_it_names(const std::string& text) {
   struct stat info {};
-  return text.find('\0') == std::string::npos && ::stat(text.c_str(), &info) == 0 &&
-         !S_ISREG(info.st_mode);
+  if (text.find('\0') != std::string::npos || ::stat(text.c_str(), &info) != 0) return names::nothing;
+  return S_ISREG(info.st_mode) ? names::regular_file : names::other;
 }
 
 // The registration message carrying `links` parses without validation.
@@ -42,6 +47,19 @@ void check_message(const std::string& links) {
   }
 }
 
+// A fragment as it stands: no declaration to skip, well-formed inside an element.
+bool well_formed_as_it_stands(const std::string& text) {
+  if (text.compare(0, 5, "<?xml") == 0) return false;
+  const std::string wrapped = "<links>" + text + "</links>";
+  qel::cml::CCmlParser parser;
+  try {
+    parser.Parse(wrapped.data(), wrapped.size(), qel::cml::kParseNoValidation);
+  } catch (const qel::cml::CCmlException&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -51,12 +69,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  if (names_special_file(text)) return 0;
+  const names named = what_it_names(text);
+  if (named == names::other) return 0;
   std::string links;
   try {
     links = checked_links_text(text);
   } catch (const funneltunnel_exception& e) {
     FUZZ_CHECK(e.code == qel::status::CS_LINKS_MALFORMED);
+    FUZZ_CHECK(named != names::nothing || !well_formed_as_it_stands(text));
     return 0;
   }
   check_message(links);

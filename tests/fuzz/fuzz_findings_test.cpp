@@ -11,6 +11,9 @@
 #include "cml/cml_node_writer.h"
 #include "mslLoader/qelMinisignCrypto.h"
 #include "mslLoader/qelMinisignFormat.h"
+#include "qelConnectionServer/agent_info.h"
+#include "qelConnectionServer/process_set_site_message.h"
+#include "qelConnectionServer/reverse_registration.h"
 #include "cml/cml_parser.h"
 #include "qelToolsLib/qelCodecvt.h"
 
@@ -76,4 +79,22 @@ TEST(FuzzFindings, TrustedCommentLosesEveryCarriageReturnAtItsEnd) {
   EXPECT_EQ(sig::Verify(signature, reinterpret_cast<const std::uint8_t*>(signed_file.data()),
                         signed_file.size(), "lib.so", {key}),
             sig::SigError::None);
+}
+
+// The links check left out everything up to the first "?>" as if it ended an XML
+// declaration, so links with "?>" in their text were refused as malformed.
+TEST(FuzzFindings, LinksMayCarryQuestionMarkAndGreaterThan) {
+  using namespace qel::funneltunnel;
+  prepare_set_site_message_support();
+  const std::string links = fuzz_input("regressions", "links_text_fuzzer", "question_mark_gt.xml");
+  ASSERT_EQ(checked_links_text(links), links);
+  std::string message;
+  process_set_site_message(agent_info{"a", "u", "urn:a", "5.0"}, "h", links, "", message);
+  EXPECT_NE(message.find(links), std::string::npos);
+  // A declaration in front, even after a byte order mark, is still left out.
+  const std::string declared = "\xEF\xBB\xBF<?xml version='1.0'?><a>x?>y</a>";
+  EXPECT_EQ(checked_links_text(declared), declared);
+  process_set_site_message(agent_info{"a", "u", "urn:a", "5.0"}, "h", declared, "", message);
+  EXPECT_EQ(message.find("<?xml version='1.0'?><a>"), std::string::npos);
+  EXPECT_NE(message.find("<a>x?>y</a>"), std::string::npos);
 }
