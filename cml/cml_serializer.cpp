@@ -21,17 +21,11 @@ Str Escape(const Str& text, bool attribute) {
     switch (static_cast<unsigned long>(static_cast<std::make_unsigned_t<Ch>>(c))) {
       // A parser reads a raw tab in an attribute value as a blank and a raw carriage
       // return anywhere as a line end: written as references, both read back as they were.
-      case 9:
-        if (attribute) {
-          for (const char* p = "&#x9;"; *p; ++p) out.push_back(static_cast<Ch>(*p));
-        } else {
-          out.push_back(c);
-        }
-        break;
       case 13: for (const char* p = "&#xd;"; *p; ++p) out.push_back(static_cast<Ch>(*p)); break;
+      case 9:
       case 10:
         if (attribute) {
-          for (const char* p = "&#xa;"; *p; ++p) out.push_back(static_cast<Ch>(*p));
+          for (const char* p = c == 9 ? "&#x9;" : "&#xa;"; *p; ++p) out.push_back(static_cast<Ch>(*p));
         } else {
           out.push_back(c);
         }

@@ -18,20 +18,15 @@ namespace sig = qel::sig;
 
 namespace {
 
-void public_key(std::string_view text) {
-  sig::PublicKey key;
-  if (sig::ParsePublicKey(text, &key) != sig::SigError::None) return;
-  sig::PublicKey again;
-  FUZZ_CHECK(sig::ParsePublicKey(sig::FormatPublicKey(key), &again) == sig::SigError::None);
-  FUZZ_CHECK(again.keyId == key.keyId && again.key == key.key);
-}
-
-void secret_key(std::string_view text) {
-  sig::SecretKey key;
-  if (sig::ParseSecretKey(text, &key) != sig::SigError::None) return;
-  sig::SecretKey again;
-  FUZZ_CHECK(sig::ParseSecretKey(sig::FormatSecretKey(key), &again) == sig::SigError::None);
-  FUZZ_CHECK(again.keyId == key.keyId && again.key == key.key);
+// A key the parser accepts is formatted and parsed again into the same key.
+template <class Key>
+void key(std::string_view text, sig::SigError (*parse)(std::string_view, Key*),
+         std::string (*format)(const Key&)) {
+  Key parsed;
+  if (parse(text, &parsed) != sig::SigError::None) return;
+  Key again;
+  FUZZ_CHECK(parse(format(parsed), &again) == sig::SigError::None);
+  FUZZ_CHECK(again.keyId == parsed.keyId && again.key == parsed.key);
 }
 
 void signature(std::string_view text) {
@@ -66,8 +61,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) { return sodium_init() < 0 ? 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  public_key(text);
-  secret_key(text);
+  key<sig::PublicKey>(text, &sig::ParsePublicKey, &sig::FormatPublicKey);
+  key<sig::SecretKey>(text, &sig::ParseSecretKey, &sig::FormatSecretKey);
   signature(text);
   embedded(data, size);
   return 0;
