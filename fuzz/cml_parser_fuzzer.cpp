@@ -56,10 +56,12 @@ bool attributes_within(const DOMNode* a, const DOMNode* b) {
   for (XMLSize_t i = 0; i < mine->getLength(); ++i) {
     const DOMNode* attribute = mine->item(i);
     if (namespace_declaration(attribute)) continue;
-    const DOMNode* match = attribute->getLocalName() != nullptr
-        ? theirs->getNamedItemNS(attribute->getNamespaceURI(), attribute->getLocalName())
-        : theirs->getNamedItem(attribute->getNodeName());
-    if (match == nullptr || !same_text(match->getNodeValue(), attribute->getNodeValue())) return false;
+    const DOMNode* match =
+        attribute->getLocalName() != nullptr
+            ? theirs->getNamedItemNS(attribute->getNamespaceURI(), attribute->getLocalName())
+            : theirs->getNamedItem(attribute->getNodeName());
+    if (match == nullptr || !same_text(match->getNodeValue(), attribute->getNodeValue()))
+      return false;
   }
   return true;
 }
@@ -83,10 +85,9 @@ std::vector<content_item> content(const DOMNode* element) {
       items.push_back({c, {}});
     }
   }
-  items.erase(std::remove_if(items.begin(), items.end(),
-                             [](const content_item& i) {
-                               return i.node == nullptr && i.characters.empty();
-                             }),
+  items.erase(std::remove_if(
+                  items.begin(), items.end(),
+                  [](const content_item& i) { return i.node == nullptr && i.characters.empty(); }),
               items.end());
   return items;
 }

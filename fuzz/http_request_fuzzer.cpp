@@ -15,8 +15,8 @@
 // when X-Fuzz-Fail is present, and answers with the body it was given.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,7 +66,8 @@ std::uint32_t echo(std::uint32_t, std::uint32_t, const std::uint8_t* data, std::
                              static_cast<std::uint16_t>(std::strtoul(status.c_str(), nullptr, 10)));
   }
   const std::string type = header(request, "Content-Type", 0);
-  if (!type.empty()) SCS_SERVER_AddResponseHeader(request->request_handle, "Content-Type", type.c_str());
+  if (!type.empty())
+    SCS_SERVER_AddResponseHeader(request->request_handle, "Content-Type", type.c_str());
   if (!header(request, "X-Fuzz-Fail", 0).empty()) return 0xC7219999u;
   if (data != nullptr && length > 0) {
     *response = static_cast<std::uint8_t*>(SCS_Allocate(length));
@@ -104,11 +105,13 @@ std::vector<int> start_server() {
   const std::string settings =
       "port = 0\nconnection_timeout = 5\nmax_body_size = 65536\n"
       "[endpoint threads]\nport = 0\nresources = /echo\nconnection_timeout = 5\n"
-      "[endpoint auth]\nport = 0\nresources = /echo\nbearer_token_file = " + token + "\n";
+      "[endpoint auth]\nport = 0\nresources = /echo\nbearer_token_file = " +
+      token + "\n";
   std::uint32_t listener = 0;
   FUZZ_CHECK(SCS_SERVER_AddListener(settings.c_str(), "", &listener) == 0);
   ::unlink(token.c_str());  // read when the listener was added
-  FUZZ_CHECK(SCS_SERVER_RegisterOnPostData(listener, "/echo", 1, &echo, SCS_POST_MODE_BUFFERED) == 0);
+  FUZZ_CHECK(SCS_SERVER_RegisterOnPostData(listener, "/echo", 1, &echo, SCS_POST_MODE_BUFFERED) ==
+             0);
   FUZZ_CHECK(SCS_SERVER_StartServer(listener) == 0);
   std::vector<int> ports = announced_ports();
   FUZZ_CHECK(ports.size() == 2);
@@ -145,7 +148,8 @@ std::string read_to_end(int fd, int port) {
   char buffer[4096];
   for (;;) {
     pollfd wait{fd, POLLIN, 0};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
     const int ready = ::poll(&wait, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) {

@@ -30,7 +30,8 @@ enum class names { nothing, regular_file, other };
 
 names what_it_names(const std::string& text) {
   struct stat info {};
-  if (text.find('\0') != std::string::npos || ::stat(text.c_str(), &info) != 0) return names::nothing;
+  if (text.find('\0') != std::string::npos || ::stat(text.c_str(), &info) != 0)
+    return names::nothing;
   return S_ISREG(info.st_mode) ? names::regular_file : names::other;
 }
 

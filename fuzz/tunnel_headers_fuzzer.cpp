@@ -40,7 +40,8 @@ struct poll_input {
 std::vector<std::string> fields(const std::string& text, std::size_t count) {
   std::vector<std::string> out;
   std::size_t start = 0;
-  for (std::size_t end; out.size() + 1 < count && (end = text.find('\n', start)) != std::string::npos;
+  for (std::size_t end;
+       out.size() + 1 < count && (end = text.find('\n', start)) != std::string::npos;
        start = end + 1) {
     out.push_back(text.substr(start, end - start));
   }
@@ -119,8 +120,8 @@ void check_outcome(const poll_input& in, const std::string& flow_id, const handl
     FUZZ_CHECK(refused && !caller->completed() && flows_left == 1);
     FUZZ_CHECK(!poll->completed() && funnel.tunnel().size() == 0);
   }
-  FUZZ_CHECK(refused == (!in.doubled && !in.message_id.empty() &&
-                         in.message_id != join_poll && in.message_id != flow_id));
+  FUZZ_CHECK(refused == (!in.doubled && !in.message_id.empty() && in.message_id != join_poll &&
+                         in.message_id != flow_id));
 }
 
 }  // namespace

@@ -15,19 +15,19 @@
 static int g_failures = 0;
 static int g_checks = 0;
 
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    ++g_checks;                                                               \
-    if (!(condition)) {                                                       \
-      ++g_failures;                                                           \
+#define CHECK(condition)                                                            \
+  do {                                                                              \
+    ++g_checks;                                                                     \
+    if (!(condition)) {                                                             \
+      ++g_failures;                                                                 \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-    }                                                                         \
+    }                                                                               \
   } while (0)
 
 #define GENERAL_FAILURE_TEXT                                                      \
   "The connection server failed (the trace output names the failing operation). " \
   "[ID=0x47210047]"
-#define BAD_VALUE_TEXT                                                            \
+#define BAD_VALUE_TEXT                                                              \
   "A listener settings key has a value that is out of range or malformed (the log " \
   "names the key and value). [ID=0xc7210107]"
 /* The service library's status for a settings value it cannot read. */
@@ -44,7 +44,8 @@ static void test_error_texts(void) {
   CHECK(strcmp(buffer, GENERAL_FAILURE_TEXT) == 0);
 
   memset(buffer, 'x', sizeof buffer);
-  CHECK(CS_GetErrorMsg(CS_STATUS_GENERAL_FAILURE, buffer, (uint32_t)length + 1) == CS_STATUS_SUCCESS);
+  CHECK(CS_GetErrorMsg(CS_STATUS_GENERAL_FAILURE, buffer, (uint32_t)length + 1) ==
+        CS_STATUS_SUCCESS);
   CHECK(strcmp(buffer, GENERAL_FAILURE_TEXT) == 0);
   memset(buffer, 'x', sizeof buffer);
   CHECK(CS_GetErrorMsg(CS_STATUS_GENERAL_FAILURE, buffer, (uint32_t)length) == CS_STATUS_SUCCESS);

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "cml/cml_node_writer.h"
+#include "cml/cml_parser.h"
 #include "mslLoader/qelMinisignCrypto.h"
 #include "mslLoader/qelMinisignFormat.h"
 #include "qelConnectionServer/agent_info.h"
 #include "qelConnectionServer/process_set_site_message.h"
 #include "qelConnectionServer/reverse_registration.h"
-#include "cml/cml_parser.h"
 #include "qelToolsLib/qelCodecvt.h"
 
 namespace {
@@ -22,9 +22,11 @@ namespace {
 using qel::cml::CCmlParser;
 
 // A committed input: `kind` is "regressions" or "corpus".
-std::string fuzz_input(const std::string& kind, const std::string& target, const std::string& name) {
-  std::ifstream in(std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/" + kind + "/" + target +
-                   "/" + name, std::ios::binary);
+std::string fuzz_input(const std::string& kind, const std::string& target,
+                       const std::string& name) {
+  std::ifstream in(
+      std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/" + kind + "/" + target + "/" + name,
+      std::ios::binary);
   EXPECT_TRUE(in) << name;
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -51,7 +53,8 @@ std::string write_and_reparse(const std::string& text, CCmlParser& again) {
 // attribute as a blank and a raw carriage return as a line end, so the values changed.
 TEST(FuzzFindings, NodeWriterKeepsTabsAndCarriageReturnsOfAttributesAndText) {
   CCmlParser attribute;
-  EXPECT_EQ(write_and_reparse(fuzz_input("regressions", "cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
+  EXPECT_EQ(write_and_reparse(
+                fuzz_input("regressions", "cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
             "<a b='x&#x9;y&#xa;z&#xd;'/>");
   EXPECT_EQ(attribute.GetDocumentElement().getAttribute(L"b"), L"x\ty\nz\r");
 
@@ -71,9 +74,10 @@ TEST(FuzzFindings, TrustedCommentLosesEveryCarriageReturnAtItsEnd) {
   ASSERT_EQ(sig::ParsePublicKey(fuzz_input("corpus", "minisign_fuzzer", "public_key.txt"), &key),
             sig::SigError::None);
   sig::Signature signature;
-  ASSERT_EQ(sig::ParseSignature(fuzz_input("regressions", "minisign_fuzzer",
-                                           "trusted_comment_crcr.txt"), &signature),
-            sig::SigError::None);
+  ASSERT_EQ(
+      sig::ParseSignature(fuzz_input("regressions", "minisign_fuzzer", "trusted_comment_crcr.txt"),
+                          &signature),
+      sig::SigError::None);
   EXPECT_EQ(signature.trustedComment, "timestamp:1 file:lib.so");
   const std::string signed_file = "data\n";  // what the seed's signature covers
   EXPECT_EQ(sig::Verify(signature, reinterpret_cast<const std::uint8_t*>(signed_file.data()),

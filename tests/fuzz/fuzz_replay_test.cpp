@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
-#define QEL_FUZZ_TARGETS(X)                                                        \
-  X(cml_parser_fuzzer) X(listener_settings_fuzzer) X(minisign_fuzzer)              \
-  X(tunnel_headers_fuzzer) X(tunnel_settings_fuzzer) X(links_text_fuzzer)          \
-  X(http_request_fuzzer)
+#define QEL_FUZZ_TARGETS(X)                                           \
+  X(cml_parser_fuzzer) X(listener_settings_fuzzer) X(minisign_fuzzer) \
+  X(tunnel_headers_fuzzer) X(tunnel_settings_fuzzer) X(links_text_fuzzer) X(http_request_fuzzer)
 
-#define QEL_DECLARE_TARGET(name)                                              \
+#define QEL_DECLARE_TARGET(name)                                               \
   extern "C" int qel_##name##_one(const std::uint8_t* data, std::size_t size); \
   extern "C" int qel_##name##_init(int* argc, char*** argv) __attribute__((weak));
 QEL_FUZZ_TARGETS(QEL_DECLARE_TARGET)
