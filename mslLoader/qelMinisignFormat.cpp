@@ -30,14 +30,15 @@ constexpr std::size_t kSecretFileBytes =
 constexpr std::size_t kPublicFileBytes = 2 + kKeyIdBytes + kPublicKeyBytes;
 constexpr std::size_t kSigLineBytes = 2 + kKeyIdBytes + kSignatureBytes;
 
-// Splits into lines at '\n', dropping one '\r' before it; a final newline does not
-// start another line.
+// Splits into lines at '\n', dropping every '\r' before it as minisign does (else a
+// trusted comment would keep a '\r' that minisign does not sign); a final newline
+// does not start another line.
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
     std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.push_back(line);
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);

@@ -11,6 +11,7 @@
 #include "qelConnectionServer/connection_server.h"
 #include "qelConnectionServer/library_state.h"
 #include "qelStatusCodes.h"
+#include "qelToolsLib/qelError.h"
 #include "qelToolsLib/qelErrorMsg.h"
 #include "udebug/udebug.h"
 
@@ -109,6 +110,9 @@ uint32_t SetReverseConnection(uint8_t enable) {
 }
 
 uint32_t CS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size) {
+  // The loader opens the catalog when CS_Init sets it up; a host may ask for a text
+  // before that, or after a CS_Init that failed first. No locale: the host's stays.
+  qelToolsLib::QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", nullptr);
   return qelGetErrorMsg(code, buffer, size);
 }
 

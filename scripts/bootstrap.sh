@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxerces-c-dev libmicrohttpd-dev libsodium-dev libcurl4-openssl-dev libgnutls28-dev
   gnutls-bin minisign libxml2-utils python3 curl libc-bin binutils locales
-  libsystemd-dev systemd debhelper dpkg-dev
+  libsystemd-dev systemd debhelper dpkg-dev clang libclang-rt-14-dev
 )
 
 missing=()
