@@ -53,15 +53,16 @@ std::string write_and_reparse(const std::string& text, CCmlParser& again) {
 // attribute as a blank and a raw carriage return as a line end, so the values changed.
 TEST(FuzzFindings, NodeWriterKeepsTabsAndCarriageReturnsOfAttributesAndText) {
   CCmlParser attribute;
-  EXPECT_EQ(write_and_reparse(
-                fuzz_input("regressions", "cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute),
-            "<a b='x&#x9;y&#xa;z&#xd;'/>");
+  const std::string once = write_and_reparse(
+      fuzz_input("regressions", "cml_parser_fuzzer", "attribute_tab_cr.xml"), attribute);
+  EXPECT_NE(once.find("b='x&#x9;y&#xa;z&#xd;'"), std::string::npos) << once;
   EXPECT_EQ(attribute.GetDocumentElement().getAttribute(L"b"), L"x\ty\nz\r");
 
   CCmlParser text;
-  EXPECT_EQ(write_and_reparse(fuzz_input("regressions", "cml_parser_fuzzer", "text_cr.xml"), text),
-            "<a>x&#xd;y</a>");
-  EXPECT_EQ(written(text), "<a>x&#xd;y</a>");
+  const std::string first =
+      write_and_reparse(fuzz_input("regressions", "cml_parser_fuzzer", "text_cr.xml"), text);
+  EXPECT_NE(first.find(">x&#xd;y</a>"), std::string::npos) << first;
+  EXPECT_EQ(written(text), first);  // a second round changes nothing
 }
 
 // A signature whose trusted comment line ends in "\r\r\n" kept a '\r' in the comment,
@@ -97,7 +98,7 @@ TEST(FuzzFindings, LinksMayCarryQuestionMarkAndGreaterThan) {
   EXPECT_NE(message.find(links), std::string::npos);
   // A declaration in front, even after a byte order mark, is still left out.
   const std::string declared = "\xEF\xBB\xBF<?xml version='1.0'?><a>x?>y</a>";
-  EXPECT_EQ(checked_links_text(declared), declared);
+  EXPECT_EQ(checked_links_text(declared), "<a>x?>y</a>");
   process_set_site_message(agent_info{"a", "u", "urn:a", "5.0"}, "h", declared, "", message);
   EXPECT_EQ(message.find("<?xml version='1.0'?><a>"), std::string::npos);
   EXPECT_NE(message.find("<a>x?>y</a>"), std::string::npos);
