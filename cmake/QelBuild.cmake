@@ -5,6 +5,11 @@ set(QEL_SANITIZE "" CACHE STRING "Sanitizer build: empty, 'address' (ASan+UBSan)
 set_property(CACHE QEL_SANITIZE PROPERTY STRINGS "" address thread)
 
 add_compile_options(-Wall -Wextra -Werror)
+# clang checks the lock annotations (qelToolsLib/qelThreadAnnotations.h); the fuzz
+# build, which CI runs, is a clang build.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_compile_options(-Wthread-safety)
+endif()
 # A profiling build keeps frame pointers, so perf's call graphs (perf record -g) work.
 option(QEL_PROFILE "Keep frame pointers for profiling with perf" OFF)
 if(QEL_PROFILE)

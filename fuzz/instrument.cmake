@@ -13,7 +13,3 @@ endif()
 set(QEL_SANITIZE address CACHE STRING
     "Sanitizer build: empty, 'address' (ASan+UBSan) or 'thread' (TSan)" FORCE)
 add_compile_options(-fsanitize=fuzzer-no-link)
-# clang warns where g++ does not; the g++ build owns the warning policy, and a clang
-# warning in code under test must not stop the fuzzers (reverse_funnel keeps a
-# listener reference it only uses while being built).
-add_compile_options(-Wno-error=unused-private-field)

@@ -45,8 +45,8 @@ class flow_generator {
 
  private:
   jsFastSync lock;
-  flow_map flows;
-  uint32_t counter = 0;
+  flow_map flows QEL_GUARDED_BY(lock);
+  uint32_t counter QEL_GUARDED_BY(lock) = 0;
 };
 
 // The process-wide table. Never destroyed, so request threads still running while the

@@ -95,14 +95,14 @@ class locked_queue {
   }
 
  private:
-  void pop_front_locked() {
+  void pop_front_locked() QEL_REQUIRES(lock) {
     elements.pop_front();
     count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
   }
 
   const uint32_t capacity;
   jsFastSync lock;
-  std::deque<T> elements;
+  std::deque<T> elements QEL_GUARDED_BY(lock);
   std::atomic<uint32_t> count{0};
 };
 

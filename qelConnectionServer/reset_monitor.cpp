@@ -4,7 +4,7 @@ namespace qel {
 namespace funneltunnel {
 
 uint32_t reset_monitor::record(std::time_t now) {
-  std::lock_guard<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   recent.push_back(now);
   while (!recent.empty() && recent.front() <= now - window_s) recent.pop_front();
   const auto count = static_cast<uint32_t>(recent.size());

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
-#include <mutex>
+
+#include "qelToolsLib/qelMutex.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -27,9 +28,9 @@ class reset_monitor {
  private:
   const uint32_t threshold;
   const std::time_t window_s;
-  std::mutex mutex;
-  std::deque<std::time_t> recent;
-  std::time_t last_warning = 0;
+  qelMutex mutex;
+  std::deque<std::time_t> recent QEL_GUARDED_BY(mutex);
+  std::time_t last_warning QEL_GUARDED_BY(mutex) = 0;
 };
 
 }  // namespace funneltunnel

@@ -174,7 +174,7 @@ void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request
   std::deque<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
-    while (tunnel_queue.try_dequeue(poll) && !poll->claim()) poll.reset();  // skip polls gone
+    poll = take_parked_poll();
     if (!poll) {
       UD_TRACE(40000, "%s", "No tunneling transaction currently available");
       UD_TRACE(40000, "%s", "queueing transaction");
@@ -185,6 +185,18 @@ void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request
     }
   }
   if (poll) tunnel_transaction(request, poll);
+}
+
+reverse_funnel::post_handle reverse_funnel::take_parked_poll() {
+  post_handle poll;
+  while (tunnel_queue.try_dequeue(poll) && !poll->claim()) poll.reset();  // skip polls gone
+  return poll;
+}
+
+reverse_funnel::post_handle reverse_funnel::take_queued_request() {
+  post_handle request;
+  while (outstanding_queue.try_dequeue(request) && request->claimed()) request.reset();
+  return request;
 }
 
 void reverse_funnel::serve_poll(const post_handle& poll) {
@@ -199,7 +211,7 @@ void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
   std::deque<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
-    while (outstanding_queue.try_dequeue(request) && request->claimed()) request.reset();
+    request = take_queued_request();
     if (!request) {
       UD_TRACE(40000, "%s", "No outstanding transaction to forward -- queueing tunnel transaction");
       poll->parked_at = std::time(nullptr);

@@ -113,6 +113,10 @@ class reverse_funnel : public jsThread {
   unsigned long run() override;
 
  private:
+  // Under the pairing lock: the oldest parked poll whose client is still there, claimed
+  // for a request; the oldest queued request whose caller still waits. Null if none.
+  post_handle take_parked_poll() QEL_REQUIRES(pairing);
+  post_handle take_queued_request() QEL_REQUIRES(pairing);
   // Pairs a caller request with a parked poll or queues it (no admission check).
   void pair_request(ud_block_ref block, const post_handle& request);
   // Completes a caller request at once with `status` and a one-line text.
@@ -121,11 +125,11 @@ class reverse_funnel : public jsThread {
   int release_expired_polls(ud_block_ref block, std::time_t now);
   void stop_serving();
 
-  listener& on;
+  [[maybe_unused]] listener& on;  // used while the funnel is being built
   const std::string reverse_connection_resource = "/qel/reverseConnection";
   flow_generator& table;
   const options config;
-  jsFastSync pairing;
+  jsFastSync pairing;  // a take-or-park of either queue is one step under it
   std::atomic<bool> join_mode{false};
   reset_monitor resets;
   timed_queue<post_handle> tunnel_queue{0};

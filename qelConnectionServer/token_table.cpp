@@ -9,7 +9,7 @@ namespace funneltunnel {
 
 uint32_t token_table::add(post_processor* target) {
   UD_ENTER("token_table::add", "processor %p", static_cast<void*>(target));
-  std::lock_guard<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   do {
     ++last_id;  // skips 0 and ids still in use once the counter wraps
   } while (last_id == 0 || entries.count(last_id) != 0);
@@ -20,22 +20,24 @@ uint32_t token_table::add(post_processor* target) {
 
 void token_table::revoke(uint32_t token) {
   UD_ENTER("token_table::revoke", "token %u", token);
-  std::unique_lock<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   auto found = entries.find(token);
   if (found != entries.end()) {
     found->second.target = nullptr;  // no new call enters from here on
-    // Another revoke of the same id may erase the entry while this one waits.
-    idle.wait(guard, [&] {
-      auto now = entries.find(token);
-      return now == entries.end() || now->second.running == 0;
-    });
+    while (!idle_or_gone(token)) idle.wait(guard);
     entries.erase(token);
   }
   UD_EXIT("%s", "");
 }
 
+// Another revoke of the same id may erase the entry while a revoke waits.
+bool token_table::idle_or_gone(uint32_t token) {
+  auto found = entries.find(token);
+  return found == entries.end() || found->second.running == 0;
+}
+
 token_table::post_processor* token_table::enter(uint32_t token) {
-  std::lock_guard<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   auto found = entries.find(token);
   if (found == entries.end() || found->second.target == nullptr) return nullptr;
   ++found->second.running;
@@ -43,7 +45,7 @@ token_table::post_processor* token_table::enter(uint32_t token) {
 }
 
 void token_table::leave(uint32_t token) {
-  std::lock_guard<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   if (--entries.at(token).running == 0) idle.notify_all();
 }
 
@@ -64,7 +66,7 @@ void token_table::dispatch(uint32_t token, std::shared_ptr<post_transaction> tra
 }
 
 std::size_t token_table::size() {
-  std::lock_guard<std::mutex> guard(mutex);
+  qelMutexLock guard(mutex);
   return entries.size();
 }
 

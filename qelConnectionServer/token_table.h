@@ -13,11 +13,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
 #include "qelConnectionServer/post_transaction.h"
 #include "qelConnectionServer/processor.h"
+#include "qelToolsLib/qelMutex.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -45,13 +45,14 @@ class token_table {
     post_processor* target;
     uint32_t running;
   };
-  post_processor* enter(uint32_t token);
-  void leave(uint32_t token);
+  post_processor* enter(uint32_t token) QEL_EXCLUDES(mutex);
+  void leave(uint32_t token) QEL_EXCLUDES(mutex);
+  bool idle_or_gone(uint32_t token) QEL_REQUIRES(mutex);
 
-  std::mutex mutex;
-  std::condition_variable idle;
-  std::unordered_map<uint32_t, entry> entries;
-  uint32_t last_id = 0;
+  qelMutex mutex;
+  std::condition_variable_any idle;
+  std::unordered_map<uint32_t, entry> entries QEL_GUARDED_BY(mutex);
+  uint32_t last_id QEL_GUARDED_BY(mutex) = 0;
 };
 
 // The process-wide table used by endpoints and the POST callback; never destroyed.

@@ -107,7 +107,7 @@ bool raw_transaction::withdraw() {
 }
 
 bool raw_transaction::note_flow(flow_generator& table, const std::string& id) {
-  std::lock_guard<std::mutex> guard(flow_mutex);
+  qelMutexLock guard(flow_mutex);
   flow_table = &table;
   flow_id = id;
   return taken.load();  // a claim before forget_flow()'s lock is seen here
@@ -117,7 +117,7 @@ void raw_transaction::forget_flow() {
   flow_generator* table;
   std::string id;
   {
-    std::lock_guard<std::mutex> guard(flow_mutex);
+    qelMutexLock guard(flow_mutex);
     table = flow_table;
     id = flow_id;
   }

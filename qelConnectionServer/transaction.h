@@ -20,6 +20,7 @@
 
 #include "qelConnectionServer/filestring.h"
 #include "qelToolsLib/jssemaphore.h"
+#include "qelToolsLib/qelMutex.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -114,9 +115,9 @@ class raw_transaction {
   std::shared_ptr<void> held;
   clock::time_point give_up_at = clock::time_point::max();
   bool doubled_header = false;
-  std::mutex flow_mutex;  // the flow note is written and read on two threads
-  flow_generator* flow_table = nullptr;
-  std::string flow_id;
+  qelMutex flow_mutex;  // the flow note is written and read on two threads
+  flow_generator* flow_table QEL_GUARDED_BY(flow_mutex) = nullptr;
+  std::string flow_id QEL_GUARDED_BY(flow_mutex);
 };
 
 }  // namespace funneltunnel

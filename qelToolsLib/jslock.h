@@ -32,10 +32,12 @@ class jsLock : public jsBase {
   int m_count;
 };
 
-class jsFastLock : public jsLock {
+// Known to clang's thread-safety analysis as holding its jsFastSync for its scope.
+class QEL_SCOPED_CAPABILITY jsFastLock : public jsLock {
  public:
-  explicit jsFastLock(jsFastSync& sync) : jsLock(&sync, sync.lock()) {}
-  explicit jsFastLock(jsFastSync* sync) : jsFastLock(*sync) {}
+  explicit jsFastLock(jsFastSync& sync) QEL_ACQUIRE(sync) : jsLock(&sync, sync.lock()) {}
+  explicit jsFastLock(jsFastSync* sync) QEL_ACQUIRE(*sync) : jsFastLock(*sync) {}
+  ~jsFastLock() override QEL_RELEASE() {}
 };
 
 class jsRecursiveLock : public jsLock {

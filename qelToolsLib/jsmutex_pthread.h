@@ -10,18 +10,19 @@
 #include <memory>
 
 #include "qelToolsLib/jssync.h"
+#include "qelToolsLib/qelThreadAnnotations.h"
 
 namespace qelToolsLib {
 
 class jsFastSyncImpl;
 
-class jsFastSync : public jsSyncBase {
+class QEL_CAPABILITY("mutex") jsFastSync : public jsSyncBase {
  public:
   jsFastSync();
   ~jsFastSync() override;
-  int lock() override;
-  int unlock() override;
-  int tryLock() override;
+  int lock() override QEL_ACQUIRE();
+  int unlock() override QEL_RELEASE();
+  int tryLock() override QEL_TRY_ACQUIRE(0);
 
  private:
   std::unique_ptr<jsFastSyncImpl> m_impl;
