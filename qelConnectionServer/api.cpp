@@ -15,6 +15,12 @@
 #include "qelToolsLib/qelErrorMsg.h"
 #include "udebug/udebug.h"
 
+// The public header spells a few codes of the status table for C hosts: they must
+// stay the table's.
+static_assert(CS_STATUS_GENERAL_FAILURE == qel::status::GENERAL_FAILURE, "status table");
+static_assert(CS_STATUS_INVALID_ARGUMENT == qel::status::INVALID_ARGUMENT, "status table");
+static_assert(CS_STATUS_NO_MESSAGE_TEXT == qel::status::NO_MESSAGE_TEXT, "status table");
+
 namespace qel {
 namespace funneltunnel {
 namespace {

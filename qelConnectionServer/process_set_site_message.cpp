@@ -21,6 +21,7 @@
 #include "cml/cml_vocabulary.h"
 #include "cml/cml_xerces.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelStatusCodes.h"
 #include "qelConnectionServer/trace_text.h"
 #include "udebug/udebug.h"
 
@@ -211,7 +212,8 @@ void process_set_site_message(const agent_info& config, const std::string& dns_n
     UD_TRACE(42000, "code is %x messasge is %.*s", static_cast<unsigned>(e.GetCode()),
              trace_len(text), text.c_str());
     throw funneltunnel_exception(
-        "reverse_registration process_set_site_message caught Caught CCmlException", 0x47210047u);
+        "reverse_registration process_set_site_message caught Caught CCmlException",
+        status::GENERAL_FAILURE);
   } catch (const funneltunnel_exception& e) {
     UD_TRACE(40000, "exception type at catch is of type %s", typeid(e).name());
     UD_TRACE(43000, "Caught funneltunnel exception");

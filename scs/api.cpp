@@ -17,6 +17,10 @@
 
 using namespace qel::scs;
 
+// The header's codes are the status table's.
+static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status table");
+static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
+
 namespace {
 
 std::shared_ptr<RequestExchange> exchange_of(std::uint32_t request_handle) {
