@@ -40,12 +40,6 @@ set(QEL_INCLUDE_DIR ${CMAKE_SOURCE_DIR}/include)
 set(QEL_NLS_DIR ${CMAKE_BINARY_DIR}/nls)
 set(QEL_TEST_NLSPATH "${QEL_NLS_DIR}/%N")
 
-function(qel_optional_subdirectory dir)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${CMAKE_SOURCE_DIR}/${dir} ${CMAKE_BINARY_DIR}/${dir})
-  endif()
-endfunction()
-
 # qel_add_gtest(NAME SOURCES files... LIBS targets... [ENV VAR=value...] [TIMEOUT s])
 # One executable per module; every test case becomes a CTest test run in its own
 # process with the catalog found through NLSPATH.
