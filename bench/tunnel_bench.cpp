@@ -71,14 +71,31 @@ std::unique_ptr<child> start_remote(const bench_options& o, const std::string& h
       "tunnel_bench.remote." + std::to_string(pollers) + ".log");
 }
 
+// VmRSS of a process in KiB (0 when it cannot be read).
+long resident_kib(pid_t pid) {
+  std::FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  long kib = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
+  std::fclose(status);
+  return kib;
+}
+
 // Holds `o.hold` callers waiting with no remote client, then starts the one the rest of
 // the run uses: are they all answered? Runs first, so that no earlier client can have
 // left a parked poll behind that would take the first caller.
 bool run_hold(const bench_options& o, const std::string& host, const std::string& body,
-              const std::function<void()>& start_client) {
+              pid_t host_pid, const std::function<void()>& start_client) {
   load_result held;
+  const long before_kib = resident_kib(host_pid);
   std::thread callers([&] { held = run_load(host + "/qel", body, o.hold, o.hold, 200, 120000); });
-  std::this_thread::sleep_for(std::chrono::seconds(3));  // every caller connected and waiting
+  std::this_thread::sleep_for(std::chrono::seconds(3 + o.hold / 2000));  // all connected, waiting
+  const long holding_kib = resident_kib(host_pid);
+  std::printf("hold: host resident memory %.1f MiB before, %.1f MiB holding %d callers: %.1f KiB "
+              "each\n", before_kib / 1024.0, holding_kib / 1024.0, o.hold,
+              static_cast<double>(holding_kib - before_kib) / o.hold);
   const auto released = std::chrono::steady_clock::now();
   start_client();
   callers.join();
@@ -147,7 +164,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<child> remote;
   const auto start_client = [&] { remote = start_remote(o, host, target.url(), 4); };
   bool all_answered = true;
-  if (o.hold > 0) all_answered = run_hold(o, host, body, start_client);
+  if (o.hold > 0) all_answered = run_hold(o, host, body, host_process.pid(), start_client);
   all_answered = run_matrix(o, host, target.url(), body, remote) && all_answered;
   remote->stop(15000);
   host_process.stop(15000);
