@@ -1,7 +1,8 @@
 #include "qelConnectionServer/filestring.h"
 
-#include <fstream>
-#include <iterator>
+#include <utility>
+
+#include "qelConnectionServer/named_file.h"
 
 #include "udebug/udebug.h"
 
@@ -20,20 +21,13 @@ filestring filestring::literal(std::string value) {
 
 void filestring::load() {
   UD_ENTER("filestring::load", "length %zu", text.size());
-  // A text with a zero byte cannot be a path: opening its prefix would read a
-  // different file than the one the text names.
-  if (text.empty() || text.find('\0') != std::string::npos) {
-    UD_EXIT("%s", "taken literally");
-    return;
-  }
-  std::ifstream file(text, std::ios::in | std::ios::binary);
-  if (!file.is_open()) {
+  std::string contents;
+  if (!read_named_file(text, contents)) {
     UD_EXIT("%s", "no such file, taken literally");
     return;
   }
   file_name = text;
-  std::string contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  text = contents.substr(0, contents.find('\0'));
+  text = std::move(contents);
   UD_EXIT("read %zu bytes from %s", text.size(), file_name.c_str());
 }
 

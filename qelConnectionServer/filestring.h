@@ -1,5 +1,5 @@
 // filestring: a text that, when it names a readable file, is replaced by that file's
-// contents (up to the first zero byte). Used for host-supplied configuration
+// contents (up to the first zero byte; the rule is named_file.h's). Used for host-supplied configuration
 // (listener settings, links). Network input is wrapped with filestring::literal(),
 // which never opens anything. A plain value; no thread rules beyond std::string's.
 #ifndef QEL_FUNNELTUNNEL_FILESTRING_H

@@ -52,7 +52,7 @@ uint32_t SCS_SERVER_Init(const char* agent_version, const char* agent_uuid,
   return guarded(__func__, [&] {
     log().set_sink(log_sink);
     server().init();
-    log().write(MSL_LOG_INFO, __func__, "HTTP service library ready for agent %.128s %.64s %.64s",
+    log().write(MSL_LOG_INFO, "SCS_SERVER_Init", "HTTP service library ready for agent %.128s %.64s %.64s",
                 agent_name != nullptr ? agent_name : "", agent_uuid != nullptr ? agent_uuid : "",
                 agent_version != nullptr ? agent_version : "");
     return 0u;
@@ -74,6 +74,19 @@ uint32_t SCS_SERVER_AddListener(const char* settings_1, const char* settings_2,
     }
     *listener_handle = 0;
     *listener_handle = server().add_listener(settings_1, settings_2);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_AddListenerFrom(const char* settings_1, const char* source_1,
+                                    const char* settings_2, const char* source_2,
+                                    uint32_t* listener_handle) {
+  return guarded(__func__, [&] {
+    if (listener_handle == nullptr) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "null listener handle pointer");
+    }
+    *listener_handle = 0;
+    *listener_handle = server().add_listener(settings_1, settings_2, source_1, source_2);
     return 0u;
   });
 }

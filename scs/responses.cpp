@@ -42,6 +42,8 @@ ResponsePtr body_response(std::uint8_t* body, std::uint32_t length) {
 
 }  // namespace
 
+std::size_t plain_body_size(unsigned status) { return std::strlen(reason_text(status)); }
+
 MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer) {
   const char* text = reason_text(status);
   ResponsePtr response(MHD_create_response_from_buffer(
