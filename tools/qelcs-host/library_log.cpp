@@ -29,14 +29,19 @@ void keep(uint32_t level, const std::string& text) {
     std::lock_guard<std::mutex> lock(g_mutex);
     auto same = std::find_if(g_served.begin(), g_served.end(),
                              [&](const served_endpoint& e) { return e.url == endpoint.url; });
-    if (same == g_served.end()) return g_served.push_back(endpoint);
-    for (const std::string& resource : endpoint.resources)
-      if (std::find(same->resources.begin(), same->resources.end(), resource) == same->resources.end())
-        same->resources.push_back(resource);
-  } else if (level == MSL_LOG_ERROR) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_last_error = text;
+    if (same == g_served.end()) {
+      g_served.push_back(endpoint);
+    } else {
+      for (const std::string& resource : endpoint.resources)
+        if (std::find(same->resources.begin(), same->resources.end(), resource) == same->resources.end())
+          same->resources.push_back(resource);
+    }
   }
+  // An error counts as the cause only while nothing but entry lines follows it: the
+  // loader logs a failed first attempt before a successful second one.
+  if (level == MSL_LOG_ENTRY) return;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_last_error = level == MSL_LOG_ERROR ? text : std::string();
 }
 
 void on_line(uintptr_t, uint32_t level, const char* message, const char* function) {

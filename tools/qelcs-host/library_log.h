@@ -30,7 +30,8 @@ class library_log {
   static const mslLogSink* sink(qel::tools::log_level level);
   // Every endpoint logged as serving, each URL once with its resources, in log order.
   static std::vector<served_endpoint> served();
-  // The text of the last error line (empty when none), without the function name.
+  // The text of the last line logged when that line is an error (entry lines aside),
+  // without the function name; empty otherwise.
   static std::string last_error();
 };
 
