@@ -186,10 +186,15 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   }
   watches().unwatch(id);  // before the connection (and its socket) can be closed
   requests().remove(id);
-  const unsigned status = result == 0 ? exchange->status() : MHD_HTTP_INTERNAL_SERVER_ERROR;
-  account_answer(daemon, connection, state, status, result == 0 ? length : plain_body_size(status));
+  if (result == 0) {
+    unsigned status = 0;
+    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status);
+    account_answer(daemon, connection, state, status, length);
+    std::string().swap(state.body);
+    return queued;
+  }
+  account_answer(daemon, connection, state, 500, plain_body_size(500));
   std::string().swap(state.body);
-  if (result == 0) return queue_answer(connection, *exchange, body, length);
   std::free(body);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
