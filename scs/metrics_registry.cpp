@@ -137,7 +137,9 @@ std::string render_metrics(const std::vector<EndpointSnapshot>& endpoints) {
 }
 
 MetricsRegistry& metrics_registry() {
-  static MetricsRegistry instance;
+  // Never destroyed: daemons that the server's own static destructor stops at exit
+  // still remove themselves from it.
+  static MetricsRegistry& instance = *new MetricsRegistry;
   return instance;
 }
 
