@@ -99,9 +99,18 @@ foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host
     add_dependencies(qel_installable ${target})
   endif()
 endforeach()
+# `--target qel_host_runnable` builds what qelcs-host needs to serve from the build
+# tree (scripts/run-host.sh): the host, both libraries, the catalog and the signature.
+add_custom_target(qel_host_runnable)
+foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host)
+  if(TARGET ${target})
+    add_dependencies(qel_host_runnable ${target})
+  endif()
+endforeach()
 function(qel_installable_add_signature)
   if(TARGET qel_sign_service_library)
     add_dependencies(qel_installable qel_sign_service_library)
+    add_dependencies(qel_host_runnable qel_sign_service_library)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL qel_installable_add_signature)

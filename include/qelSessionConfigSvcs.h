@@ -115,7 +115,15 @@ uint32_t SCS_SERVER_WatchRequest(uint32_t request_handle, SCS_GONE_CALLBACK gone
  * the context may be freed. The library also ends a watch when its callback returns. */
 uint32_t SCS_SERVER_UnwatchRequest(uint32_t request_handle);
 
-#define SCS_EXTENSION_FUNCTIONS(X) X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest)
+/* SCS_SERVER_AddListener, with the names of the files the two settings texts were read
+ * from (either may be null: a text given as it is). Errors in a text then name its file
+ * and line instead of "listener settings text N". */
+uint32_t SCS_SERVER_AddListenerFrom(const char* settings_1, const char* source_1,
+                                    const char* settings_2, const char* source_2,
+                                    uint32_t* listener_handle);
+
+#define SCS_EXTENSION_FUNCTIONS(X) \
+  X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

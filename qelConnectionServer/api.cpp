@@ -6,9 +6,11 @@
 #include <string>
 
 #include "mslLoader/mslLoader.h"
+#include "mslLoader/mslLoaderLog.h"
 #include "qelConnectionServer.h"
 #include "qelConnectionServer/boundary.h"
 #include "qelConnectionServer/connection_server.h"
+#include "qelConnectionServer/named_file.h"
 #include "qelConnectionServer/library_state.h"
 #include "qelStatusCodes.h"
 #include "qelToolsLib/qelError.h"
@@ -44,6 +46,19 @@ const char* printable(const char* text) { return text != nullptr ? text : "(null
 // The nine text arguments of CS_Init, in parameter order.
 enum init_text { version, settings_1, reserved, settings_2, uuid, name, agent_ns, dns, links };
 
+// A host-supplied text that reads like a file name but names no file is read as a text
+// and then fails as one ("expected key = value"): say what happened first.
+void warn_of_missing_files(const std::string (&s)[9]) {
+  const std::pair<init_text, const char*> host_texts[] = {
+      {settings_1, "listener settings 1"}, {reserved, "reserved settings"},
+      {settings_2, "listener settings 2"}, {links, "LMI links"}};
+  for (const auto& [index, what] : host_texts) {
+    if (!names_missing_file(s[index])) continue;
+    QEL_LOG_LONG_AS("CS_Init", MSL_LOG_WARNING, "%s: no file named '%.512s' exists; read as %s text",
+                    what, s[index].c_str(), index == links ? "links" : "settings");
+  }
+}
+
 uint32_t build_server(const char* const (&texts)[9], const mslLogSink* log_sink) {
   for (const char* text : texts) {
     if (text == nullptr)
@@ -51,6 +66,8 @@ uint32_t build_server(const char* const (&texts)[9], const mslLogSink* log_sink)
   }
   std::string s[9];
   for (int i = 0; i < 9; ++i) s[i] = texts[i];
+  SetLoaderLogSink(log_sink);  // the host's log, for the warnings below (set again later)
+  warn_of_missing_files(s);
   if (!state().host_chose_library_path()) SetMSLLoaderLibPath(own_library_folder().c_str());
   state().init([&] {
     checked_links_text(s[links]);  // fail clearly before anything is built

@@ -4,7 +4,9 @@
 
 #include "mslLoader/mslLoaderLog.h"
 #include "qelConnectionServer/filestring.h"
+#include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/request_body_policy.h"
+#include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
 namespace qel {
@@ -15,8 +17,17 @@ tunnel_settings read_tunnel_settings(const std::string& reserved_settings) {
   UD_ENTER("read_tunnel_settings", "length %zu", reserved_settings.size());
   const filestring text(reserved_settings);
   std::vector<std::string> ignored;
-  const tunnel_settings settings = parse_tunnel_settings(text.text, ignored);
   const std::string source = text.file_name.empty() ? "reserved settings" : text.file_name;
+  tunnel_settings settings;
+  try {
+    settings = read_tunnel_text(
+        text.text, text.file_name.empty() ? source : "reserved settings file '" + source + "'",
+        ignored);
+  } catch (const tunnel_setting_error& e) {
+    QEL_LOG_LONG_AS("CS_Init", MSL_LOG_ERROR, "%.900s", e.what());
+    UD_EXIT("%s", e.what());
+    throw funneltunnel_exception(e.what(), status::CS_TUNNEL_SETTING_INVALID);
+  }
   for (const auto& line : ignored) {
     QEL_LOG_LONG_AS("CS_Init", MSL_LOG_WARNING, "%.256s, %.512s: ignored", source.c_str(),
                     line.c_str());

@@ -1,5 +1,5 @@
 // filestring: a text that, when it names a readable file, is replaced by that file's
-// contents (up to the first zero byte). Used for host-supplied configuration
+// contents (up to the first zero byte; the rule is named_file.h's). Used for host-supplied configuration
 // (listener settings, links). Network input is wrapped with filestring::literal(),
 // which never opens anything, or, when the operator lets request bodies name files,
 // with filestring::from_network(). A plain value; no thread rules beyond
@@ -15,10 +15,12 @@
 #include <cstddef>
 #include <string>
 
+#include "qelConnectionServer/named_file.h"
+
 namespace qel {
 namespace funneltunnel {
 
-constexpr std::size_t filestring_max_bytes = std::size_t{1} << 20;
+constexpr std::size_t filestring_max_bytes = named_file_max_bytes;
 
 class filestring {
  public:
@@ -37,7 +39,6 @@ class filestring {
   std::string file_name;  // the file `text` was read from; empty when taken literally
 
  private:
-  enum class final_link { follow, refuse };
   void load(final_link links);
 };
 

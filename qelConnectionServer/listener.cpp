@@ -11,8 +11,18 @@ namespace funneltunnel {
 listener::listener(const std::string& first, const std::string& second)
     : settings_1(first), settings_2(second) {
   UD_ENTER("listener::listener", "%p", static_cast<void*>(this));
-  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_AddListener(
-      settings_1.text.c_str(), settings_2.text.c_str(), &listener_handle);
+  // Texts read from files are added with their file names, so that an error names the
+  // file and line; a service library without that extension gets the plain call.
+  uint32_t rc = SCS_STATUS_NOT_SUPPORTED;
+  if (!settings_1.file_name.empty() || !settings_2.file_name.empty()) {
+    rc = g_qelSessionConfigSvcs.SCS_SERVER_AddListenerFrom(
+        settings_1.text.c_str(), settings_1.file_name.c_str(), settings_2.text.c_str(),
+        settings_2.file_name.c_str(), &listener_handle);
+  }
+  if (rc == SCS_STATUS_NOT_SUPPORTED) {
+    rc = g_qelSessionConfigSvcs.SCS_SERVER_AddListener(settings_1.text.c_str(),
+                                                       settings_2.text.c_str(), &listener_handle);
+  }
   if (rc != 0) {
     UD_EXIT("rc %x", rc);
     throw funneltunnel_exception("SCS_SERVER_AddListener failed", rc);

@@ -3,8 +3,6 @@
 #include <set>
 #include <sstream>
 
-#include "qelConnectionServer/funneltunnel_exception.h"
-#include "qelStatusCodes.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -37,26 +35,26 @@ std::string without_comment(const std::string& line) {
   return line;
 }
 
-[[noreturn]] void refuse(const std::string& key, const std::string& value, const char* why) {
-  throw funneltunnel_exception(
-      ("reserved settings: " + key + " = " + value.substr(0, 64) + ": " + why).c_str(),
-      status::CS_TUNNEL_SETTING_INVALID);
+[[noreturn]] void refuse(const std::string& where, const std::string& key,
+                         const std::string& value, const std::string& why) {
+  throw tunnel_setting_error(where + key + " = " + value.substr(0, 64) + ": " + why);
 }
 
-uint32_t number(const key_rule& rule, const std::string& value) {
+uint32_t number(const std::string& where, const key_rule& rule, const std::string& value) {
   if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
-    refuse(rule.name, value, "not a whole number");
+    refuse(where, rule.name, value, "not a whole number");
   const unsigned long n = std::stoul(value);
   if (n < rule.low || n > rule.high) {
-    refuse(rule.name, value,
-           ("out of range " + std::to_string(rule.low) + " to " + std::to_string(rule.high)).c_str());
+    refuse(where, rule.name, value,
+           "out of range " + std::to_string(rule.low) + " to " + std::to_string(rule.high));
   }
   return static_cast<uint32_t>(n);
 }
 
 }  // namespace
 
-tunnel_settings parse_tunnel_settings(const std::string& text, std::vector<std::string>& ignored) {
+tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
+                                 std::vector<std::string>& ignored) {
   tunnel_settings settings;
   std::set<std::string> seen;
   std::istringstream lines(text);
@@ -80,8 +78,8 @@ tunnel_settings parse_tunnel_settings(const std::string& text, std::vector<std::
       ignored.push_back(where + "unknown key " + key.substr(0, 64));
       continue;
     }
-    if (!seen.insert(key).second) refuse(key, value, "given twice");
-    settings.*(rule->field) = number(*rule, value);
+    if (!seen.insert(key).second) refuse(origin + " " + where, key, value, "given twice");
+    settings.*(rule->field) = number(origin + " " + where, *rule, value);
   }
   return settings;
 }

@@ -7,11 +7,13 @@
 //   max_waiting_callers  callers that may wait at once, queued or out (0: no bound) -> 503
 //   poll_timeout         seconds after which a parked poll is answered empty (default 28)
 // A known key with a bad value, or given twice, is an error; any other line is reported
-// back and ignored, so a host that passes some other text still starts. Plain values.
+// back and ignored, so a host that passes some other text still starts. Plain values;
+// CS_Init logs an error and fails with CS_TUNNEL_SETTING_INVALID (connection_server.cpp).
 #ifndef QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
 #define QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,18 @@ struct tunnel_settings {
   uint32_t poll_timeout_s = 28;
 };
 
-// Throws funneltunnel_exception CS_TUNNEL_SETTING_INVALID naming the key and value.
-// `ignored` receives one line per line that was skipped, saying why.
-tunnel_settings parse_tunnel_settings(const std::string& text, std::vector<std::string>& ignored);
+// A known key with a bad value, or given twice; what() names where, the key and value.
+class tunnel_setting_error : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Throws tunnel_setting_error ("ORIGIN line N: key = value: why"); `origin` says where the
+// text came from ("reserved settings", or its file). `ignored` receives one line per line
+// that was skipped, saying why. Depends on nothing else of the core: qelcs-host compiles
+// it in to check a configuration without starting it.
+tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
+                                 std::vector<std::string>& ignored);
 
 }  // namespace funneltunnel
 }  // namespace qel

@@ -83,6 +83,19 @@ uint32_t SCS_SERVER_AddListener(const char* settings_1, const char* settings_2,
   });
 }
 
+uint32_t SCS_SERVER_AddListenerFrom(const char* settings_1, const char* source_1,
+                                    const char* settings_2, const char* source_2,
+                                    uint32_t* listener_handle) {
+  return guarded(__func__, [&] {
+    if (listener_handle == nullptr) {
+      throw ScsError(status::SCS_INVALID_ARGUMENT, "null listener handle pointer");
+    }
+    *listener_handle = 0;
+    *listener_handle = server().add_listener(settings_1, settings_2, source_1, source_2);
+    return 0u;
+  });
+}
+
 uint32_t SCS_SERVER_RegisterOnPostData(uint32_t listener_handle, const char* resource,
                                        uint32_t token, SCS_POST_CALLBACK callback,
                                        uint32_t mode) {

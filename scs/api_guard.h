@@ -1,5 +1,5 @@
 // The one place where exceptions become status values at the exported C functions:
-// ScsError gives its own code (its detail is logged as an error), bad_alloc gives
+// ScsError gives its own code (its detail is logged as an error, without the status text), bad_alloc gives
 // SCS_OUT_OF_MEMORY, anything else SCS_INTERNAL_ERROR. Nothing escapes.
 #pragma once
 
@@ -18,8 +18,9 @@ std::uint32_t guarded(const char* function, Body&& body) noexcept {
   try {
     return body();
   } catch (const ScsError& e) {
-    log().write(MSL_LOG_ERROR, function, "%.900s: %s", e.what(),
-                status::builtin_text(e.code()));
+    // The detail alone: the status texts are written for callers that have no log
+    // ("... (the log names the key)"), and the caller gets the status anyway.
+    log().write(MSL_LOG_ERROR, function, "%.900s", e.what());
     return e.code();
   } catch (const std::bad_alloc&) {
     log().write(MSL_LOG_ERROR, function, "out of memory");

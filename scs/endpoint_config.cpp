@@ -38,6 +38,12 @@ std::string trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+bool parse_switch(const std::string& key, const std::string& value) {
+  if (value == "on" || value == "yes" || value == "true") return true;
+  if (value == "off" || value == "no" || value == "false") return false;
+  bad_value(key, value, "on or off");
+}
+
 void set_address(EndpointConfig& c, const std::string& value) {
   unsigned char buffer[16];
   if (inet_pton(AF_INET, value.c_str(), buffer) == 1) {
@@ -107,6 +113,12 @@ const std::map<std::string, Setter>& setters() {
       {"workers",
        [](EndpointConfig& c, const std::string& v) {
          c.workers = static_cast<unsigned>(parse_number("workers", v, 0, 64, "0 to 64"));
+       }},
+      {"metrics",
+       [](EndpointConfig& c, const std::string& v) { c.metrics = parse_switch("metrics", v); }},
+      {"access_log",
+       [](EndpointConfig& c, const std::string& v) {
+         c.access_log = parse_switch("access_log", v);
        }},
       {"thread_stack_size",
        [](EndpointConfig& c, const std::string& v) {
@@ -178,7 +190,8 @@ std::string EndpointConfig::share_key() const {
   for (std::uint64_t n : {std::uint64_t(port), std::uint64_t(connection_limit),
                           std::uint64_t(per_ip_limit), std::uint64_t(connection_timeout),
                           max_body_size, std::uint64_t(thread_stack_size),
-                          std::uint64_t(workers)}) {
+                          std::uint64_t(workers), std::uint64_t(metrics),
+                          std::uint64_t(access_log)}) {
     key += ';' + std::to_string(n);
   }
   return key;

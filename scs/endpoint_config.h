@@ -35,6 +35,8 @@ struct EndpointConfig {
   std::uint64_t max_body_size = kDefaultMaxBodySize;
   std::size_t thread_stack_size = default_thread_stack_size();
   unsigned workers = 0;  // 0: a thread per connection; N: N threads over epoll
+  bool metrics = false;     // answer GET /metrics and /healthz (builtin_pages.h)
+  bool access_log = false;  // log one line per answered request (request_accounting.h)
 
   bool is_default() const { return name.empty(); }
   bool tls() const { return !tls_cert_pem.empty(); }

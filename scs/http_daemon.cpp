@@ -13,6 +13,7 @@
 
 #include "scs/listen_socket.h"
 #include "scs/log.h"
+#include "scs/metrics_registry.h"
 #include "scs/request_handler.h"
 #include "scs/scs_error.h"
 #include "scs/status.h"
@@ -113,6 +114,9 @@ void HttpDaemon::start() {
                        config_.address_text() + " did not start");
   }
   port_ = socket.port;
+  const std::string host = config_.ipv6 ? "[" + config_.address + "]" : config_.address;
+  metrics_.set_labels(config_.label(), host + ":" + std::to_string(port_));
+  metrics_registry().add(&metrics_);
 }
 
 void HttpDaemon::stop() {
@@ -122,6 +126,7 @@ void HttpDaemon::stop() {
   // join then waits for that callback to return, and its answer is discarded.
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
+  metrics_registry().remove(&metrics_);
 }
 
 void HttpDaemon::check_free(const std::string& resource, const Route& route) const {
@@ -142,7 +147,8 @@ void HttpDaemon::check_free(const std::string& resource, const Route& route) con
 
 void HttpDaemon::publish(const std::string& resource, const Route& route) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
-  routes_[resource] = route;
+  Route& served = routes_[resource] = route;
+  served.metrics = metrics_.resource(resource);
 }
 
 void HttpDaemon::unpublish_listener(std::uint32_t listener) {

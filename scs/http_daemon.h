@@ -15,6 +15,7 @@
 
 #include "qelSessionConfigSvcs.h"
 #include "scs/endpoint_config.h"
+#include "scs/endpoint_metrics.h"
 
 struct MHD_Daemon;
 
@@ -25,6 +26,7 @@ struct Route {
   std::uint32_t token = 0;
   SCS_POST_CALLBACK callback = nullptr;
   bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
+  ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
 };
 
 class HttpDaemon {
@@ -40,6 +42,7 @@ class HttpDaemon {
   void stop();
 
   const EndpointConfig& config() const { return config_; }
+  EndpointMetrics& metrics() { return metrics_; }
   std::uint16_t port() const { return port_; }
 
   // Throws SCS_RESOURCE_IN_USE when a listener other than `listener` serves `resource`,
@@ -58,6 +61,7 @@ class HttpDaemon {
   std::uint16_t port_ = 0;
   mutable std::mutex routes_mutex_;
   std::map<std::string, Route> routes_;
+  EndpointMetrics metrics_;  // shown on /metrics while the daemon runs
 };
 
 }  // namespace qel::scs

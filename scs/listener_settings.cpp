@@ -40,7 +40,7 @@ bool valid_name(const std::string& name) {
 
 class TextParser {
  public:
-  TextParser(int text_number, RawSettings& out) : text_(text_number), out_(out) {
+  TextParser(std::string origin, RawSettings& out) : origin_(std::move(origin)), out_(out) {
     out_[""];  // the default endpoint always exists
   }
 
@@ -57,8 +57,7 @@ class TextParser {
 
  private:
   [[noreturn]] void fail(std::uint32_t code, const std::string& what) const {
-    throw ScsError(code, "listener settings text " + std::to_string(text_) + " line " +
-                             std::to_string(line_number_) + ": " + what);
+    throw ScsError(code, origin_ + " line " + std::to_string(line_number_) + ": " + what);
   }
 
   void line(const std::string& raw) {
@@ -98,7 +97,7 @@ class TextParser {
     out_[section_];
   }
 
-  int text_;
+  const std::string origin_;  // "listener settings text N" or the file it came from
   RawSettings& out_;
   int line_number_ = 0;
   std::string section_;
@@ -118,6 +117,13 @@ EndpointConfig build(const std::string& name, const std::map<std::string, std::s
   return config;
 }
 
+std::string origin(int number, const char* source) {
+  if (source != nullptr && *source != '\0') {
+    return "listener settings file '" + std::string(source).substr(0, 512) + "'";
+  }
+  return "listener settings text " + std::to_string(number);
+}
+
 void check_distinct_addresses(const std::vector<EndpointConfig>& endpoints) {
   std::map<std::string, std::string> used;  // address text -> endpoint
   for (const EndpointConfig& e : endpoints) {
@@ -133,12 +139,11 @@ void check_distinct_addresses(const std::vector<EndpointConfig>& endpoints) {
 
 }  // namespace
 
-ListenerSettings::ListenerSettings(const char* first, const char* second) {
+ListenerSettings::ListenerSettings(const char* first, const char* second, const char* source_1,
+                                   const char* source_2) {
   RawSettings raw;
-  int number = 1;
-  for (const char* text : {first, second}) {
-    TextParser(number++, raw).parse(text != nullptr ? text : "");
-  }
+  TextParser(origin(1, source_1), raw).parse(first != nullptr ? first : "");
+  TextParser(origin(2, source_2), raw).parse(second != nullptr ? second : "");
   endpoints_.push_back(build("", raw[""]));
   for (const auto& [name, keys] : raw) {
     if (!name.empty()) endpoints_.push_back(build(name, keys));

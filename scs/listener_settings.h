@@ -17,8 +17,11 @@ namespace qel::scs {
 class ListenerSettings {
  public:
   // Parses and checks both texts (either may be null or empty) and reads the files
-  // they name; throws ScsError with the failing line, key, value or file.
-  ListenerSettings(const char* first, const char* second);
+  // they name; throws ScsError with the failing line, key, value or file. A source
+  // names the file a text was read from (null or empty: none), so that an error says
+  // "listener settings file 'NAME' line N" instead of "listener settings text N".
+  ListenerSettings(const char* first, const char* second, const char* source_1 = nullptr,
+                   const char* source_2 = nullptr);
 
   const std::vector<EndpointConfig>& endpoints() const { return endpoints_; }
   // The endpoints that serve `resource`: those that list it, else the default one.

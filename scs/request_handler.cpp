@@ -2,15 +2,18 @@
 
 #include <strings.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "scs/builtin_pages.h"
 #include "scs/client_auth.h"
 #include "scs/connection_watch.h"
 #include "scs/http_daemon.h"
 #include "scs/log.h"
+#include "scs/request_accounting.h"
 #include "scs/request_registry.h"
 #include "scs/responses.h"
 #include "scs/status.h"
@@ -25,7 +28,9 @@ struct RequestState {
   bool answered = false;   // a response is queued; ignore whatever else arrives
   bool too_large = false;  // the body went over the limit; answer 413 at its end
   Route route;
+  std::string method;
   std::string resource;
+  std::chrono::steady_clock::time_point started;  // the headers arrived
   HeaderList headers;
   std::string body;
 };
@@ -73,30 +78,59 @@ bool declared_too_large(const HeaderList& headers, std::uint64_t limit) {
   return false;
 }
 
-MHD_Result answer_now(RequestState& state, MHD_Connection* connection, unsigned status,
-                      bool bearer = false) {
+void account_answer(HttpDaemon& daemon, MHD_Connection* connection, const RequestState& state,
+                    unsigned status, std::uint64_t bytes_out, bool builtin_page = false) {
+  account(daemon, connection,
+          AnsweredRequest{state.method, state.resource, state.route.metrics, builtin_page, status,
+                          state.body.size(), bytes_out, state.started});
+}
+
+MHD_Result answer_now(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
+                      unsigned status, bool bearer = false) {
   state.answered = true;
-  return queue_plain(connection, status, bearer);
+  const MHD_Result queued = queue_plain(connection, status, bearer);
+  account_answer(daemon, connection, state, status, plain_body_size(status));
+  return queued;
+}
+
+MHD_Result answer_page(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
+                       BuiltinPage page) {
+  state.answered = true;
+  unsigned status = 0;
+  std::size_t size = 0;
+  const MHD_Result queued = queue_builtin_page(connection, page, state.method, status, size);
+  account_answer(daemon, connection, state, status, size, true);
+  return queued;
 }
 
 // The checks that need only the request line and headers, in an order that tells an
 // unauthenticated client nothing about the resources.
 MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char* url,
                       const char* method, RequestState& state) {
+  state.started = std::chrono::steady_clock::now();
+  state.method = method;
+  state.resource = url;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
   const EndpointConfig& config = daemon.config();
-  if (ambiguous_length(state.headers)) return answer_now(state, connection, 400);
+  if (ambiguous_length(state.headers)) return answer_now(daemon, state, connection, 400);
   if (const unsigned refused = unsupported_coding(state.headers)) {
-    return answer_now(state, connection, refused);
+    return answer_now(daemon, state, connection, refused);
   }
+  // Health needs no credentials (a load balancer has none); the metrics page does.
+  const BuiltinPage page = builtin_page(config, state.resource);
+  if (page == BuiltinPage::health) return answer_page(daemon, state, connection, page);
   if (const unsigned verdict = check_client(config, connection, state.headers)) {
-    return answer_now(state, connection, verdict, !config.bearer_token.empty());
+    return answer_now(daemon, state, connection, verdict, !config.bearer_token.empty());
   }
-  state.resource = url;
-  if (!daemon.find_route(state.resource, state.route)) return answer_now(state, connection, 404);
-  if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) return answer_now(state, connection, 405);
+  if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
+  if (!daemon.find_route(state.resource, state.route)) {
+    return answer_now(daemon, state, connection, 404);
+  }
+  if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
+    return answer_now(daemon, state, connection, 405);
+  }
   if (declared_too_large(state.headers, config.max_body_size)) {
-    return answer_now(state, connection, 413);
+    return answer_now(daemon, state, connection, 413);
   }
   return MHD_YES;
 }
@@ -137,19 +171,30 @@ int socket_of(MHD_Connection* connection) {
   return info != nullptr ? info->connect_fd : -1;
 }
 
-MHD_Result last_call(MHD_Connection* connection, RequestState& state) {
+MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
   if (state.answered) return MHD_YES;
-  if (state.too_large) return answer_now(state, connection, 413);
+  if (state.too_large) return answer_now(daemon, state, connection, 413);
   state.answered = true;
   auto exchange = std::make_shared<RequestExchange>(std::move(state.headers), socket_of(connection));
   const std::uint32_t id = requests().add(exchange);
   std::uint8_t* body = nullptr;
   std::uint32_t length = 0;
-  const std::uint32_t result = run_callback(state.route, state, id, &body, &length);
+  std::uint32_t result;
+  {
+    const CallbackInFlight running(state.route.metrics);
+    result = run_callback(state.route, state, id, &body, &length);
+  }
   watches().unwatch(id);  // before the connection (and its socket) can be closed
   requests().remove(id);
+  if (result == 0) {
+    unsigned status = 0;
+    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status);
+    account_answer(daemon, connection, state, status, length);
+    std::string().swap(state.body);
+    return queued;
+  }
+  account_answer(daemon, connection, state, 500, plain_body_size(500));
   std::string().swap(state.body);
-  if (result == 0) return queue_answer(connection, *exchange, body, length);
   std::free(body);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
@@ -176,7 +221,7 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
       *upload_data_size = 0;
       return MHD_YES;
     }
-    return last_call(connection, *state);
+    return last_call(http, connection, *state);
   } catch (const std::exception& e) {
     log().write(MSL_LOG_ERROR, "request_access", "request failed: %.256s", e.what());
   } catch (...) {

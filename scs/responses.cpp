@@ -42,6 +42,8 @@ ResponsePtr body_response(std::uint8_t* body, std::uint32_t length) {
 
 }  // namespace
 
+std::size_t plain_body_size(unsigned status) { return std::strlen(reason_text(status)); }
+
 MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer) {
   const char* text = reason_text(status);
   ResponsePtr response(MHD_create_response_from_buffer(
@@ -58,20 +60,24 @@ MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer)
 }
 
 MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
-                        std::uint8_t* body, std::uint32_t length) {
+                        std::uint8_t* body, std::uint32_t length, unsigned& status) {
+  status = MHD_HTTP_INTERNAL_SERVER_ERROR;
   ResponsePtr response = body_response(body, length);
-  if (!response) return queue_plain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+  if (!response) return queue_plain(connection, status);
   for (const auto& [name, value] : exchange.response_headers()) {
     if (MHD_add_response_header(response.get(), name.c_str(), value.c_str()) != MHD_YES) {
       log().write(MSL_LOG_WARNING, "queue_answer", "response header %.128s refused",
                   name.c_str());
     }
   }
-  const unsigned status = exchange.status();
-  if (MHD_queue_response(connection, status, response.get()) == MHD_YES) return MHD_YES;
+  const unsigned wanted = exchange.status();
+  if (MHD_queue_response(connection, wanted, response.get()) == MHD_YES) {
+    status = wanted;
+    return MHD_YES;
+  }
   log().write(MSL_LOG_ERROR, "queue_answer", "HTTP status %u cannot be sent, answering 500",
-              status);
-  return queue_plain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+              wanted);
+  return queue_plain(connection, status);
 }
 
 }  // namespace qel::scs

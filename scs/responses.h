@@ -5,6 +5,7 @@
 
 #include <microhttpd.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "scs/request_exchange.h"
@@ -15,9 +16,13 @@ namespace qel::scs {
 // `bearer` is set, 405 carries Allow: POST.
 MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer = false);
 
+// The size of the one-line body queue_plain sends with `status`.
+std::size_t plain_body_size(unsigned status);
+
 // Queues the callback's answer; takes ownership of `body` (an SCS_Allocate block or
-// null) in every case. Falls back to 500 when the status cannot be sent.
+// null) in every case. Falls back to 500 when the status cannot be sent. `status`
+// receives the status queued.
 MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
-                        std::uint8_t* body, std::uint32_t length);
+                        std::uint8_t* body, std::uint32_t length, unsigned& status);
 
 }  // namespace qel::scs

@@ -44,8 +44,9 @@ void Server::shut_down() {
   initialized_ = false;
 }
 
-std::uint32_t Server::add_listener(const char* settings_1, const char* settings_2) {
-  ListenerSettings settings(settings_1, settings_2);  // parse outside the lock
+std::uint32_t Server::add_listener(const char* settings_1, const char* settings_2,
+                                   const char* source_1, const char* source_2) {
+  ListenerSettings settings(settings_1, settings_2, source_1, source_2);  // outside the lock
   std::lock_guard<std::mutex> lock(mutex_);
   require_init();
   while (next_handle_ == 0 || listeners_.count(next_handle_) != 0) ++next_handle_;

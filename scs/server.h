@@ -22,7 +22,9 @@ class Server {
  public:
   void init();
   void shut_down();
-  std::uint32_t add_listener(const char* settings_1, const char* settings_2);
+  // `source_N`: the file settings_N was read from, for error messages (may be null).
+  std::uint32_t add_listener(const char* settings_1, const char* settings_2,
+                             const char* source_1 = nullptr, const char* source_2 = nullptr);
   void register_post(std::uint32_t listener, const char* resource, std::uint32_t token,
                      SCS_POST_CALLBACK callback, std::uint32_t mode);
   void start(std::uint32_t listener);

@@ -133,11 +133,12 @@ case_consumers() {
 
 case_catalog() {
   local output expected
-  output=$("$prefix/bin/qelcs-host" --listener-settings-1 "no-such-key = 1" 2>&1) && fail "CS_Init accepted an unknown key"
-  expected=$(catalog_text 0xC7210106)
+  # A failure the library logs no detail for is told with its catalog text.
+  output=$("$prefix/bin/qelcs-host" --lmi-links "<unclosed>" 2>&1) && fail "CS_Init accepted malformed links"
+  expected=$(catalog_text 0xC7210062)
   echo "$output" | tail -1
-  [ -n "$expected" ] || fail "no catalog text for 0xC7210106 in catalog/status"
-  [[ $output == *"status 0xC7210106: $expected"* ]] || fail "the installed host printed no catalog text"
+  [ -n "$expected" ] || fail "no catalog text for 0xC7210062 in catalog/status"
+  [[ $output == *"status 0xC7210062: $expected"* ]] || fail "the installed host printed no catalog text"
 }
 
 case_debs() {

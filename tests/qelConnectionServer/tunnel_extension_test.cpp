@@ -286,26 +286,26 @@ TEST_F(TunnelExtensionTest, ReplacementMovesQueuedCallersAndAFailureKeepsTheOldT
 
 TEST(TunnelSettings, KnownKeysAreAppliedOtherLinesReportedBadValuesRefused) {
   std::vector<std::string> ignored;
-  const auto s = parse_tunnel_settings(
+  const auto s = read_tunnel_text(
       "# tunnel\ncaller_timeout = 30   # seconds\n\n[endpoint x]\nmax_waiting_callers=7\n"
       "poll_timeout = 5\ncolour = blue\njust words\n",
-      ignored);
+      "reserved settings", ignored);
   EXPECT_EQ(s.caller_timeout_s, 30u);
   EXPECT_EQ(s.max_waiting_callers, 7u);
   EXPECT_EQ(s.poll_timeout_s, 5u);
   ASSERT_EQ(ignored.size(), 3u);
   EXPECT_NE(ignored[1].find("unknown key colour"), std::string::npos);
   EXPECT_NE(ignored[2].find("line 8"), std::string::npos);
-  const tunnel_settings plain = parse_tunnel_settings("", ignored);
+  const tunnel_settings plain = read_tunnel_text("", "reserved settings", ignored);
   EXPECT_EQ(plain.caller_timeout_s, 0u);
   EXPECT_EQ(plain.poll_timeout_s, 28u);
   for (const char* bad : {"caller_timeout = -1", "caller_timeout = 1x", "poll_timeout = 0",
                           "max_waiting_callers = 99999999999", "caller_timeout = 1\ncaller_timeout = 2"}) {
     try {
-      parse_tunnel_settings(bad, ignored);
+      read_tunnel_text(bad, "settings.conf", ignored);
       ADD_FAILURE() << bad;
-    } catch (const funneltunnel_exception& e) {
-      EXPECT_EQ(e.code, status::CS_TUNNEL_SETTING_INVALID) << bad;
+    } catch (const tunnel_setting_error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("settings.conf line ", 0), 0u) << e.what();
     }
   }
 }

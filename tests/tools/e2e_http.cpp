@@ -93,6 +93,13 @@ http_result http_post(const std::string& url, const std::string& body, const hea
   return call.result;
 }
 
+http_result http_get(const std::string& url, const header_lines& headers, long timeout_ms) {
+  exchange call(url, "", headers, timeout_ms);
+  curl_easy_setopt(call.curl, CURLOPT_HTTPGET, 1L);
+  call.finish(curl_easy_perform(call.curl));
+  return call.result;
+}
+
 std::shared_future<http_result> http_post_async(const std::string& url, const std::string& body,
                                                 const header_lines& headers, long timeout_ms) {
   return std::async(std::launch::async, http_post, url, body, headers, timeout_ms).share();

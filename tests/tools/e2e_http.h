@@ -1,4 +1,4 @@
-// HTTP calls for the end-to-end tests, over libcurl: one blocking POST, the same run
+// HTTP calls for the end-to-end tests, over libcurl: one blocking POST (or GET), the same run
 // on its own thread, and a crowd of POSTs all waiting at once on one curl multi handle.
 // Every call has a time-out so that a faulty server fails the test instead of hanging it.
 #ifndef QEL_TESTS_TOOLS_E2E_HTTP_H
@@ -27,7 +27,11 @@ using header_lines = std::vector<std::string>;
 http_result http_post(const std::string& url, const std::string& body,
                       const header_lines& headers = {}, long timeout_ms = 60000);
 
-// The same on a thread of its own; the future is shared so fixtures can keep it.
+// A GET of `url` (the library's /metrics and /healthz pages, for instance).
+http_result http_get(const std::string& url, const header_lines& headers = {},
+                     long timeout_ms = 60000);
+
+// The POST on a thread of its own; the future is shared so fixtures can keep it.
 std::shared_future<http_result> http_post_async(const std::string& url, const std::string& body,
                                                 const header_lines& headers = {},
                                                 long timeout_ms = 60000);

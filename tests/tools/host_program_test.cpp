@@ -88,22 +88,41 @@ TEST(HostProgram, ReportsLoadAndInitFailuresWithStatusText) {
   EXPECT_EQ(2, missing->wait(30000));
   EXPECT_NE(std::string::npos, missing->output().find(dir.file("nowhere"))) << missing->output();
 
-  auto bad = run_host({"--verbose", "--listener-settings-1", "no_such_key = 1"}, dir.path());
+  // The failure says what the library logged (setting and line), not the status text
+  // written for callers without a log.
+  auto bad = run_host({"--verbose", "--listener-settings-1", "port = 1\nno_such_key = 1"}, dir.path());
   EXPECT_EQ(3, bad->wait(30000));
   const std::string output = bad->output();
-  EXPECT_NE(std::string::npos, output.find("CS_Init failed with status 0x")) << output;
-  EXPECT_EQ(std::string::npos, output.find("(no text for this status)")) << output;
-  EXPECT_NE(std::string::npos, output.find("qelcs-host: INFO ")) << output;  // --verbose
+  EXPECT_NE(std::string::npos,
+            output.find("ERROR CS_Init failed: listener settings text 1 line 2: unknown settings key "
+                        "'no_such_key' (status 0xC7210106)")) << output;
+  EXPECT_EQ(std::string::npos, output.find("(the log names")) << output;
+  EXPECT_NE(std::string::npos, output.find("qelcs-host: DEBUG ENTRY ")) << output;  // --verbose
+  auto quiet = run_host({"--log-level", "error", "--listener-settings-1", "no_such_key = 1"}, dir.path());
+  EXPECT_EQ(3, quiet->wait(30000));
+  EXPECT_EQ(std::string::npos, quiet->output().find(" INFO ")) << quiet->output();
+  EXPECT_NE(std::string::npos, quiet->output().find(" ERROR CS_Init failed")) << quiet->output();
 
-  auto wrong = run_host({"--no-such-option", "1"}, dir.path());
-  EXPECT_EQ(1, wrong->wait(30000));
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--no-such-option", "1"}, "qelcs-host: unrecognized option '--no-such-option'"},
+           {{"--agent-name"}, "option '--agent-name' requires an argument"},
+           {{"--log-level", "loud"}, "expected error, warning, info or debug, got 'loud'"},
+           {{"stray"}, "unexpected argument 'stray'"}}) {
+    auto wrong = run_host(args, dir.path());
+    EXPECT_EQ(1, wrong->wait(30000)) << message;
+    EXPECT_NE(std::string::npos, wrong->output().find(message)) << wrong->output();
+    EXPECT_NE(std::string::npos, wrong->output().find("Try 'qelcs-host --help'.")) << wrong->output();
+  }
   auto help = run_host({"--help"}, dir.path());
   EXPECT_EQ(0, help->wait(30000));
   for (const char* option : {"--agent-version", "--listener-settings-1", "--reserved-settings",
                              "--listener-settings-2", "--agent-uuid", "--agent-name",
                              "--agent-namespace", "--dns-name", "--lmi-links", "--config",
-                             "--library", "--msl-lib-path", "--sig-ext", "--verbose"})
+                             "--library", "--msl-lib-path", "--sig-ext", "--verbose",
+                             "--log-level", "--check-config", "--version"})
     EXPECT_NE(std::string::npos, help->output().find(option)) << option;
+  for (const char* code : {"  0  ", "  1  ", "  2  ", "  3  ", "  4  "})  // every exit status
+    EXPECT_NE(std::string::npos, help->output().find(code)) << code;
 }
 
 // The deployment docs/host.md shows: callers and registration on loopback, the remote
@@ -132,8 +151,11 @@ TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
   auto host = run_host({"--listener-settings-1", tls_settings}, dir.path());
   ASSERT_TRUE(serving(port, *host)) << host->output();
   const std::string poll_url = "https://127.0.0.1:" + std::to_string(tls_port) + "/qel/reverseConnection";
-  EXPECT_TRUE(e2e::wait_until([&] { return host->output().find("--poll " + poll_url) != std::string::npos; },
-                              10000)) << host->output();  // the start-up hint names the TLS endpoint
+  // The start-up hint names the TLS endpoint with the options it needs.
+  EXPECT_TRUE(e2e::wait_until([&] {
+    return host->output().find("--poll " + poll_url + " --cacert " + dir.file("cert.pem") + " --token " +
+                               dir.file("token") + " --target") != std::string::npos;
+  }, 10000)) << host->output();
 
   e2e::local_target target;
   const auto remote = [&](const std::string& name, std::vector<std::string> extra) {
@@ -149,17 +171,20 @@ TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
   EXPECT_EQ("target POST /qel secure", result.body);
   EXPECT_EQ(0, verified->wait(30000)) << verified->output();
 
-  // An unverifiable certificate or a wrong token: every poll fails, named with its URL.
+  // An unverifiable certificate: every poll fails, named with its URL. A wrong token:
+  // the client gives up after --max-auth-failures refusals in a row (exit status 3).
   // One poller each, for a time that grows with the build's slowness (TLS handshakes
   // under a sanitizer take long).
   const std::string seconds = std::to_string(e2e::settle_ms() / 200);
   auto unverified = remote("unverified", {"--token", dir.file("token"), "--duration", seconds, "--pollers", "1"});
   auto wrong_token = remote("wrong", {"--cacert", dir.file("cert.pem"), "--token",
-                                      dir.file("wrong.token"), "--duration", seconds, "--pollers", "1"});
+                                      dir.file("wrong.token"), "--duration", "60", "--pollers", "1"});
   auto insecure = remote("insecure", {"--insecure", "--token", dir.file("token"), "--duration", seconds,
                                       "--pollers", "1"});
   EXPECT_EQ(0, unverified->wait(30000));
-  EXPECT_EQ(0, wrong_token->wait(30000));
+  EXPECT_EQ(3, wrong_token->wait(30000)) << wrong_token->output();
+  EXPECT_NE(std::string::npos, wrong_token->output().find("refused the credentials 5 times in a row"))
+      << wrong_token->output();
   EXPECT_EQ(0, insecure->wait(30000));
   EXPECT_NE(std::string::npos, unverified->output().find("poll " + poll_url + ": ")) << unverified->output();
   EXPECT_NE(std::string::npos, wrong_token->output().find("answered HTTP 40")) << wrong_token->output();

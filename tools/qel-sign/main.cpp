@@ -9,7 +9,9 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "qel_build_info.h"
 #include "qelSignCommands.h"
 
@@ -17,14 +19,14 @@ namespace {
 
 constexpr int kUsage = 2;
 
-int Usage(const char* problem) {
-  std::fprintf(stderr,
-               "qel-sign: %s\n"
-               "usage: qel-sign keygen -p PUBFILE -s SECFILE [-f]\n"
-               "       qel-sign sign -s SECFILE [-x SIGFILE | --embed] FILE\n"
-               "       qel-sign verify -p PUBFILE [-x SIGFILE] [-q] FILE\n"
-               "Try 'qel-sign --help'.\n",
-               problem);
+// Wrong usage: the problem (unless getopt has printed it already) and the synopsis.
+int Usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "qel-sign: %s\n", problem.c_str());
+  std::fputs("usage: qel-sign keygen -p PUBFILE -s SECFILE [-f]\n"
+             "       qel-sign sign -s SECFILE [-x SIGFILE | --embed] FILE\n"
+             "       qel-sign verify -p PUBFILE [-x SIGFILE] [-q] FILE\n"
+             "Try 'qel-sign --help'.\n",
+             stderr);
   return kUsage;
 }
 
@@ -47,7 +49,8 @@ int Help() {
       "      else the embedded block) against PUBFILE as the loader does, and print the\n"
       "      trusted comment (-q: print nothing)\n"
       "\n"
-      "Options:\n"
+      "Options (each short one has a long form: -p --public-key, -s --secret-key,\n"
+      "-x --signature, -f --force, -q --quiet):\n"
       "  -h, --help   print this text\n"
       "  --version    print the version\n"
       "\n"
@@ -57,24 +60,40 @@ int Help() {
   return 0;
 }
 
-// Takes the value of an option that needs one; false when it is missing.
-bool Value(int argc, char** argv, int* i, std::string* out) {
-  if (*i + 1 >= argc) return false;
-  *out = argv[++*i];
-  return !out->empty();
+using qel::tools::option_spec;
+
+// Parses the options of a command (argv[2..]) into `take`; operands go to `operands`.
+// False after a usage error has been reported.
+bool ParseCommand(int argc, char** argv, const std::vector<option_spec>& options,
+                  const qel::tools::option_handler& take, std::vector<std::string>& operands,
+                  int& code) {
+  std::string error;
+  if (qel::tools::parse_command_line(argc, argv, 2, "qel-sign", options, take, &operands, error))
+    return true;
+  code = Usage(error);
+  return false;
+}
+
+// An option value that names a file must not be empty.
+bool NonEmpty(const std::string& name, const std::string& value, std::string& error) {
+  if (value.empty()) error = "option '" + name + "' needs a file name";
+  return !value.empty();
 }
 
 int RunKeygen(int argc, char** argv) {
   qelsign::KeygenArgs args;
-  for (int i = 2; i < argc; ++i) {
-    std::string option = argv[i];
-    bool ok = true;
-    if (option == "-p") ok = Value(argc, argv, &i, &args.publicKeyFile);
-    else if (option == "-s") ok = Value(argc, argv, &i, &args.secretKeyFile);
-    else if (option == "-f") args.force = true;
-    else return Usage(("unknown argument " + option).c_str());
-    if (!ok) return Usage((option + " needs a file name").c_str());
-  }
+  std::vector<std::string> operands;
+  int code = 0;
+  const auto take = [&](const std::string& name, const std::string& value, std::string& error) {
+    if (name == "public-key") args.publicKeyFile = value;
+    else if (name == "secret-key") args.secretKeyFile = value;
+    else if (name == "force") args.force = true;
+    return name == "force" || NonEmpty(name, value, error);
+  };
+  if (!ParseCommand(argc, argv, {{"public-key", true, 'p'}, {"secret-key", true, 's'}, {"force", false, 'f'}},
+                    take, operands, code))
+    return code;
+  if (!operands.empty()) return Usage("unexpected argument '" + operands.front() + "'");
   if (args.publicKeyFile.empty() || args.secretKeyFile.empty()) {
     return Usage("keygen needs -p PUBFILE and -s SECFILE");
   }
@@ -83,16 +102,19 @@ int RunKeygen(int argc, char** argv) {
 
 int RunSign(int argc, char** argv) {
   qelsign::SignArgs args;
-  for (int i = 2; i < argc; ++i) {
-    std::string option = argv[i];
-    bool ok = true;
-    if (option == "-s") ok = Value(argc, argv, &i, &args.secretKeyFile);
-    else if (option == "-x") ok = Value(argc, argv, &i, &args.signatureFile);
-    else if (option == "--embed") args.embed = true;
-    else if (option[0] == '-' || !args.file.empty()) return Usage(("unexpected argument " + option).c_str());
-    else args.file = option;
-    if (!ok) return Usage((option + " needs a file name").c_str());
-  }
+  std::vector<std::string> operands;
+  int code = 0;
+  const auto take = [&](const std::string& name, const std::string& value, std::string& error) {
+    if (name == "secret-key") args.secretKeyFile = value;
+    else if (name == "signature") args.signatureFile = value;
+    else if (name == "embed") args.embed = true;
+    return name == "embed" || NonEmpty(name, value, error);
+  };
+  if (!ParseCommand(argc, argv, {{"secret-key", true, 's'}, {"signature", true, 'x'}, {"embed", false}},
+                    take, operands, code))
+    return code;
+  if (operands.size() > 1) return Usage("unexpected argument '" + operands[1] + "'");
+  if (!operands.empty()) args.file = operands.front();
   if (args.secretKeyFile.empty() || args.file.empty()) return Usage("sign needs -s SECFILE and FILE");
   if (args.embed && !args.signatureFile.empty()) return Usage("-x and --embed exclude each other");
   return qelsign::Sign(args);
@@ -100,29 +122,44 @@ int RunSign(int argc, char** argv) {
 
 int RunVerify(int argc, char** argv) {
   qelsign::VerifyArgs args;
-  for (int i = 2; i < argc; ++i) {
-    std::string option = argv[i];
-    bool ok = true;
-    if (option == "-p") ok = Value(argc, argv, &i, &args.publicKeyFile);
-    else if (option == "-x") ok = Value(argc, argv, &i, &args.signatureFile);
-    else if (option == "-q") args.quiet = true;
-    else if (option[0] == '-' || !args.file.empty()) return Usage(("unexpected argument " + option).c_str());
-    else args.file = option;
-    if (!ok) return Usage((option + " needs a file name").c_str());
-  }
+  std::vector<std::string> operands;
+  int code = 0;
+  const auto take = [&](const std::string& name, const std::string& value, std::string& error) {
+    if (name == "public-key") args.publicKeyFile = value;
+    else if (name == "signature") args.signatureFile = value;
+    else if (name == "quiet") args.quiet = true;
+    return name == "quiet" || NonEmpty(name, value, error);
+  };
+  if (!ParseCommand(argc, argv, {{"public-key", true, 'p'}, {"signature", true, 'x'}, {"quiet", false, 'q'}},
+                    take, operands, code))
+    return code;
+  if (operands.size() > 1) return Usage("unexpected argument '" + operands[1] + "'");
+  if (!operands.empty()) args.file = operands.front();
   if (args.publicKeyFile.empty() || args.file.empty()) return Usage("verify needs -p PUBFILE and FILE");
   return qelsign::Verify(args);
+}
+
+// "qel-sign --help", "--version" or a mistake such as "--bogus", through getopt too.
+int RunGlobalOption(int argc, char** argv) {
+  bool help = false, version = false;
+  const auto take = [&](const std::string& name, const std::string&, std::string&) {
+    (name == "help" ? help : version) = true;
+    return true;
+  };
+  std::string error;
+  if (!qel::tools::parse_command_line(argc, argv, 1, "qel-sign", {{"help", false, 'h'}, {"version", false}},
+                                      take, nullptr, error))
+    return Usage(error);
+  if (help) return Help();
+  std::printf("qel-sign %s\n", QEL_VERSION);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage("no command given");
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Help();
-  if (std::strcmp(argv[1], "--version") == 0) {
-    std::printf("qel-sign %s\n", QEL_VERSION);
-    return 0;
-  }
+  if (argv[1][0] == '-') return RunGlobalOption(argc, argv);
   try {
     if (std::strcmp(argv[1], "keygen") == 0) return RunKeygen(argc, argv);
     if (std::strcmp(argv[1], "sign") == 0) return RunSign(argc, argv);
@@ -131,5 +168,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qel-sign: %s\n", error.what());
     return 1;
   }
-  return Usage((std::string("unknown command ") + argv[1]).c_str());
+  return Usage(std::string("unknown command '") + argv[1] + "'");
 }

@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
-#include "../common/long_option.h"
+#include "command_line.h"
 #include "library_location.h"
 
 namespace qelcs_host {
@@ -52,9 +53,19 @@ bool parse_flag(const std::string& value, bool& flag) {
   return false;
 }
 
-// Stores one named value; false when the name is unknown or the value is bad.
-bool set_value(host_options& options, const std::string& name, const std::string& value,
+// What the command line set, applied over the config file's values afterwards.
+struct given_options {
+  host_options values;
+  bool log_level_set = false;
+  std::string config;
+};
+
+// Stores one named value; false when the name is unknown or the value is bad. Names are
+// the long options without "--" (the config file's names).
+bool set_value(given_options& given, const std::string& name, const std::string& value,
                std::string& error) {
+  host_options& options = given.values;
+  bool verbose = false;
   if (is_init_argument(name)) {
     options.init_arguments[name] = value;
   } else if (name == "library") {
@@ -64,10 +75,20 @@ bool set_value(host_options& options, const std::string& name, const std::string
   } else if (name == "sig-ext") {
     options.sig_ext = value;
     options.sig_ext_set = true;
-  } else if (name == "verbose") {
-    if (!parse_flag(value, options.verbose)) {
+  } else if (name == "log-level") {
+    if (!qel::tools::parse_log_level(value, options.log_level)) {
+      error = "log-level: expected error, warning, info or debug, got '" + value + "'";
+      return false;
+    }
+    given.log_level_set = true;
+  } else if (name == "verbose") {  // an alias of log-level = debug
+    if (!value.empty() && !parse_flag(value, verbose)) {
       error = "verbose: expected true or false, got '" + value + "'";
       return false;
+    }
+    if (value.empty() || verbose) {
+      options.log_level = qel::tools::log_level::debug;
+      given.log_level_set = true;
     }
   } else {
     error = "unknown option '" + name + "'";
@@ -76,7 +97,7 @@ bool set_value(host_options& options, const std::string& name, const std::string
   return true;
 }
 
-bool read_config_file(const std::string& path, host_options& options, std::string& error) {
+bool read_config_file(const std::string& path, given_options& from_file, std::string& error) {
   std::ifstream in(path);
   if (!in) {
     error = "cannot read config file '" + path + "'";
@@ -87,18 +108,29 @@ bool read_config_file(const std::string& path, host_options& options, std::strin
     const std::string text = trim(line);
     if (text.empty() || text[0] == '#') continue;
     const auto equals = text.find('=');
-    if (equals == std::string::npos) {
-      error = path + ":" + std::to_string(number) + ": expected 'name = value'";
-      return false;
-    }
-    std::string problem;
-    if (!set_value(options, trim(text.substr(0, equals)), unescape(trim(text.substr(equals + 1))),
-                   problem)) {
-      error = path + ":" + std::to_string(number) + ": " + problem;
-      return false;
-    }
+    std::string problem = "expected 'name = value'";
+    if (equals != std::string::npos && set_value(from_file, trim(text.substr(0, equals)),
+                                                 unescape(trim(text.substr(equals + 1))), problem))
+      continue;
+    error = path + ":" + std::to_string(number) + ": " + problem;
+    return false;
   }
   return true;
+}
+
+const std::vector<qel::tools::option_spec>& command_line_options() {
+  static const std::vector<qel::tools::option_spec> specs = [] {
+    std::vector<qel::tools::option_spec> list;
+    for (const char* name : cs_init_argument_names) list.push_back({name, true});
+    for (const char* name : {"config", "library", "msl-lib-path", "sig-ext", "log-level"})
+      list.push_back({name, true});
+    list.push_back({"verbose", false, 'v'});
+    list.push_back({"check-config", false});
+    list.push_back({"help", false, 'h'});
+    list.push_back({"version", false});
+    return list;
+  }();
+  return specs;
 }
 
 }  // namespace
@@ -120,25 +152,30 @@ std::string default_argument(const std::string& name) {
 }
 
 bool parse_host_options(int argc, char** argv, host_options& options, std::string& error) {
-  host_options given;  // command-line values, applied over the config file's
-  std::string config;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") { options.help = true; return true; }
-    if (arg == "--version") { options.version = true; return true; }
-    if (arg == "-v" || arg == "--verbose") { given.verbose = true; continue; }
-    if (arg.rfind("--", 0) != 0) { error = "unexpected argument '" + arg + "'"; return false; }
-    std::string name, value;
-    if (!qel::tools::take_long_option(argc, argv, i, name, value, error)) return false;
-    if (name == "config") { config = value; continue; }
-    if (!set_value(given, name, value, error)) return false;
-  }
-  if (!config.empty() && !read_config_file(config, options, error)) return false;
-  for (const auto& entry : given.init_arguments) options.init_arguments[entry.first] = entry.second;
-  if (!given.library.empty()) options.library = given.library;
-  if (!given.msl_lib_path.empty()) options.msl_lib_path = given.msl_lib_path;
-  if (given.sig_ext_set) { options.sig_ext = given.sig_ext; options.sig_ext_set = true; }
-  options.verbose = options.verbose || given.verbose;
+  given_options given;
+  const auto take = [&](const std::string& name, const std::string& value, std::string& problem) {
+    if (name == "help") options.help = true;
+    else if (name == "version") options.version = true;
+    else if (name == "check-config") options.check_config = true;
+    else if (name == "config") given.config = value;
+    else return set_value(given, name, value, problem);
+    return true;
+  };
+  if (!qel::tools::parse_command_line(argc, argv, 1, "qelcs-host", command_line_options(), take,
+                                      nullptr, error))
+    return false;
+  if (options.help || options.version) return true;
+  given_options from_file;
+  if (!given.config.empty() && !read_config_file(given.config, from_file, error)) return false;
+  host_options& file = from_file.values;
+  options.init_arguments = file.init_arguments;
+  for (const auto& entry : given.values.init_arguments) options.init_arguments[entry.first] = entry.second;
+  options.library = given.values.library.empty() ? file.library : given.values.library;
+  options.msl_lib_path = given.values.msl_lib_path.empty() ? file.msl_lib_path : given.values.msl_lib_path;
+  const host_options& sig = given.values.sig_ext_set ? given.values : file;
+  options.sig_ext = sig.sig_ext;
+  options.sig_ext_set = sig.sig_ext_set;
+  options.log_level = given.log_level_set ? given.values.log_level : file.log_level;
   return true;
 }
 
@@ -195,13 +232,26 @@ std::string host_usage() {
          "  --config FILE            read 'name = value' lines with the option names above\n"
          "                           (without '--'); '#' starts a comment, '\\n' in a value is a\n"
          "                           line break; command-line options win over the file\n"
-         "  -v, --verbose            also print the libraries' information and entry lines\n"
+         "  --check-config           read and check every settings text and file as CS_Init\n"
+         "                           would, print the effective endpoints and exit: 0 when\n"
+         "                           the configuration is valid, 1 when not (nothing is served)\n"
+         "  --log-level LEVEL        error, warning, info (default) or debug: the least severe\n"
+         "                           lines written to stderr, the host's and the libraries'\n"
+         "  -v, --verbose            the same as --log-level debug\n"
          "  -h, --help               print this text\n"
          "  --version                print the version and exit\n"
          "\n"
-         "The library writes its trace output to ./.udout and reads trace commands from\n"
-         "./.udrc in the working directory. Exit status: 0 after a clean stop, 1 when the\n"
-         "options are wrong, 2 when the library cannot be loaded, 3 when CS_Init fails.\n";
+         "Every log line carries its time and level; under systemd (JOURNAL_STREAM) lines\n"
+         "carry journald priorities instead. SIGHUP is logged and ignored: settings are read\n"
+         "once, at start. The library writes its trace output to ./.udout and reads trace\n"
+         "commands from ./.udrc in the working directory.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  stopped cleanly after SIGINT or SIGTERM; --check-config: the configuration is valid\n"
+         "  1  wrong options or config file; --check-config: the configuration is not valid\n"
+         "  2  the connection server library cannot be loaded or lacks an exported function\n"
+         "  3  CS_Init failed (the message names the cause)\n"
+         "  4  CS_ShutDown returned an error\n";
   return out.str();
 }
 

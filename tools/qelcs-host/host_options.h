@@ -1,14 +1,16 @@
 // Options of qelcs-host: the nine texts handed to CS_Init, where the connection server
-// library lives, and how much to log.
+// library lives, how much to log, and whether to check the configuration only.
 //
-// Values come from the command line ("--name value" or "--name=value") and from an
-// optional config file ("name = value" lines, "#" comments, "\n" in a value stands for
-// a line break); the command line wins. Plain value types, used by one thread.
+// Values come from the command line (getopt_long: "--name value", "--name=value") and
+// from an optional config file ("name = value" lines, "#" comments, "\n" in a value
+// stands for a line break); the command line wins. Plain value types, used by one thread.
 #ifndef QELCS_HOST_HOST_OPTIONS_H
 #define QELCS_HOST_HOST_OPTIONS_H
 
 #include <map>
 #include <string>
+
+#include "log_output.h"
 
 namespace qelcs_host {
 
@@ -20,7 +22,8 @@ struct host_options {
   std::string msl_lib_path;  // empty: the folder of the loaded connection server library
   std::string sig_ext;       // empty: the loader's default signature handling
   bool sig_ext_set = false;
-  bool verbose = false;
+  qel::tools::log_level log_level = qel::tools::log_level::info;
+  bool check_config = false;  // validate, print the effective endpoints, exit 0 or 1
   bool help = false;
   bool version = false;
   // CS_Init texts by option name ("agent-version", ...); absent names take the defaults.
@@ -33,7 +36,8 @@ extern const int default_port;
 extern const char* const default_tunnel_settings;
 std::string default_argument(const std::string& name);
 
-// Parses argv (and the config file it names). False with `error` set on bad input.
+// Parses argv (and the config file it names). False on bad input, with `error` set
+// unless getopt has printed its own message already.
 bool parse_host_options(int argc, char** argv, host_options& options, std::string& error);
 
 // CS_Init text for `name`: the given value or the embedded default.

@@ -1,23 +1,31 @@
 // qelcs-host: loads the connection server library as an agent process would, calls
 // CS_Init with settings from the command line, a config file or the embedded default,
-// and serves until SIGINT or SIGTERM.
+// and serves until SIGINT or SIGTERM. --check-config only reads and checks the settings.
 #include <sys/resource.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
+#include "config_check.h"
 #include "cs_library.h"
 #include "host_options.h"
+#include "host_settings.h"
 #include "library_location.h"
-#include "listen_summary.h"
+#include "library_log.h"
+#include "log_output.h"
 #include "qel_build_info.h"
-#include "stderr_log_sink.h"
+#include "ready_report.h"
 #include "stop_signals.h"
 
 using namespace qelcs_host;
+using qel::tools::log_error;
+using qel::tools::log_info;
+using qel::tools::log_warning;
 
 namespace {
 
@@ -30,39 +38,45 @@ void raise_descriptor_limit() {
   }
 }
 
-void print_endpoints(const std::vector<endpoint_summary>& endpoints) {
-  for (const auto& endpoint : endpoints)
-    std::printf("qelcs-host: listening on %s%s%s\n", base_url(endpoint).c_str(),
-                endpoint.resources.empty() ? " (every other resource)" : " for ",
-                endpoint.resources.c_str());
+// The served endpoints with their settings, when the host can read them (it reads them
+// as the library did; a service library with other rules leaves them unknown).
+std::vector<endpoint_view> served_endpoints(const host_options& options,
+                                            std::unique_ptr<host_settings>& settings) {
+  try {
+    settings = std::make_unique<host_settings>(options, false);
+  } catch (const std::exception&) {
+    settings.reset();
+  }
+  std::vector<endpoint_view> views;
+  for (const served_endpoint& served : library_log::served())
+    views.push_back({served, settings ? settings->endpoint(served.name) : nullptr});
+  return views;
 }
 
 // Start-up message: where the host listens and commands to try it with.
-void print_ready(const host_options& options, const std::string args[9]) {
-  const auto endpoints = summarize_listeners(args[1], args[3]);
-  if (endpoints.empty()) {
-    std::printf("qelcs-host: listening as the listener settings say\n");
-  } else {
-    print_endpoints(endpoints);
-    const std::string warning = remote_side_warning(endpoints);
-    if (!warning.empty()) std::fprintf(stderr, "qelcs-host: WARNING %s\n", warning.c_str());
-    const std::string registration = url_serving(endpoints, "/qel/sensor_services/management");
-    const std::string poll = url_serving(endpoints, "/qel/reverseConnection");
-    const std::string callers = url_serving(endpoints, "/qel");
-    std::printf("qelcs-host: ready. Try:\n");
-    if (!registration.empty())
-      std::printf("  curl -s -X POST --data '' %s/qel/sensor_services/management\n", registration.c_str());
-    if (!poll.empty())
-      std::printf("  qelcs-remote --poll %s/qel/reverseConnection --target http://127.0.0.1:8080 &\n",
-                  poll.c_str());
-    if (!callers.empty())
-      std::printf("  curl -s -X POST -H 'Content-Type: text/plain' --data hello %s/qel\n",
-                  callers.c_str());
-  }
-  if (uses_embedded_default(options))
-    std::printf("qelcs-host: serving the embedded default; see --help for settings\n");
-  std::printf("qelcs-host: stop with Ctrl-C or SIGTERM\n");
-  std::fflush(stdout);
+void report_ready(const host_options& options) {
+  std::unique_ptr<host_settings> settings;
+  const std::vector<endpoint_view> endpoints = served_endpoints(options, settings);
+  for (const std::string& line : listening_lines(endpoints)) log_info(line);
+  const std::string warning = remote_side_warning(endpoints);
+  if (!warning.empty()) log_warning(warning);
+  std::string hints;
+  for (const std::string& line : try_lines(endpoints)) hints += (hints.empty() ? "" : "\n") + line;
+  log_info(hints);
+  if (uses_embedded_default(options)) log_info("serving the embedded default; see --help for settings");
+  log_info("stop with Ctrl-C or SIGTERM");
+}
+
+// A failed CS_Init, said with the detail the library logged (it names the setting, file
+// and line) or, when it logged none, with the status text of the catalog.
+void report_init_failure(const cs_library& library, uint32_t status) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", status);
+  const std::string detail = library_log::last_error();
+  if (!detail.empty())
+    log_error("CS_Init failed: " + detail + " (status " + code + ")");
+  else
+    log_error(std::string("CS_Init failed with status ") + code + ": " + library.error_text(status));
 }
 
 // Loads the library, applies the loader settings and calls CS_Init; returns the exit code.
@@ -70,7 +84,7 @@ int start(cs_library& library, const host_options& options) {
   std::string error;
   const std::string path = options.library.empty() ? default_library_path() : options.library;
   if (!library.open(path, error)) {
-    std::fprintf(stderr, "qelcs-host: %s\n", error.c_str());
+    log_error(error);
     return 2;
   }
   library.set_msl_lib_path(options.msl_lib_path.empty() ? library.folder().c_str()
@@ -81,15 +95,24 @@ int start(cs_library& library, const host_options& options) {
   const uint32_t status =
       library.init(args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str(),
                    args[4].c_str(), args[5].c_str(), args[6].c_str(), args[7].c_str(),
-                   args[8].c_str(), stderr_log_sink(options.verbose));
+                   args[8].c_str(), library_log::sink(options.log_level));
   if (status != 0) {
-    std::fprintf(stderr, "qelcs-host: CS_Init failed with status 0x%08X: %s\n", status,
-                 library.error_text(status).c_str());
+    report_init_failure(library, status);
     return 3;
   }
-  print_ready(options, args);
+  report_ready(options);
   sd_notify(0, "READY=1");  // under systemd (Type=notify): serving now; otherwise nothing
   return 0;
+}
+
+// Serves until SIGINT or SIGTERM; a SIGHUP is answered with a log line only.
+int serve_until_stopped(stop_signals& signals) {
+  for (;;) {
+    const int received = signals.wait();
+    if (received != SIGHUP) return received;
+    log_warning("SIGHUP received: reloading is not supported (settings are read once, at "
+                "start); restart qelcs-host to apply new settings. Still serving.");
+  }
 }
 
 }  // namespace
@@ -99,7 +122,8 @@ int main(int argc, char** argv) {
   host_options options;
   std::string error;
   if (!parse_host_options(argc, argv, options, error)) {
-    std::fprintf(stderr, "qelcs-host: %s\nTry 'qelcs-host --help'.\n", error.c_str());
+    if (!error.empty()) std::fprintf(stderr, "qelcs-host: %s\n", error.c_str());
+    std::fprintf(stderr, "Try 'qelcs-host --help'.\n");
     return 1;
   }
   if (options.help) {
@@ -110,19 +134,18 @@ int main(int argc, char** argv) {
     std::printf("qelcs-host %s\n", QEL_VERSION);
     return 0;
   }
+  qel::tools::log_output::configure("qelcs-host", options.log_level);
+  if (options.check_config) return check_config(options);
   raise_descriptor_limit();
   cs_library library;
   const int code = start(library, options);
-  if (code != 0) {
-    std::fflush(stderr);
-    _exit(code);  // see below: the library may have threads running
-  }
-  const int received = signals.wait();
-  std::printf("qelcs-host: %s received, shutting down\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+  if (code != 0) _exit(code);  // see below: the library may have threads running
+  const int received = serve_until_stopped(signals);
+  log_info(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, shutting down");
   const uint32_t status = library.shut_down();
-  std::printf("qelcs-host: CS_ShutDown returned 0x%08X; stopped\n", status);
-  std::fflush(stdout);
-  std::fflush(stderr);
+  char text[64];
+  std::snprintf(text, sizeof text, "CS_ShutDown returned 0x%08X; stopped", status);
+  (status == 0 ? log_info : log_error)(text);
   // The library's listeners and threads run until the process ends: leave without
   // running static destructors under them.
   _exit(status == 0 ? 0 : 4);

@@ -9,6 +9,7 @@ stop_signals::stop_signals() {
   sigemptyset(&set_);
   sigaddset(&set_, SIGINT);
   sigaddset(&set_, SIGTERM);
+  sigaddset(&set_, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &set_, &previous_);
   // A peer that closes its connection must not end the daemon.
   signal(SIGPIPE, SIG_IGN);

@@ -1,7 +1,7 @@
-// SIGINT and SIGTERM as a synchronous event: the constructor blocks them in the calling
-// thread before any other thread exists, so every thread the libraries start inherits
-// the mask and only `wait` receives them. Construct first thing in main; call `wait`
-// from the main thread only.
+// SIGINT, SIGTERM and SIGHUP as synchronous events: the constructor blocks them in the
+// calling thread before any other thread exists, so every thread the libraries start
+// inherits the mask and only `wait` receives them (a SIGHUP can then never end the
+// process unseen). Construct first thing in main; call `wait` from the main thread only.
 #ifndef QELCS_HOST_STOP_SIGNALS_H
 #define QELCS_HOST_STOP_SIGNALS_H
 
@@ -16,7 +16,7 @@ class stop_signals {
   stop_signals(const stop_signals&) = delete;
   stop_signals& operator=(const stop_signals&) = delete;
 
-  // Blocks until SIGINT or SIGTERM arrives; returns the signal number.
+  // Blocks until SIGINT, SIGTERM or SIGHUP arrives; returns the signal number.
   int wait();
 
  private:

@@ -1,7 +1,7 @@
 // Forwarding tunnel requests to the target.
 #include "forwarder.h"
 
-#include "log_line.h"
+#include "log_output.h"
 
 namespace qelcs_remote {
 
@@ -30,7 +30,7 @@ tunnel_answer forwarder::forward(const tunnel_request& request) {
   http_response response;
   std::string error;
   if (!client_.perform(out, response, error)) {
-    log_line("target " + error + "; answering flow " + request.flow_id + " with 502");
+    qel::tools::log_warning("target " + error + "; answering flow " + request.flow_id + " with 502");
     answer.status = 502;
     answer.content_type = "text/plain";
     answer.body = "qelcs-remote: target " + error + "\n";

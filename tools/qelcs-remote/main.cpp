@@ -1,6 +1,7 @@
 // qelcs-remote: the remote tunnel client. Each poller runs on a worker thread of its
-// own; the main thread takes SIGINT/SIGTERM synchronously, prints the periodic status
-// line and the summary at the end.
+// own; the main thread takes SIGINT/SIGTERM/SIGHUP synchronously, logs the periodic
+// status line and the summary at the end; --metrics serves the counters on a thread of
+// its own.
 #include <curl/curl.h>
 #include <signal.h>
 #include <systemd/sd-daemon.h>
@@ -12,7 +13,8 @@
 #include <vector>
 
 #include "forwarder.h"
-#include "log_line.h"
+#include "log_output.h"
+#include "metrics_server.h"
 #include "poll_loop.h"
 #include "poller_group.h"
 #include "qel_build_info.h"
@@ -20,6 +22,8 @@
 #include "tunnel_status.h"
 
 using namespace qelcs_remote;
+using qel::tools::log_error;
+using qel::tools::log_info;
 
 namespace {
 
@@ -34,6 +38,7 @@ sigset_t block_stop_signals() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);  // logged and ignored (supervise)
   pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by the worker thread
   signal(SIGPIPE, SIG_IGN);
   return set;
@@ -48,10 +53,12 @@ void supervise(const sigset_t& signals, const std::atomic<bool>& done, std::atom
   const timespec tick{0, 200 * 1000 * 1000};
   while (!done.load()) {
     const int received = sigtimedwait(&signals, nullptr, &tick);
+    if (received == SIGHUP)
+      qel::tools::log_warning("SIGHUP received: reloading is not supported; restart to apply new options");
     if ((received == SIGINT || received == SIGTERM) && !stop.exchange(true))
-      log_line(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, stopping");
+      log_info(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, stopping");
     if (interval_s > 0 && clock::now() >= next_line) {
-      log_line(status_line(status));
+      log_info(status_line(status));
       next_line += std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
     }
   }
@@ -64,8 +71,9 @@ int main(int argc, char** argv) {
   remote_options options;
   std::string error;
   if (!parse_remote_options(argc, argv, options, error)) {
-    log_line(error + "\nTry 'qelcs-remote --help'.");
-    return 1;
+    if (!error.empty()) std::fprintf(stderr, "qelcs-remote: %s\n", error.c_str());
+    std::fprintf(stderr, "Try 'qelcs-remote --help'.\n");
+    return exit_usage;
   }
   if (options.help) {
     std::fputs(remote_usage().c_str(), stdout);
@@ -75,8 +83,21 @@ int main(int argc, char** argv) {
     std::printf("qelcs-remote %s\n", QEL_VERSION);
     return 0;
   }
+  qel::tools::log_output::configure("qelcs-remote", options.log_level);
+  if (!read_start_files(options, error)) {
+    log_error(error);
+    return exit_start;
+  }
   curl_global curl;
   tunnel_status status;
+  metrics_server metrics(status);
+  if (!options.metrics_address.empty()) {
+    if (!metrics.start(options.metrics_address, error)) {
+      log_error(error);
+      return exit_start;
+    }
+    log_info("metrics at " + metrics.url());
+  }
   std::atomic<bool> stop{false}, done{false};
   const unsigned pollers = options.poll.pollers;
   poller_group group(pollers);
@@ -86,7 +107,7 @@ int main(int argc, char** argv) {
     targets.push_back(std::make_unique<forwarder>(options.target_url, options.target_timeout_ms));
     loops.push_back(std::make_unique<poll_loop>(i, options.poll, *targets.back(), status, group, stop));
   }
-  log_line("polling " + options.poll.poll_url + " with " + std::to_string(pollers) +
+  log_info("polling " + options.poll.poll_url + " with " + std::to_string(pollers) +
            (pollers == 1 ? " poller" : " pollers") + ", forwarding to " + options.target_url);
   const auto started = std::chrono::steady_clock::now();
   status.state = tunnel_state::running;
@@ -105,6 +126,6 @@ int main(int argc, char** argv) {
   for (auto& worker : workers) worker.join();
   status.state = tunnel_state::stopped;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-  log_line(summary_line(status, elapsed.count()));
-  return 0;
+  log_info(summary_line(status, elapsed.count()));
+  return status.credentials_refused.load() ? exit_refused : exit_ran;
 }

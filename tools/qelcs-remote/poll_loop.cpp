@@ -3,11 +3,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 
-#include "log_line.h"
+#include "log_output.h"
 
 namespace qelcs_remote {
+
+using qel::tools::log_debug;
+using qel::tools::log_error;
+using qel::tools::log_info;
+using qel::tools::log_warning;
 
 namespace {
 
@@ -57,6 +63,7 @@ void poll_loop::run() {
     std::optional<tunnel_request> request;
     const outcome result = exchange(kind, pending, request);
     if (result == outcome::ok) {
+      note_reached();
       if (kind == poll_kind::join) group_.join_accepted();
       pending.reset();
       resent = false;
@@ -64,8 +71,9 @@ void poll_loop::run() {
       continue;
     }
     if (result == outcome::refused && kind == poll_kind::answer) {
-      log_line("the host did not take the answer for flow " + pending->flow_id +
-               " (its caller has gone, or the tunnel was re-created)");
+      note_reached();
+      log_warning("the host did not take the answer for flow " + pending->flow_id +
+                  " (its caller has gone, or the tunnel was re-created)");
       ++status_.not_taken;
       pending.reset();
       resent = false;
@@ -79,10 +87,41 @@ void poll_loop::run() {
     if (result == outcome::refused) ++status_.errors;
     if (!pending || resent) pending.reset();  // an answer is sent twice at most
     resent = pending.has_value();
+    note_failed();
     wait_backoff();
   }
   if (finished()) stop_.store(true);  // a limit reached here ends the other pollers' polls too
+  if (connected_) --status_.connected;
+  connected_ = false;
   if (pending) drain(std::move(*pending));
+}
+
+void poll_loop::note_reached() {
+  if (failures_in_row_ > 0) {
+    const std::string who = settings_.pollers > 1 ? " (poller " + std::to_string(index_ + 1) + ")" : "";
+    log_info("poll " + settings_.poll_url + who + ": reconnected after " +
+             std::to_string(failures_in_row_) + (failures_in_row_ == 1 ? " failure" : " failures"));
+  }
+  failures_in_row_ = 0;
+  if (!connected_) ++status_.connected;
+  connected_ = true;
+}
+
+void poll_loop::note_failed() {
+  ++failures_in_row_;
+  if (connected_) --status_.connected;
+  connected_ = false;
+}
+
+void poll_loop::note_refused(long status) {
+  ++status_.auth_refusals;
+  const unsigned in_row = ++status_.refused_in_row;
+  const unsigned limit = settings_.max_auth_failures;
+  if (limit == 0 || in_row < limit || status_.credentials_refused.exchange(true)) return;
+  log_error("the host refused the credentials " + std::to_string(in_row) +
+            " times in a row (last: HTTP " + std::to_string(status) + " from " + settings_.poll_url +
+            "); check --token, --cert and --key. Stopping.");
+  stop_.store(true);
 }
 
 long poll_loop::poll_timeout_ms() const {
@@ -136,9 +175,12 @@ poll_loop::outcome poll_loop::exchange(poll_kind kind, const std::optional<tunne
     last_error_ = "poll " + settings_.poll_url + ": answered HTTP " + std::to_string(response.status);
     if (response.status == 500) return outcome::refused;
     ++status_.errors;
+    if (response.status == 401 || response.status == 403) note_refused(response.status);
     return outcome::failed;
   }
   ++status_.polls;
+  status_.refused_in_row = 0;
+  status_.last_success_ms = static_cast<int64_t>(std::time(nullptr)) * 1000;
   backoff_.reset();
   const std::string flow_id = response.header(message_id_header);
   if (flow_id.empty()) return outcome::ok;  // the poll timed out with nothing to carry
@@ -151,8 +193,16 @@ poll_loop::outcome poll_loop::exchange(poll_kind kind, const std::optional<tunne
 tunnel_answer poll_loop::handle(const tunnel_request& request) {
   gauge_up busy(status_.forwarding);
   ++status_.forwarded;
+  const auto started = std::chrono::steady_clock::now();
   tunnel_answer answer = target_.forward(request);
   if (answer.target_failed) ++status_.target_failures;
+  if (qel::tools::log_output::enabled(qel::tools::log_level::debug)) {
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+    char ms[32];
+    std::snprintf(ms, sizeof ms, "%.1f ms", took.count());
+    log_debug("flow " + request.flow_id + ": " + (request.method.empty() ? "POST" : request.method) +
+              " " + request.location + " answered " + std::to_string(answer.status) + " in " + ms);
+  }
   return answer;
 }
 
@@ -162,7 +212,7 @@ void poll_loop::wait_backoff() {
   const long delay_ms = backoff_.next_delay_ms();
   char retry[64];
   std::snprintf(retry, sizeof retry, "; retrying in %.1f s", delay_ms / 1000.0);
-  log_line(last_error_ + retry);
+  log_warning(last_error_ + retry);
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
   while (!finished() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -34,6 +34,7 @@ struct poll_settings {
   long max_backoff_ms = 30000;
   uint64_t max_requests = 0;    // stop after this many forwarded requests; 0: no limit
   double duration_s = 0;        // stop after this time; 0: no limit
+  unsigned max_auth_failures = 5;  // stop after this many 401/403 in a row; 0: never
 };
 
 class poll_loop {
@@ -61,6 +62,11 @@ class poll_loop {
   tunnel_answer handle(const tunnel_request& request);
   void wait_backoff();
   void drain(tunnel_answer answer);
+  // The host answered a poll / a poll failed: the connected gauge and reconnect line.
+  void note_reached();
+  void note_failed();
+  // A poll answered 401 or 403; stops the run once the limit is reached in a row.
+  void note_refused(long status);
 
   const unsigned index_;
   const poll_settings& settings_;
@@ -72,6 +78,8 @@ class poll_loop {
   backoff backoff_;
   std::chrono::steady_clock::time_point deadline_;
   std::string last_error_;  // cause of the last failed poll, for the retry line
+  unsigned failures_in_row_ = 0;
+  bool connected_ = false;
 };
 
 }  // namespace qelcs_remote

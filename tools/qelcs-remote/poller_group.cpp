@@ -1,7 +1,7 @@
 // Reset, join and the fallback to one poller.
 #include "poller_group.h"
 
-#include "log_line.h"
+#include "log_output.h"
 
 namespace qelcs_remote {
 namespace {
@@ -39,7 +39,7 @@ void poller_group::reset_delivered() {
 bool poller_group::join_refused() {
   if (joined_.load()) return false;
   if (!no_join_.exchange(true) && pollers_ > 1) {
-    log_line("the host does not know join polls (an older host); going on with a single poller");
+    qel::tools::log_warning("the host does not know join polls (an older host); going on with a single poller");
   }
   return true;
 }

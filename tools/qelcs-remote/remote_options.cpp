@@ -1,11 +1,14 @@
 // Command-line parsing of qelcs-remote.
 #include "remote_options.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
-#include "../common/long_option.h"
+#include "command_line.h"
 
 namespace qelcs_remote {
 
@@ -21,19 +24,19 @@ bool is_http_url(const std::string& url) {
   return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
 }
 
-bool read_token(const std::string& path, std::string& token, std::string& error) {
-  std::ifstream in(path);
+// The whole file, or false with `error` naming it and the cause.
+bool read_whole(const std::string& what, const std::string& path, std::string& text,
+                std::string& error) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = "cannot read token file '" + path + "'";
+    error = "cannot read " + what + " file '" + path + "': " + std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  token = text.str();
-  token.erase(token.find_last_not_of(" \t\r\n") + 1);
-  token.erase(0, token.find_first_not_of(" \t\r\n"));
-  if (token.empty()) error = "token file '" + path + "' is empty";
-  return !token.empty();
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  text = contents.str();
+  if (text.empty()) error = what + " file '" + path + "' is empty";
+  return !text.empty();
 }
 
 // Options that take a number of seconds (or a count).
@@ -45,6 +48,7 @@ bool set_number(remote_options& options, const std::string& name, double value) 
   else if (name == "target-timeout") options.target_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "max-backoff") options.poll.max_backoff_ms = static_cast<long>(value * 1000);
   else if (name == "pollers") options.poll.pollers = static_cast<unsigned>(value);
+  else if (name == "max-auth-failures") options.poll.max_auth_failures = static_cast<unsigned>(value);
   else return false;
   return true;
 }
@@ -58,41 +62,72 @@ bool set_value(remote_options& options, const std::string& name, const std::stri
   else if (name == "cert") options.poll.tls.cert = value;
   else if (name == "key") options.poll.tls.key = value;
   else if (name == "token") options.token_file = value;
-  else if (!parse_number(value, number)) {
-    error = "option '--" + name + "': expected a number, got '" + value + "'";
+  else if (name == "metrics") options.metrics_address = value;
+  else if (name == "insecure") options.poll.tls.insecure = true;
+  else if (name == "verbose") options.log_level = qel::tools::log_level::debug;
+  else if (name == "help") options.help = true;
+  else if (name == "version") options.version = true;
+  else if (name == "log-level") {
+    if (qel::tools::parse_log_level(value, options.log_level)) return true;
+    error = "option '--log-level': expected error, warning, info or debug, got '" + value + "'";
     return false;
-  } else if (!set_number(options, name, number)) {
-    error = "unknown option '--" + name + "'";
+  } else if (!parse_number(value, number) || !set_number(options, name, number)) {
+    error = "option '--" + name + "': expected a number, got '" + value + "'";
     return false;
   }
   return true;
 }
 
-bool check(remote_options& options, std::string& error) {
+bool check(const remote_options& options, std::string& error) {
   if (!is_http_url(options.poll.poll_url)) error = "--poll needs an http:// or https:// URL";
   else if (!is_http_url(options.target_url)) error = "--target needs an http:// or https:// URL";
   else if (options.poll.tls.cert.empty() != options.poll.tls.key.empty())
     error = "--cert and --key go together";
   else if (options.poll.pollers < 1 || options.poll.pollers > 64)
     error = "--pollers must be 1 to 64";
-  else if (!options.token_file.empty())
-    return read_token(options.token_file, options.poll.token, error);
   return error.empty();
+}
+
+const std::vector<qel::tools::option_spec>& command_line_options() {
+  static const std::vector<qel::tools::option_spec> specs = {
+      {"poll", true},           {"target", true},         {"cacert", true},
+      {"cert", true},           {"key", true},            {"token", true},
+      {"insecure", false},      {"pollers", true},        {"max-requests", true},
+      {"duration", true},       {"status-interval", true}, {"poll-timeout", true},
+      {"target-timeout", true}, {"max-backoff", true},    {"max-auth-failures", true},
+      {"metrics", true},        {"log-level", true},      {"verbose", false, 'v'},
+      {"help", false, 'h'},     {"version", false}};
+  return specs;
 }
 
 }  // namespace
 
 bool parse_remote_options(int argc, char** argv, remote_options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string name = argv[i], value;
-    if (name == "-h" || name == "--help") { options.help = true; return true; }
-    if (name == "--version") { options.version = true; return true; }
-    if (name == "--insecure") { options.poll.tls.insecure = true; continue; }
-    if (name.rfind("--", 0) != 0) { error = "unexpected argument '" + name + "'"; return false; }
-    if (!qel::tools::take_long_option(argc, argv, i, name, value, error)) return false;
-    if (!set_value(options, name, value, error)) return false;
+  const auto take = [&](const std::string& name, const std::string& value, std::string& problem) {
+    return set_value(options, name, value, problem);
+  };
+  if (!qel::tools::parse_command_line(argc, argv, 1, "qelcs-remote", command_line_options(), take,
+                                      nullptr, error))
+    return false;
+  return options.help || options.version || check(options, error);
+}
+
+bool read_start_files(remote_options& options, std::string& error) {
+  std::string text;
+  const tls_options& tls = options.poll.tls;
+  if (!tls.cacert.empty() && !read_whole("CA", tls.cacert, text, error)) return false;
+  if (!tls.cert.empty() && !read_whole("certificate", tls.cert, text, error)) return false;
+  if (!tls.key.empty() && !read_whole("key", tls.key, text, error)) return false;
+  if (options.token_file.empty()) return true;
+  if (!read_whole("token", options.token_file, text, error)) return false;
+  text.erase(text.find_last_not_of(" \t\r\n") + 1);
+  text.erase(0, text.find_first_not_of(" \t\r\n"));
+  if (text.empty()) {
+    error = "token file '" + options.token_file + "' holds no token";
+    return false;
   }
-  return check(options, error);
+  options.poll.token = text;
+  return true;
 }
 
 std::string remote_usage() {
@@ -108,7 +143,7 @@ std::string remote_usage() {
       "--pollers requests are served at once, each over its own connections.\n"
       "\n"
       "  --poll URL             reverse connection URL, e.g.\n"
-      "                         http://127.0.0.1:18080/qel/reverseConnection\n"
+      "                         http://127.0.0.1:18081/qel/reverseConnection\n"
       "  --target URL           base URL of the service that answers the requests,\n"
       "                         e.g. http://127.0.0.1:8080 (a request for /qel goes to\n"
       "                         http://127.0.0.1:8080/qel); unreachable: callers get 502\n"
@@ -116,22 +151,37 @@ std::string remote_usage() {
       "  --cert FILE --key FILE client certificate and key (PEM) for the poll URL\n"
       "  --insecure             do not verify the poll URL's certificate (off by default)\n"
       "  --token FILE           send the token in FILE as 'Authorization: Bearer' on polls\n"
+      "  --max-auth-failures N  stop (exit status 3) after N polls in a row were answered\n"
+      "                         401 or 403: the credentials are wrong (default 5, 0: never)\n"
       "  --pollers N            polls open at once, 1 to 64 (default 4); a host that does\n"
       "                         not know join polls is served with one\n"
       "  --max-requests N       stop after N requests have been forwarded and answered\n"
       "                         (0: no limit)\n"
       "  --duration S           stop after S seconds (0: no limit)\n"
-      "  --status-interval S    print a status line every S seconds (default 10, 0: never)\n"
+      "  --status-interval S    log a status line every S seconds (default 10, 0: never)\n"
       "  --poll-timeout S       give up on a poll after S seconds (default 90; the server\n"
       "                         answers an idle poll after 28-56 s)\n"
       "  --target-timeout S     give up on the target after S seconds (default 60): 502\n"
       "  --max-backoff S        longest wait between reconnect attempts (default 30); the\n"
       "                         wait starts at 0.5 s and doubles after each failure\n"
+      "  --metrics ADDR:PORT    serve the client's counters at http://ADDR:PORT/metrics\n"
+      "                         (Prometheus text format; port 0 picks one, logged)\n"
+      "  --log-level LEVEL      error, warning, info (default) or debug (a line per\n"
+      "                         forwarded request)\n"
+      "  -v, --verbose          the same as --log-level debug\n"
       "  -h, --help             print this text\n"
       "  --version              print the version and exit\n"
       "\n"
+      "Every log line carries its time and level (journald priorities under systemd).\n"
       "SIGINT or SIGTERM stops the client: the answer in hand is still returned, then a\n"
-      "summary is printed. Exit status: 0 after a run, 1 for wrong options.\n";
+      "summary is logged. SIGHUP is logged and ignored.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  the run ended: a signal, --max-requests or --duration\n"
+      "  1  wrong options\n"
+      "  2  a file named by --cacert, --cert, --key or --token cannot be read, or the\n"
+      "     --metrics address cannot be opened\n"
+      "  3  the host refused the credentials --max-auth-failures times in a row\n";
 }
 
 }  // namespace qelcs_remote

@@ -42,4 +42,46 @@ std::string summary_line(const tunnel_status& status, double seconds) {
   return prefix + status_line(status);
 }
 
+namespace {
+
+void metric(std::string& text, const char* name, const char* type, const char* help,
+            const std::string& value) {
+  text += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n" +
+          name + " " + value + "\n";
+}
+
+}  // namespace
+
+std::string metrics_text(const tunnel_status& s) {
+  std::string text;
+  const auto count = [&](const char* name, const char* help, uint64_t value) {
+    metric(text, name, "counter", help, std::to_string(value));
+  };
+  const auto gauge = [&](const char* name, const char* help, uint64_t value) {
+    metric(text, name, "gauge", help, std::to_string(value));
+  };
+  count("qelcs_remote_polls_total", "Polls the host answered with 200.", s.polls.load());
+  count("qelcs_remote_forwarded_total", "Requests sent on to the target.", s.forwarded.load());
+  count("qelcs_remote_answered_total", "Answers sent back in a poll.", s.answered.load());
+  count("qelcs_remote_target_failures_total",
+        "Requests answered 502 because the target could not be reached or did not answer.",
+        s.target_failures.load());
+  count("qelcs_remote_poll_errors_total", "Polls that failed (each followed by a backoff).",
+        s.errors.load());
+  count("qelcs_remote_auth_refusals_total", "Polls the host answered 401 or 403.",
+        s.auth_refusals.load());
+  count("qelcs_remote_answers_not_taken_total",
+        "Answers the host refused because their caller had gone.", s.not_taken.load());
+  gauge("qelcs_remote_pollers", "Poller threads running.", s.pollers.load());
+  gauge("qelcs_remote_pollers_connected", "Pollers whose last poll the host answered.",
+        s.connected.load());
+  gauge("qelcs_remote_requests_forwarding", "Requests with the target right now.",
+        s.forwarding.load());
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(s.last_success_ms.load()) / 1000);
+  metric(text, "qelcs_remote_last_successful_poll_timestamp_seconds", "gauge",
+         "Unix time of the last poll answered 200 (0: none yet).", seconds);
+  return text;
+}
+
 }  // namespace qelcs_remote

@@ -24,6 +24,11 @@ struct tunnel_status {
   std::atomic<unsigned> polls_open{0};       // polls waiting at the host right now
   std::atomic<unsigned> forwarding{0};       // requests with the target right now
   std::atomic<unsigned> backing_off{0};      // pollers waiting to retry
+  std::atomic<unsigned> connected{0};        // pollers whose last poll was answered by the host
+  std::atomic<int64_t> last_success_ms{0};   // Unix time of the last poll answered 200; 0: none
+  std::atomic<uint64_t> auth_refusals{0};    // polls answered 401 or 403
+  std::atomic<unsigned> refused_in_row{0};   // polls answered 401 or 403 since the last 200
+  std::atomic<bool> credentials_refused{false};  // --max-auth-failures was reached
   std::atomic<tunnel_state> state{tunnel_state::starting};
 };
 
@@ -36,6 +41,9 @@ std::string status_line(const tunnel_status& status);
 
 // The status line with the running time, for the end of a run.
 std::string summary_line(const tunnel_status& status, double seconds);
+
+// The counters and gauges in the Prometheus text format 0.0.4 (qelcs_remote_*).
+std::string metrics_text(const tunnel_status& status);
 
 }  // namespace qelcs_remote
 
