@@ -60,6 +60,7 @@ endfunction()
 
 # --- dev --------------------------------------------------------------------------------
 install(FILES ${QEL_INCLUDE_DIR}/qelConnectionServer.h ${QEL_INCLUDE_DIR}/qelSessionConfigSvcs.h
+              ${QEL_INCLUDE_DIR}/mslLogSink.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 qel_install_configured(${QEL_PACKAGE_DIR}/pkgconfig/qelConnectionServer.pc.in
                        LIBDIR pkgconfig dev)

@@ -21,6 +21,8 @@
 
 #include <stdint.h>
 
+#include "mslLogSink.h"
+
 #if defined(__GNUC__)
 #define QEL_EXPORT __attribute__((visibility("default")))
 #else
@@ -30,23 +32,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Log levels of the host's log interface; a message of level L is passed when the
- * sink's mask contains L's bit. */
-#define MSL_LOG_ENTRY 0x80000000u
-#define MSL_LOG_ERROR 0x00000001u
-#define MSL_LOG_WARNING 0x00000002u
-#define MSL_LOG_INFO 0x00000008u
-
-typedef void (*mslLogFunction)(uintptr_t context, uint32_t level, const char* message,
-                               const char* function);
-
-/* The host's log interface, owned by the host. */
-typedef struct mslLogSink {
-  uintptr_t context;  /* passed back unchanged as the first argument of each call */
-  uint32_t mask;      /* which levels are wanted */
-  mslLogFunction log; /* may be null: nothing is logged */
-} mslLogSink;
 
 /* Status values produced by the exported interface itself. */
 #define CS_STATUS_SUCCESS 0x00000000u

@@ -24,7 +24,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "qelConnectionServer.h"
+#include "mslLogSink.h"
 
 #ifdef __cplusplus
 extern "C" {

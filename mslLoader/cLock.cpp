@@ -30,7 +30,7 @@ uint32_t InitLocked(cLock* lock) {
 
 uint32_t cLockInit(cLock* lock) {
   QEL_LOG_SHORT(MSL_LOG_ENTRY, "Entered function");
-  if (lock == nullptr) return CS_STATUS_INVALID_ARGUMENT;
+  if (lock == nullptr) return qel::status::INVALID_ARGUMENT;
   std::lock_guard<std::mutex> guard(InitMutex());
   if (lock->valid.load(std::memory_order_acquire)) return 0;
   return InitLocked(lock);
@@ -38,7 +38,7 @@ uint32_t cLockInit(cLock* lock) {
 
 uint32_t cLockTake(cLock* lock) {
   QEL_LOG_SHORT(MSL_LOG_ENTRY, "Entered function");
-  if (lock == nullptr) return CS_STATUS_INVALID_ARGUMENT;
+  if (lock == nullptr) return qel::status::INVALID_ARGUMENT;
   if (!lock->valid.load(std::memory_order_acquire)) {
     if (uint32_t rc = cLockInit(lock)) return rc;
   }
@@ -49,7 +49,7 @@ uint32_t cLockTake(cLock* lock) {
 
 uint32_t cLockRelease(cLock* lock) {
   QEL_LOG_SHORT(MSL_LOG_ENTRY, "Entered function");
-  if (lock == nullptr) return CS_STATUS_INVALID_ARGUMENT;
+  if (lock == nullptr) return qel::status::INVALID_ARGUMENT;
   if (!lock->valid.load(std::memory_order_acquire)) return qel::status::LOADER_LOCK_FAILED;
   // Ownership is proven by a trylock, which only the owner (or anybody, when the
   // lock is free and the count therefore 0) can win; only the owner touches count.
@@ -65,7 +65,7 @@ uint32_t cLockRelease(cLock* lock) {
 
 uint32_t cLockDestroy(cLock* lock) {
   QEL_LOG_SHORT(MSL_LOG_ENTRY, "Entered function");
-  if (lock == nullptr) return CS_STATUS_INVALID_ARGUMENT;
+  if (lock == nullptr) return qel::status::INVALID_ARGUMENT;
   std::lock_guard<std::mutex> guard(InitMutex());
   if (!lock->valid.load(std::memory_order_acquire)) return 0;
   if (pthread_mutex_destroy(&lock->lock) != 0) return qel::status::LOADER_LOCK_FAILED;

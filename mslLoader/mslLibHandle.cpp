@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "qelConnectionServer.h"
 #include "qelStatusCodes.h"
 
 namespace qel {
@@ -56,7 +55,7 @@ void ClearVerifiedImage() {
 }  // namespace qel
 
 uint32_t cInitLibHandle(LibHandle* handle) {
-  if (handle == nullptr) return CS_STATUS_INVALID_ARGUMENT;
+  if (handle == nullptr) return qel::status::INVALID_ARGUMENT;
   handle->handle = nullptr;
   handle->memfd = -1;
   handle->lastError = 0;
@@ -64,17 +63,13 @@ uint32_t cInitLibHandle(LibHandle* handle) {
 }
 
 uint32_t cLibLoadLibrary(const char* fullName, LibHandle* handle) {
-  if (fullName == nullptr || handle == nullptr) return CS_STATUS_INVALID_ARGUMENT;
-  try {
-    qel::sig::SealedImage image = qel::loader::TakeVerifiedImage(fullName);
-    if (!image.valid()) return handle->lastError = qel::status::LOADER_NOT_VERIFIED;
-    void* loaded = ::dlopen(image.path().c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (loaded == nullptr) return handle->lastError = qel::status::LOADER_LOAD_FAILED;
-    handle->handle = loaded;
-    handle->memfd = image.release();
-    handle->lastError = 0;
-    return 0;
-  } catch (...) {
-    return handle->lastError = qel::status::LOADER_LOAD_FAILED;
-  }
+  if (fullName == nullptr || handle == nullptr) return qel::status::INVALID_ARGUMENT;
+  qel::sig::SealedImage image = qel::loader::TakeVerifiedImage(fullName);
+  if (!image.valid()) return handle->lastError = qel::status::LOADER_NOT_VERIFIED;
+  void* loaded = ::dlopen(image.path().c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (loaded == nullptr) return handle->lastError = qel::status::LOADER_LOAD_FAILED;
+  handle->handle = loaded;
+  handle->memfd = image.release();
+  handle->lastError = 0;
+  return 0;
 }

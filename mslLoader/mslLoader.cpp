@@ -7,10 +7,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "mslLoader/cLock.h"
+#include "mslLoader/mslLoaderGuard.h"
 #include "mslLoader/mslLoaderLog.h"
 #include "mslLoader/qelFileSignature.h"
 #include "mslLoader/qelMinisignCrypto.h"
@@ -24,7 +24,6 @@ namespace {
 
 using qel::sig::SealedImage;
 
-constexpr uint32_t kOutOfMemory = 0xC7210004u;
 constexpr char kDefaultSigExtension[] = ".sig";
 
 // Helpers report under the name of the operation the host called.
@@ -129,16 +128,15 @@ uint32_t VerifyEmbeddedThenDefault(const char* filename, SealedImage* image) {
 }
 
 uint32_t ValidateFileSigUnguarded(const char* filename) {
+  // A verification that fails, or throws, leaves no image of an earlier one behind.
+  qel::loader::ClearVerifiedImage();
   char cwd[kLoaderPathBytes];
   if (::getcwd(cwd, sizeof cwd) == nullptr) cwd[0] = '\0';
   QEL_LOG_LONG_AS(kValidateFn, MSL_LOG_INFO, "Current working directory = '%s'", cwd);
   SealedImage image;
   uint32_t rc = g_bExternalFileSigExtSet ? VerifyExternalOnly(filename, &image)
                                          : VerifyEmbeddedThenDefault(filename, &image);
-  if (rc != 0) {
-    qel::loader::ClearVerifiedImage();
-    return rc;
-  }
+  if (rc != 0) return rc;
   QEL_LOG_SHORT_AS(kValidateFn, MSL_LOG_INFO, "Successfully verified signature.");
   qel::loader::StoreVerifiedImage(filename, std::move(image));
   return 0;
@@ -176,11 +174,8 @@ uint32_t LookupLocked(LibHandle* phLibHandle, void** out, const char* symbol) {
 
 void SetLoaderLogSink(const mslLogSink* sink) {
   qel::loader::SetSink(sink);
-  try {
-    qelToolsLib::QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", "");
-  } catch (...) {
-    // Without a catalog, texts fall back to the status identifiers.
-  }
+  // Without a catalog, texts come from the ones compiled in.
+  qelToolsLib::QELError::openCatalog(nullptr, "qel-MgmtSvcs.cat", "");
 }
 
 void SetMSLLoaderLibPath(const char* directory) {
@@ -211,50 +206,51 @@ bool GetExternalFileSigExtSet() { return g_bExternalFileSigExtSet; }
 const char* GetMSLLoaderExtSigFileExtension() { return g_ExtSigFileExtension; }
 
 uint32_t ValidateFileSig(const char* filename) {
-  if (filename == nullptr || *filename == '\0') {
-    QEL_LOG_SHORT(MSL_LOG_ERROR, "'filename' argument is NULL");
-    return CS_STATUS_INVALID_ARGUMENT;
-  }
-  // The verified image waits in one process-wide slot until the load takes it, so a
-  // verification must never run between another caller's verification and load.
-  cLockGuard lock(&g_libraryLock);
-  if (lock.status() != 0) return lock.status();
-  try {
+  return qel::loader::Guarded(kValidateFn, [&] {
+    if (filename == nullptr || *filename == '\0') {
+      QEL_LOG_SHORT_AS(kValidateFn, MSL_LOG_ERROR, "'filename' argument is NULL");
+      return uint32_t{qel::status::INVALID_ARGUMENT};
+    }
+    // The verified image waits in one process-wide slot until the load takes it, so a
+    // verification must never run between another caller's verification and load.
+    cLockGuard lock(&g_libraryLock);
+    if (lock.status() != 0) return lock.status();
     return ValidateFileSigUnguarded(filename);
-  } catch (const std::bad_alloc&) {
-    qel::loader::ClearVerifiedImage();
-    return kOutOfMemory;
-  }
+  });
 }
 
 uint32_t LoadServiceLibrary(const char* library, LibHandle* phLibHandle) {
-  if (library == nullptr || *library == '\0') {
-    QEL_LOG_SHORT(MSL_LOG_ERROR, "'library' argument is NULL");
-    return CS_STATUS_INVALID_ARGUMENT;
-  }
-  if (phLibHandle == nullptr) {
-    QEL_LOG_SHORT(MSL_LOG_ERROR, "'phLibHandle' argument is NULL");
-    return CS_STATUS_INVALID_ARGUMENT;
-  }
-  char fullName[kLoaderPathBytes];
-  if (uint32_t rc = ComposeFullName(library, fullName)) return rc;
-  if (uint32_t rc = EnsureCryptoToolkit()) return rc;
-  cLockGuard lock(&g_libraryLock);
-  if (lock.status() != 0) return lock.status();
-  return VerifyAndLoad(fullName, phLibHandle);
+  return qel::loader::Guarded(kLoadFn, [&] {
+    if (library == nullptr || *library == '\0') {
+      QEL_LOG_SHORT_AS(kLoadFn, MSL_LOG_ERROR, "'library' argument is NULL");
+      return uint32_t{qel::status::INVALID_ARGUMENT};
+    }
+    if (phLibHandle == nullptr) {
+      QEL_LOG_SHORT_AS(kLoadFn, MSL_LOG_ERROR, "'phLibHandle' argument is NULL");
+      return uint32_t{qel::status::INVALID_ARGUMENT};
+    }
+    char fullName[kLoaderPathBytes];
+    if (uint32_t rc = ComposeFullName(library, fullName)) return rc;
+    if (uint32_t rc = EnsureCryptoToolkit()) return rc;
+    cLockGuard lock(&g_libraryLock);
+    if (lock.status() != 0) return lock.status();
+    return VerifyAndLoad(fullName, phLibHandle);
+  });
 }
 
 uint32_t LookupSymbol(LibHandle* phLibHandle, void** out, const char* symbol) {
-  cLockGuard lock(&g_libraryLock);
-  if (lock.status() != 0) return lock.status();
-  if (symbol == nullptr || *symbol == '\0') {
-    QEL_LOG_SHORT(MSL_LOG_ERROR, "'symbol' argument is NULL");
-    if (out != nullptr) *out = nullptr;
-    return CS_STATUS_INVALID_ARGUMENT;
-  }
-  if (phLibHandle == nullptr || out == nullptr) {
-    QEL_LOG_SHORT(MSL_LOG_ERROR, "'phLibHandle' argument is NULL");
-    return CS_STATUS_INVALID_ARGUMENT;
-  }
-  return LookupLocked(phLibHandle, out, symbol);
+  return qel::loader::Guarded(kLookupFn, [&] {
+    cLockGuard lock(&g_libraryLock);
+    if (lock.status() != 0) return lock.status();
+    if (symbol == nullptr || *symbol == '\0') {
+      QEL_LOG_SHORT_AS(kLookupFn, MSL_LOG_ERROR, "'symbol' argument is NULL");
+      if (out != nullptr) *out = nullptr;
+      return uint32_t{qel::status::INVALID_ARGUMENT};
+    }
+    if (phLibHandle == nullptr || out == nullptr) {
+      QEL_LOG_SHORT_AS(kLookupFn, MSL_LOG_ERROR, "'phLibHandle' argument is NULL");
+      return uint32_t{qel::status::INVALID_ARGUMENT};
+    }
+    return LookupLocked(phLibHandle, out, symbol);
+  });
 }

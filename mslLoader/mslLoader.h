@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "mslLoader/mslLibHandle.h"
-#include "qelConnectionServer.h"
+#include "mslLogSink.h"
 
 constexpr unsigned kLoaderPathBytes = 4096;
 

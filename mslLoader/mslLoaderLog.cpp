@@ -24,7 +24,7 @@ void SetSink(const mslLogSink* sink) { g_sink.store(sink, std::memory_order_rele
 const mslLogSink* Sink() { return g_sink.load(std::memory_order_acquire); }
 
 void Log(std::size_t capacity, std::uint32_t level, const char* function, const char* format,
-         ...) {
+         ...) noexcept {
   const mslLogSink* sink = Sink();
   if (sink == nullptr || sink->log == nullptr || (sink->mask & level) == 0) return;
   char buffer[kLongMessage];
@@ -32,17 +32,17 @@ void Log(std::size_t capacity, std::uint32_t level, const char* function, const 
   va_start(args, format);
   std::vsnprintf(buffer, std::min(capacity, sizeof buffer), format, args);
   va_end(args);
-  sink->log(sink->context, level, buffer, function);
+  try {
+    sink->log(sink->context, level, buffer, function);
+  } catch (...) {
+    // Logging is best effort: a sink that throws loses its message, nothing else.
+  }
 }
 
 std::string StatusText(std::uint32_t code) {
-  try {
-    qelToolsLib::QELError error(code);
-    const char* text = error.getText(kUnwrapped);
-    return text != nullptr ? std::string(text) : std::string();
-  } catch (...) {
-    return std::string();
-  }
+  qelToolsLib::QELError error(code);
+  const char* text = error.getText(kUnwrapped);
+  return text != nullptr ? std::string(text) : std::string();
 }
 
 }  // namespace loader

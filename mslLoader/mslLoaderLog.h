@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "qelConnectionServer.h"
+#include "mslLogSink.h"
 
 namespace qel {
 namespace loader {
@@ -23,9 +23,10 @@ void SetSink(const mslLogSink* sink);
 const mslLogSink* Sink();
 
 // Formats into a buffer of `capacity` bytes (kShortMessage or kLongMessage) and
-// passes the text with `function` to the sink when `level` is wanted.
+// passes the text with `function` to the sink when `level` is wanted. A sink that
+// throws loses its message and nothing else.
 void Log(std::size_t capacity, std::uint32_t level, const char* function, const char* format,
-         ...) __attribute__((format(printf, 4, 5)));
+         ...) noexcept __attribute__((format(printf, 4, 5)));
 
 // The catalog text of a status, without wrapping, for "...: %s" lines.
 std::string StatusText(std::uint32_t code);

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "mslLoader/cLock.h"
+#include "mslLoader/mslLoaderGuard.h"
 #include "mslLoader/mslLoader.h"
 #include "mslLoader/mslLoaderLog.h"
 #include "qelStatusCodes.h"
@@ -114,12 +115,7 @@ uint32_t LoadQelSessionConfigSvcs(const char* library) {
   if (lock.status() != 0) return lock.status();
   int32_t previous = g_loadCount.fetch_add(1);
   if (previous >= 1) return 0;
-  uint32_t rc;
-  try {
-    rc = LoadOnce(library);
-  } catch (...) {
-    rc = CS_STATUS_GENERAL_FAILURE;
-  }
+  uint32_t rc = qel::loader::Guarded(__func__, [&] { return LoadOnce(library); });
   // A failed load counts for nothing, so that the next call tries it all again.
   if (rc != 0) g_loadCount.store(previous);
   return rc;

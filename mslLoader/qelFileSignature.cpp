@@ -2,21 +2,18 @@
 #include "mslLoader/qelFileSignature.h"
 
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "mslLoader/qelEmbeddedSignature.h"
 #include "mslLoader/qelMinisignCrypto.h"
 #include "mslLoader/qelSafeFile.h"
 #include "mslLoader/qelTrustedKeys.h"
-#include "qelConnectionServer.h"
 #include "qelStatusCodes.h"
 
 namespace qel {
 namespace sig {
 namespace {
 
-constexpr std::uint32_t kOutOfMemory = 0xC7210004u;
 
 std::string_view BaseName(std::string_view path) {
   std::size_t slash = path.rfind('/');
@@ -25,10 +22,10 @@ std::string_view BaseName(std::string_view path) {
 
 std::uint32_t CheckArguments(const char* filename, const char* usage,
                              const qelFileSigOptions* options) {
-  if (filename == nullptr || *filename == '\0') return CS_STATUS_INVALID_ARGUMENT;
+  if (filename == nullptr || *filename == '\0') return qel::status::INVALID_ARGUMENT;
   if (usage == nullptr || kUsageApp != usage) return status::LOADER_BAD_USAGE;
   if (options != nullptr && options->structSize < sizeof(qelFileSigOptions)) {
-    return CS_STATUS_INVALID_ARGUMENT;
+    return qel::status::INVALID_ARGUMENT;
   }
   if (CompiledTrustedKeys().empty()) return status::LOADER_NO_TRUSTED_KEYS;
   return 0;
@@ -119,15 +116,9 @@ std::uint32_t VerifySignedBytes(const std::uint8_t* data, std::size_t signedSize
 
 std::uint32_t qelVerifyFileSignature(const char* filename, const char* usage,
                                      const char* externalSigPath, qelFileSigOptions* options) {
-  try {
-    if (std::uint32_t rc = CheckArguments(filename, usage, options)) return rc;
-    if (!InitCrypto()) return status::LOADER_CRYPTO_INIT_FAILED;
-    return VerifyFile(filename, externalSigPath, options);
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
-  } catch (...) {
-    return CS_STATUS_GENERAL_FAILURE;
-  }
+  if (std::uint32_t rc = CheckArguments(filename, usage, options)) return rc;
+  if (!InitCrypto()) return status::LOADER_CRYPTO_INIT_FAILED;
+  return VerifyFile(filename, externalSigPath, options);
 }
 
 }  // namespace sig

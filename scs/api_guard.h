@@ -1,11 +1,14 @@
-// The one place where exceptions become status values at the exported C functions:
-// ScsError gives its own code (its detail is logged as an error, without the status text), bad_alloc gives
-// SCS_OUT_OF_MEMORY, anything else SCS_INTERNAL_ERROR. Nothing escapes.
+// The library's one error boundary. `guarded` wraps each exported C function:
+// ScsError gives its own code (its detail is logged as an error, without the status
+// text), bad_alloc gives SCS_OUT_OF_MEMORY, anything else SCS_INTERNAL_ERROR.
+// `guarded_callback` wraps each function the HTTP server or a thread of ours calls:
+// a failure is logged and the callback gives `on_failure`. Nothing escapes either.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <new>
+#include <type_traits>
 
 #include "scs/log.h"
 #include "scs/scs_error.h"
@@ -31,6 +34,28 @@ std::uint32_t guarded(const char* function, Body&& body) noexcept {
     log().write(MSL_LOG_ERROR, function, "unexpected failure");
   }
   return status::SCS_INTERNAL_ERROR;
+}
+
+template <class Result, class Body>
+Result guarded_callback(const char* where, Result on_failure, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    log().write(MSL_LOG_ERROR, where, "out of memory");
+  } catch (const std::exception& e) {
+    log().write(MSL_LOG_ERROR, where, "unexpected failure: %.900s", e.what());
+  } catch (...) {
+    log().write(MSL_LOG_ERROR, where, "unexpected failure");
+  }
+  return on_failure;
+}
+
+template <class Body>
+void guarded_callback(const char* where, Body&& body) noexcept {
+  guarded_callback(where, 0, [&] {
+    body();
+    return 0;
+  });
 }
 
 }  // namespace qel::scs

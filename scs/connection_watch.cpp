@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "scs/api_guard.h"
 #include "scs/log.h"
 #include "scs/scs_error.h"
 #include "scs/status.h"
@@ -58,7 +59,7 @@ void ConnectionWatch::start_locked() {
   thread.detach();  // lives as long as the process, like the instance
 }
 
-void ConnectionWatch::run() {
+void ConnectionWatch::run() noexcept {
   std::array<epoll_event, 64> events;
   for (;;) {
     const int n = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), -1);
@@ -68,7 +69,10 @@ void ConnectionWatch::run() {
                   std::strerror(errno));
       return;
     }
-    for (int i = 0; i < n; ++i) fire(static_cast<std::uint32_t>(events[i].data.u64));
+    for (int i = 0; i < n; ++i) {
+      // One failed notice must not end the thread that watches every other request.
+      guarded_callback("ConnectionWatch", [&] { fire(static_cast<std::uint32_t>(events[i].data.u64)); });
+    }
   }
 }
 

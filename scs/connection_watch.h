@@ -46,7 +46,7 @@ class ConnectionWatch {
   };
 
   void start_locked();
-  void run();
+  void run() noexcept;
   void fire(std::uint32_t id);
   void forget_locked(std::unique_lock<std::mutex>& lock, std::uint32_t id);
 

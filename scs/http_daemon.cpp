@@ -27,7 +27,7 @@ constexpr const char* kTlsPriorities =
 // Descriptors kept free for the rest of the process when the limit is derived.
 constexpr rlim_t kDescriptorReserve = 64;
 
-void mhd_log(void*, const char* format, va_list args) {
+void mhd_log(void*, const char* format, va_list args) noexcept {
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
   log().write(MSL_LOG_WARNING, "HttpDaemon", "HTTP server: %s", text);

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "qelConnectionServer.h"
+#include "mslLogSink.h"
 
 namespace qel::scs {
 
@@ -17,7 +17,8 @@ class Log {
   void set_sink(const mslLogSink* sink);
   bool wants(std::uint32_t level) const;
   // printf-style; the text is truncated at 1023 bytes. `function` names the caller.
-  void write(std::uint32_t level, const char* function, const char* format, ...) const
+  // Best effort: a sink that throws loses its message, nothing else.
+  void write(std::uint32_t level, const char* function, const char* format, ...) const noexcept
       __attribute__((format(printf, 4, 5)));
 
  private:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "scs/api_guard.h"
 #include "scs/builtin_pages.h"
 #include "scs/client_auth.h"
 #include "scs/connection_watch.h"
@@ -153,14 +154,13 @@ std::uint32_t run_callback(const Route& route, const RequestState& state, std::u
   const auto* data =
       state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
   ++t_callback_depth;
-  std::uint32_t result = status::SCS_INTERNAL_ERROR;
-  try {
-    result = route.callback(route.listener, route.token, data,
-                            static_cast<std::uint32_t>(state.body.size()), response, length,
-                            &request);
-  } catch (...) {
-    // A C callback cannot throw; a C++ one that does is treated as failed.
-  }
+  // A C callback cannot throw; a C++ one that does is treated as failed.
+  const std::uint32_t result =
+      guarded_callback("request_access", std::uint32_t{status::SCS_INTERNAL_ERROR}, [&] {
+        return route.callback(route.listener, route.token, data,
+                              static_cast<std::uint32_t>(state.body.size()), response, length,
+                              &request);
+      });
   --t_callback_depth;
   return result;
 }
@@ -207,9 +207,10 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
 
 MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* url,
                           const char* method, const char*, const char* upload_data,
-                          std::size_t* upload_data_size, void** request_state) {
+                          std::size_t* upload_data_size, void** request_state) noexcept {
   auto& http = *static_cast<HttpDaemon*>(daemon);
-  try {
+  // MHD_NO closes the connection: what failed may have left the request half done.
+  return guarded_callback("request_access", MHD_NO, [&] {
     auto* state = static_cast<RequestState*>(*request_state);
     if (state == nullptr) {
       state = new RequestState;
@@ -222,16 +223,11 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
       return MHD_YES;
     }
     return last_call(http, connection, *state);
-  } catch (const std::exception& e) {
-    log().write(MSL_LOG_ERROR, "request_access", "request failed: %.256s", e.what());
-  } catch (...) {
-    log().write(MSL_LOG_ERROR, "request_access", "request failed");
-  }
-  return MHD_NO;  // closes the connection
+  });
 }
 
 void request_completed(void*, MHD_Connection*, void** request_state,
-                       MHD_RequestTerminationCode) {
+                       MHD_RequestTerminationCode) noexcept {
   delete static_cast<RequestState*>(*request_state);
   *request_state = nullptr;
 }

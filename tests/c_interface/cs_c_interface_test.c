@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "mslLogSink.h" /* stands alone, and again below */
 #include "qelConnectionServer.h"
 #include "qelSessionConfigSvcs.h"
 

@@ -68,7 +68,7 @@ case_install() {
   local expected=(
     bin/qelcs-host bin/qelcs-remote bin/qel-sign
     "$libdir"/libqelConnectionServer5.so "$libdir"/libqelSessionConfigSvcs5.so
-    include/qelConnectionServer.h include/qelSessionConfigSvcs.h
+    include/qelConnectionServer.h include/qelSessionConfigSvcs.h include/mslLogSink.h
     "$libdir"/pkgconfig/qelConnectionServer.pc
     "$libdir"/cmake/qelConnectionServer/qelConnectionServerConfig.cmake
     "$libdir"/cmake/qelConnectionServer/qelConnectionServerConfigVersion.cmake
