@@ -38,7 +38,8 @@ TEST_F(RemoteClientTest, TwoHundredWaitingCallersAreAllAnswered) {
   const auto results = crowd.get();
   int answered = 0;
   for (size_t i = 0; i < results.size(); ++i) {
-    EXPECT_EQ("", results[i].error) << "caller " << i;
+    EXPECT_EQ("", results[i].error) << "caller " << i << "; the remote client said:\n"
+                                     << remote->output();
     EXPECT_EQ(201, results[i].status) << "caller " << i;
     EXPECT_EQ("target POST /qel " + bodies[i], results[i].body);  // none lost or mixed up
     answered += results[i].status == 201 ? 1 : 0;
