@@ -17,7 +17,7 @@
 namespace {
 
 using qeltest::LogRecorder;
-using qeltest::TempDir;
+using qeltest::temp_dir;
 namespace status = qel::status;
 
 constexpr char kLib[] = "libqelSessionConfigSvcs5.so";
@@ -41,10 +41,10 @@ QEL_FRESH_PROCESS_TEST(ScsTable, PlaceholdersBeforeAnyLoad) {
 QEL_FRESH_PROCESS_TEST(ScsTable, FailedLoadIsRetriedAndSecondLoadOnlyCounts) {
   LogRecorder log;
   SetLoaderLogSink(log.sink());
-  TempDir dir;
+  temp_dir dir;
   SetMSLLoaderLibPath(dir.path().c_str());
   std::string lib = dir.file(kLib);
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   EXPECT_EQ(LoadQelSessionConfigSvcs(kLib), status::LOADER_SIG_MISSING);
   EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 0);
   EXPECT_TRUE(log.Has(MSL_LOG_ERROR, "LoadServiceLibrary() returned an error: " +
@@ -89,9 +89,9 @@ std::string FakeRecord(const char* marker) {
 }
 
 QEL_FRESH_PROCESS_TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file(kLib);
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   qeltest::SignDetached(lib, lib + ".qsig");
   SetMSLLoaderLibPath(dir.path().c_str());
   SetMSLLoaderExtSigFileExtension(".qsig");
@@ -101,9 +101,9 @@ QEL_FRESH_PROCESS_TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
 }
 
 QEL_FRESH_PROCESS_TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file(kLib);
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   qeltest::SignEmbedded(lib);
   SetMSLLoaderLibPath(dir.path().c_str());
   ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
@@ -113,9 +113,9 @@ QEL_FRESH_PROCESS_TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
 
 QEL_FRESH_PROCESS_TEST(ScsTable, ConcurrentLoadsLoadOnce) {
   SetLoaderLogSink(nullptr);
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file(kLib);
-  qeltest::CopyFile(QEL_FAKE_SCS_B, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_B, lib);
   qeltest::SignEmbedded(lib);
   SetMSLLoaderLibPath(dir.path().c_str());
   uint32_t results[4] = {1, 1, 1, 1};
@@ -132,9 +132,9 @@ QEL_FRESH_PROCESS_TEST(ScsTable, ConcurrentLoadsLoadOnce) {
 QEL_FRESH_PROCESS_TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries) {
   LogRecorder log;
   SetLoaderLogSink(log.sink());
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file(kLib);
-  qeltest::CopyFile(QEL_FAKE_SCS_PARTIAL, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_PARTIAL, lib);
   qeltest::SignEmbedded(lib);
   SetMSLLoaderLibPath(dir.path().c_str());
   EXPECT_EQ(LoadQelSessionConfigSvcs(kLib), status::LOADER_SYMBOL_NOT_FOUND);
@@ -143,7 +143,7 @@ QEL_FRESH_PROCESS_TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy, nullptr);
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1003u);
 
-  qeltest::CopyFile(QEL_FAKE_SCS_B, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_B, lib);
   qeltest::SignEmbedded(lib);
   ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u) << log.Dump();
   EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);

@@ -3,8 +3,9 @@
 #include <sstream>
 #include <thread>
 
-#include "scs_http_client.h"
 #include "scs_test_support.h"
+
+using namespace qeltest;
 
 namespace {
 
@@ -23,8 +24,8 @@ double sample(const std::string& page, const std::string& name,
   return -1;
 }
 
-HttpResult get(const std::string& url, std::vector<std::string> headers = {}) {
-  HttpOptions options;
+http_result get(const std::string& url, std::vector<std::string> headers = {}) {
+  http_options options;
   options.method = "GET";
   options.headers = std::move(headers);
   return http_request(url, "", options);
@@ -45,7 +46,7 @@ TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
   const int port = start(listener, "/in");
   const std::string in = "resource=\"/in\"";
 
-  const HttpResult health = get(url(port, "/healthz"));
+  const http_result health = get(url(port, "/healthz"));
   EXPECT_EQ(200, health.status);
   EXPECT_EQ("ok\n", health.body);
   EXPECT_EQ(0, sample(get(url(port, "/metrics")).body, "qel_http_requests_in_flight", {in}));
@@ -59,7 +60,7 @@ TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
   for (int i = 0; i < 2; ++i) held.emplace_back([&] { http_request(url(port, "/in"), "hold"); });
   ASSERT_TRUE(gate.wait_for_arrivals(2, 10));
 
-  const HttpResult page = get(url(port, "/metrics"));
+  const http_result page = get(url(port, "/metrics"));
   EXPECT_EQ(200, page.status);
   EXPECT_NE(std::string::npos, page.header("Content-Type").find("version=0.0.4"));
   const std::string& text = page.body;
@@ -83,7 +84,7 @@ TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
   EXPECT_EQ(3, sample(after, "qel_http_requests_total", {in, "code=\"200\""})) << after;
   EXPECT_EQ(6, sample(after, "qel_http_request_duration_seconds_count", {in})) << after;
 
-  const HttpResult posted = http_request(url(port, "/metrics"), "");
+  const http_result posted = http_request(url(port, "/metrics"), "");
   EXPECT_EQ(405, posted.status);
   EXPECT_EQ("GET, HEAD", posted.header("Allow"));
   EXPECT_EQ(1u, logged("\"POST /in\" 202 in=8 out=15 ms=").size());
@@ -100,7 +101,7 @@ TEST_F(ScsTest, MetricsAskForTheEndpointsCredentialsHealthDoesNot) {
   EXPECT_EQ(200, get(url(port, "/healthz")).status);
   EXPECT_EQ(401, get(url(port, "/metrics")).status);
   EXPECT_EQ(403, get(url(port, "/metrics"), {"Authorization: Bearer wrong"}).status);
-  const HttpResult page = get(url(port, "/metrics"), {"Authorization: Bearer m3trics"});
+  const http_result page = get(url(port, "/metrics"), {"Authorization: Bearer m3trics"});
   EXPECT_EQ(200, page.status);
   EXPECT_EQ(1, sample(page.body, "qel_http_refused_requests_total", {"code=\"401\""})) << page.body;
   EXPECT_EQ(1, sample(page.body, "qel_http_refused_requests_total", {"code=\"403\""})) << page.body;
