@@ -59,9 +59,6 @@ QEL_FRESH_PROCESS_TEST(ScsTable, FailedLoadIsRetriedAndSecondLoadOnlyCounts) {
   ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u) << log.Dump();
   EXPECT_EQ(QelSessionConfigSvcsLoadCount(), 1);
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_SERVER_Init("5.0", "u", "n", nullptr), 0x1001u);
-  void* block = g_qelSessionConfigSvcs.SCS_Allocate(8);
-  EXPECT_NE(block, nullptr);
-  g_qelSessionConfigSvcs.SCS_Free(block);
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy(), SCS_STATUS_NOT_SUPPORTED);
 
   // The second load touches nothing: the file may be gone.
@@ -88,27 +85,26 @@ std::string FakeRecord(const char* marker) {
   return record;
 }
 
-QEL_FRESH_PROCESS_TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
-  temp_dir dir;
-  std::string lib = dir.file(kLib);
-  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
-  qeltest::SignDetached(lib, lib + ".qsig");
-  SetMSLLoaderLibPath(dir.path().c_str());
-  SetMSLLoaderExtSigFileExtension(".qsig");
-  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
-  EXPECT_EQ(FakeRecord("FakeScs_LibPath"), dir.path() + "/");
-  EXPECT_EQ(FakeRecord("FakeScs_Extension"), ".qsig");
-}
-
-QEL_FRESH_PROCESS_TEST(ScsTable, WithoutExtensionOnlyTheDirectoryIsPassed) {
-  temp_dir dir;
-  std::string lib = dir.file(kLib);
-  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
-  qeltest::SignEmbedded(lib);
-  SetMSLLoaderLibPath(dir.path().c_str());
-  ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
-  EXPECT_EQ(FakeRecord("FakeScs_LibPath"), dir.path() + "/");
-  EXPECT_EQ(FakeRecord("FakeScs_Extension"), "<never called>");
+// The extension reaches the library only when one was configured.
+TEST(ScsTable, TellsTheLibraryItsDirectoryAndExtension) {
+  for (const std::string extension : {".qsig", ""}) {
+    SCOPED_TRACE("extension '" + extension + "'");
+    qeltest::run_in_fresh_process([&extension] {
+      temp_dir dir;
+      std::string lib = dir.file(kLib);
+      qeltest::copy_file(QEL_FAKE_SCS_A, lib);
+      if (extension.empty()) {
+        qeltest::SignEmbedded(lib);
+      } else {
+        qeltest::SignDetached(lib, lib + extension);
+        SetMSLLoaderExtSigFileExtension(extension.c_str());
+      }
+      SetMSLLoaderLibPath(dir.path().c_str());
+      ASSERT_EQ(LoadQelSessionConfigSvcs(kLib), 0u);
+      EXPECT_EQ(FakeRecord("FakeScs_LibPath"), dir.path() + "/");
+      EXPECT_EQ(FakeRecord("FakeScs_Extension"), extension.empty() ? "<never called>" : extension);
+    });
+  }
 }
 
 QEL_FRESH_PROCESS_TEST(ScsTable, ConcurrentLoadsLoadOnce) {
@@ -151,10 +147,6 @@ QEL_FRESH_PROCESS_TEST(ScsTable, ResolutionFailureKeepsResolvedEntriesAndRetries
   EXPECT_EQ(g_qelSessionConfigSvcs.SCS_HttpHeadersCopy(), SCS_STATUS_NOT_SUPPORTED);
 }
 
-}  // namespace
-
-namespace {
-
 QEL_FRESH_PROCESS_TEST(ScsTable, LoadsTheServiceLibraryTheBuildSigned) {
 #ifndef QEL_REAL_SCS
   GTEST_SKIP() << "this build does not sign the service library with its own key";
@@ -170,9 +162,6 @@ QEL_FRESH_PROCESS_TEST(ScsTable, LoadsTheServiceLibraryTheBuildSigned) {
     EXPECT_NE(entry.level, static_cast<uint32_t>(MSL_LOG_ERROR)) << log.Dump();
   EXPECT_FALSE(log.HasText("Second attempt")) << log.Dump();
   EXPECT_NE(access((real + ".sig").c_str(), F_OK), 0) << "a stale detached signature";
-  void* block = g_qelSessionConfigSvcs.SCS_Allocate(16);
-  EXPECT_NE(block, nullptr);
-  g_qelSessionConfigSvcs.SCS_Free(block);
 #endif
 }
 

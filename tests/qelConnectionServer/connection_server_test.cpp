@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "fake_scs.h"
+#include "transaction_helpers.h"
 #include "qelConnectionServer/connection_server.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/library_state.h"
@@ -19,6 +20,7 @@
 
 using namespace qel::funneltunnel;
 namespace status = qel::status;
+using qeltest::failure_code;
 
 namespace {
 
@@ -26,15 +28,6 @@ std::unique_ptr<connection_server> build(const std::string& links = "<links/>") 
   return std::make_unique<connection_server>("5.0.1", "port = 1", "reserved", "address = x",
                                              "uuid-1", "agent", "ns", "host.example", links,
                                              nullptr, true, &fake_scs::load);
-}
-
-uint32_t failure_code(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const funneltunnel_exception& e) {
-    return e.code;
-  }
-  return 0;
 }
 
 class ConnectionServerTest : public ::testing::Test {

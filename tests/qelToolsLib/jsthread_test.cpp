@@ -205,18 +205,4 @@ TEST(JsThreadDeathTest, ExceptionEscapingRunAbortsTheProcess) {
       "");
 }
 
-unsigned long countingHook(jsThread& thread, void* argument) {
-  return thread.name().size() + *static_cast<unsigned long*>(argument);
-}
-
-TEST(JsThread, HookForwardsToTheProcessWideFunction) {
-  Trace trace;
-  Cooperative thread(trace);
-  unsigned long extra = 100;
-  EXPECT_EQ(thread.hook(&extra), 0u);
-  jsThread::setHook(countingHook);
-  EXPECT_EQ(thread.hook(&extra), 111u);
-  jsThread::setHook(nullptr);
-}
-
 }  // namespace

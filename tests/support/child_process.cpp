@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "tests/support/files.h"
@@ -92,6 +93,16 @@ int run_program(const std::vector<std::string>& argv, std::string* output) {
   waitpid(pid, &status, 0);
   if (output != nullptr) *output = read_file(out_file);
   return exit_code(status);
+}
+
+std::string shell_output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    pclose(pipe);
+  }
+  return out;
 }
 
 }  // namespace qeltest

@@ -43,6 +43,9 @@ class child_process {
 // std::runtime_error when it cannot be started.
 int run_program(const std::vector<std::string>& argv, std::string* output = nullptr);
 
+// The standard output of a shell command line ("" when it cannot be run).
+std::string shell_output(const std::string& command);
+
 }  // namespace qeltest
 
 #endif  // QEL_TESTS_SUPPORT_CHILD_PROCESS_H
