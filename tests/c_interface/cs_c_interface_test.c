@@ -1,9 +1,9 @@
 /*
  * The exported interface of libqelConnectionServer5.so called from plain C11, with
- * both public headers included together: message texts and their buffer rules, the
- * allocator, and CS_Init failing both before and inside the service library. Every
- * check compares exact values. Run by CTest with NLSPATH pointing at the built catalog
- * and the signed service library beside the connection server library.
+ * both public headers included together: message texts and their buffer rules, and
+ * CS_Init failing both before and inside the service library. Every check compares
+ * exact values. Run by CTest with NLSPATH pointing at the built catalog and the signed
+ * service library beside the connection server library.
  */
 #include <stdint.h>
 #include <stdio.h>
@@ -63,17 +63,6 @@ static void test_error_texts(void) {
   CHECK(strstr(buffer, "[ID=0x12345678]") != NULL);
 }
 
-static void test_allocator(void) {
-  unsigned char* block = (unsigned char*)CS_Allocate(4096);
-  CHECK(block != NULL);
-  if (block != NULL) {
-    memset(block, 0xA5, 4096);
-    CHECK(block[0] == 0xA5 && block[4095] == 0xA5);
-  }
-  CS_Free(block);
-  CS_Free(NULL);
-}
-
 static void test_failing_init(void) {
   char buffer[512];
   CHECK(CS_Init(NULL, "port = 0", "", "", "uuid", "name", "ns", "dns", "links", NULL) ==
@@ -90,7 +79,6 @@ static void test_failing_init(void) {
 int main(void) {
   /* Texts first: before CS_Init has loaded anything. */
   test_error_texts();
-  test_allocator();
   test_failing_init();
   printf("%d passed, %d failed\n", g_checks - g_failures, g_failures);
   return g_failures == 0 ? 0 : 1;

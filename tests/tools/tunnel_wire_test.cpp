@@ -81,21 +81,6 @@ TEST_F(TunnelTest, TunnelResetReleasesRequestsOutAndParkedPolls) {
   EXPECT_EQ(500, done(answer_poll(flow_of(carried_a), "200", "late")).status);
 }
 
-TEST_F(TunnelTest, UnknownFlowIdIsRefusedWithoutSideEffects) {
-  auto waiting = call("w");
-  settle();
-  const auto refused = done(answer_poll("987654321", "200", "x"));
-  EXPECT_EQ(500, refused.status);
-  EXPECT_FALSE(refused.has_header("X-QEL-Message-Id"));
-  EXPECT_TRUE(still_waiting(waiting));  // nothing completed, nothing handed out
-  const auto carried = done(reset_poll());
-  EXPECT_EQ("w", carried.body);
-  answer_poll(flow_of(carried), "200", "fine");
-  EXPECT_EQ("fine", done(waiting).body);
-  // An id that was answered already is unknown as well.
-  EXPECT_EQ(500, done(answer_poll(flow_of(carried), "200", "twice")).status);
-}
-
 TEST_F(TunnelTest, CallerThatGivesUpIsNeverForwardedAndItsLateAnswerIsDropped) {
   // Queued when it leaves: never handed to the remote client.
   auto quitter = call("gone", {"Content-Type: text/plain"}, 300);
