@@ -132,19 +132,6 @@ TEST_F(ConnectionServerTest, CallerAndRemoteClientMeetThroughTheTunnel) {
   EXPECT_TRUE(timed_out.headers.empty());
 }
 
-TEST_F(ConnectionServerTest, RegistrationEndpointAnswersEveryPostAlike) {
-  auto server = build("<link href='x'/>");
-  const uint32_t token = fake_scs::last_registration("/qel/sensor_services/management").token;
-  auto a = fake_scs::post(token, "/qel/sensor_services/management", {}, "");
-  auto b = fake_scs::post(token, "/qel/sensor_services/management", {}, "not xml at all");
-  ASSERT_EQ(a.rc, 0u);
-  EXPECT_EQ(a.status, 200);
-  EXPECT_NE(a.body.find("<link href='x'/>"), std::string::npos) << a.body;
-  EXPECT_NE(a.body.find("host.example"), std::string::npos);
-  EXPECT_EQ(a.body, b.body);
-  EXPECT_EQ(b.status, 200);
-}
-
 TEST_F(ConnectionServerTest, MalformedLinksFailTheStartAndUnwindEveryListener) {
   EXPECT_EQ(failure_code([] { build("<open>"); }), status::CS_LINKS_MALFORMED);
   EXPECT_EQ(fake_scs::get().removed, (std::vector<uint32_t>{4, 3, 2, 1}));

@@ -1,7 +1,6 @@
 // The shared library as the loader sees it: exactly the table's 77 names and the
-// extensions exported,
-// no run path, only system dependencies; the unsupported functions and the status
-// texts.
+// extensions exported, no run path, only system dependencies; the unsupported
+// functions, the status texts, and the function names its log lines carry.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -82,4 +81,11 @@ TEST(ScsLibrary, ErrorTextsCoverEveryOwnStatus) {
   EXPECT_STREQ("The HTT", small);
   EXPECT_EQ(0xC7210101u, SCS_GetErrorMsg(SCS_STATUS_NOT_SUPPORTED, nullptr, 10));
   EXPECT_EQ(0xC7210101u, SCS_GetErrorMsg(SCS_STATUS_NOT_SUPPORTED, small, 1));
+}
+
+// Log lines name the exported function they come from.
+TEST_F(ScsTest, InitLogsItsLineUnderItsOwnName) {
+  const auto ready = logged("HTTP service library ready for agent test-agent");
+  ASSERT_EQ(ready.size(), 1u);
+  EXPECT_NE(ready[0].find(" SCS_SERVER_Init: "), std::string::npos) << ready[0];
 }
