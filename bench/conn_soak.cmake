@@ -2,10 +2,8 @@
 # per-connection leak shows up as growth). Run it with bench/conn_soak.sh.
 if(TARGET qelcs-host)
   add_executable(conn_soak
-    ${CMAKE_CURRENT_LIST_DIR}/conn_soak.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tunnel_child.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tunnel_target.cpp)
-  target_link_libraries(conn_soak PRIVATE PkgConfig::MHD Threads::Threads)
+    ${CMAKE_CURRENT_LIST_DIR}/conn_soak.cpp)
+  target_link_libraries(conn_soak PRIVATE qel_test_support Threads::Threads)
   # The service library's post-build step embeds its signature.
   foreach(needed qelcs-host qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog)
     if(TARGET ${needed})

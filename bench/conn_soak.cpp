@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <limits.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,12 +20,12 @@
 #include <thread>
 #include <vector>
 
-#include "tunnel_child.h"
-#include "tunnel_target.h"
+#include "tests/support/child_process.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
-using tunnel_bench::child;
+using qeltest::child_process;
 
 struct soak_options {
   long connections = 100000;
@@ -105,8 +106,8 @@ long settled_rss(pid_t pid) {
   return rss_kib(pid);
 }
 
-bool wait_ready(child& host, int port) {
-  for (int i = 0; i < 300 && host.alive(); ++i) {
+bool wait_ready(child_process& host, int port) {
+  for (int i = 0; i < 300 && host.running(); ++i) {
     if (one_request(port)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -123,10 +124,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (o.bin.empty()) o.bin = own_folder();
-  const int port = tunnel_bench::free_port();
-  child host({o.bin + "/qelcs-host", "--listener-settings-1",
-              "address = 127.0.0.1\nport = " + std::to_string(port)},
-             "conn_soak.host.log");
+  const int port = qeltest::free_port();
+  child_process host({o.bin + "/qelcs-host", "--listener-settings-1",
+                      "address = 127.0.0.1\nport = " + std::to_string(port)},
+                     "conn_soak.host.log");
   if (!wait_ready(host, port)) {
     std::fprintf(stderr, "conn_soak: qelcs-host did not start (see conn_soak.host.log)\n");
     return 1;
@@ -146,6 +147,6 @@ int main(int argc, char** argv) {
   const bool flat = growth < o.max_growth_kib && failed + warm_failed == 0;
   std::printf("%s (limit %ld KiB)\n", flat ? "RSS flat" : "RSS NOT flat or requests failed",
               o.max_growth_kib);
-  host.stop(15000);
+  host.stop(SIGTERM, 15000);
   return flat ? 0 : 1;
 }

@@ -4,6 +4,6 @@
 if(benchmark_FOUND AND TARGET qelSessionConfigSvcs5)
   add_executable(scs_hold_bench ${CMAKE_CURRENT_LIST_DIR}/scs_hold_bench.cpp)
   target_include_directories(scs_hold_bench PRIVATE ${QEL_INCLUDE_DIR})
-  target_link_libraries(scs_hold_bench PRIVATE qelSessionConfigSvcs5 benchmark::benchmark
-                        Threads::Threads)
+  target_link_libraries(scs_hold_bench PRIVATE qelSessionConfigSvcs5 qel_test_support
+                        benchmark::benchmark Threads::Threads)
 endif()

@@ -9,10 +9,7 @@
 // answer, a leftover thread or second-half growth above 16 MiB is an error.
 //
 // Needs 2*N+100 open files: the benchmark raises its soft limit up to the hard one.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <dirent.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -29,6 +26,8 @@
 #include <vector>
 
 #include "qelSessionConfigSvcs.h"
+#include "tests/support/polling.h"
+#include "tests/support/raw_socket.h"
 
 namespace {
 
@@ -61,14 +60,7 @@ void on_log(std::uintptr_t, std::uint32_t, const char* message, const char*) {
   if (at != nullptr) g_port = std::atoi(std::strrchr(message, ':') + 1);
 }
 
-std::size_t thread_count() {
-  std::size_t count = 0;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-  }
-  return count;
-}
+std::size_t thread_count() { return static_cast<std::size_t>(qeltest::thread_count()); }
 
 long rss_kib() {
   std::ifstream statm("/proc/self/statm");
@@ -87,15 +79,10 @@ bool raise_file_limit(rlim_t needed) {
 }
 
 int connect_and_post(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  static const char kRequest[] =
+  static const std::string kRequest =
       "POST /hold HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx";
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) != sizeof kRequest - 1) {
+  const int fd = qeltest::connect_local(port);
+  if (fd >= 0 && !qeltest::send_all(fd, kRequest)) {
     close(fd);
     return -1;
   }

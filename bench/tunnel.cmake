@@ -5,9 +5,9 @@ if(TARGET qelcs-host AND TARGET qelcs-remote)
   add_executable(tunnel_bench
     ${CMAKE_CURRENT_LIST_DIR}/tunnel_bench.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tunnel_load.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tunnel_target.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tunnel_child.cpp)
-  target_link_libraries(tunnel_bench PRIVATE PkgConfig::CURL PkgConfig::MHD Threads::Threads)
+    ${CMAKE_CURRENT_LIST_DIR}/tunnel_target.cpp)
+  target_link_libraries(tunnel_bench PRIVATE qel_test_support PkgConfig::CURL PkgConfig::MHD
+                        Threads::Threads)
   foreach(needed qelcs-host qelcs-remote qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog)
     if(TARGET ${needed})
       add_dependencies(tunnel_bench ${needed})

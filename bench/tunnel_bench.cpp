@@ -5,6 +5,7 @@
 // target directly, as ratios. Bounded in count and time.
 #include <curl/curl.h>
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,11 +16,14 @@
 #include <string>
 #include <thread>
 
-#include "tunnel_child.h"
+#include "tests/support/child_process.h"
+#include "tests/support/free_port.h"
 #include "tunnel_load.h"
 #include "tunnel_target.h"
 
 using namespace tunnel_bench;
+using qeltest::child_process;
+using qeltest::free_port;
 
 namespace {
 
@@ -62,9 +66,9 @@ void print_row(int pollers, int callers, const load_result& direct, const load_r
 
 // Starts qelcs-remote with `pollers` polls open; its output goes to a file in the
 // working folder.
-std::unique_ptr<child> start_remote(const bench_options& o, const std::string& host,
+std::unique_ptr<child_process> start_remote(const bench_options& o, const std::string& host,
                                     const std::string& target, int pollers) {
-  return std::make_unique<child>(
+  return std::make_unique<child_process>(
       std::vector<std::string>{o.bin + "/qelcs-remote", "--poll", host + "/qel/reverseConnection",
                                "--target", target, "--status-interval", "0", "--pollers",
                                std::to_string(pollers)},
@@ -110,14 +114,14 @@ bool run_hold(const bench_options& o, const std::string& host, const std::string
 // For each poller count, each caller count: the same requests sent to the target
 // directly and through the tunnel, as ratios. True when nothing failed.
 bool run_matrix(const bench_options& o, const std::string& host, const std::string& target,
-                const std::string& body, std::unique_ptr<child>& remote) {
+                const std::string& body, std::unique_ptr<child_process>& remote) {
   std::printf("%d requests of %d bytes per cell, loopback; ratio = tunnel / direct\n", o.requests,
               o.body_bytes);
   std::printf("%7s %7s %10s %10s %7s %8s %8s %6s %8s %8s %6s\n", "pollers", "callers", "direct/s",
               "tunnel/s", "ratio", "d p50ms", "t p50ms", "ratio", "d p99ms", "t p99ms", "ratio");
   bool clean = true;
   for (const int pollers : {1, 4, 8}) {
-    remote.reset();  // stops the previous client
+    if (remote) remote->stop(SIGTERM, 10000);  // the previous client ends cleanly
     remote = start_remote(o, host, target, pollers);
     run_load(host + "/qel", body, 50, pollers, 200, 30000);  // warm-up: every poller connected
     for (const int callers : {1, 4, 16}) {
@@ -148,11 +152,11 @@ int main(int argc, char** argv) {
                                "\nper_ip_limit = 0\n";
   // No deadline and no bound: the hold mode keeps more callers waiting than the host's
   // defaults allow.
-  child host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings, "--reserved-settings",
+  child_process host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings, "--reserved-settings",
                       "caller_timeout = 0\nmax_waiting_callers = 0\n"},
                      "tunnel_bench.host.log");
   bool ready = false;
-  for (int i = 0; i < 300 && !ready && host_process.alive(); ++i) {
+  for (int i = 0; i < 300 && !ready && host_process.running(); ++i) {
     ready = run_load(host + "/qel/sensor_services/management", "", 1, 1, 200, 2000).answered == 1;
     if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -161,13 +165,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string body(static_cast<size_t>(o.body_bytes), 'x');
-  std::unique_ptr<child> remote;
+  std::unique_ptr<child_process> remote;
   const auto start_client = [&] { remote = start_remote(o, host, target.url(), 4); };
   bool all_answered = true;
   if (o.hold > 0) all_answered = run_hold(o, host, body, host_process.pid(), start_client);
   all_answered = run_matrix(o, host, target.url(), body, remote) && all_answered;
-  remote->stop(15000);
-  host_process.stop(15000);
+  remote->stop(SIGTERM, 15000);
+  host_process.stop(SIGTERM, 15000);
   curl_global_cleanup();
   return all_answered ? 0 : 1;
 }

@@ -4,8 +4,6 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tunnel_bench {
 
@@ -33,20 +31,6 @@ MHD_Result on_request(void*, MHD_Connection* connection, const char*, const char
 }
 
 }  // namespace
-
-int free_port() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(fd);
-  return port;
-}
 
 target_service::target_service(int port) : port_(port) {
   sockaddr_in address{};

@@ -24,9 +24,6 @@ class target_service {
   int port_;
 };
 
-// A TCP port on 127.0.0.1 that was free a moment ago.
-int free_port();
-
 }  // namespace tunnel_bench
 
 #endif  // QEL_BENCH_TUNNEL_TARGET_H

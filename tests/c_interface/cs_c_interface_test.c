@@ -1,9 +1,10 @@
 /*
  * The exported interface of libqelConnectionServer5.so called from plain C11, with
  * both public headers included together: message texts and their buffer rules, the
- * allocator, and CS_Init failing both before and inside the service library. Every
- * check compares exact values. Run by CTest with NLSPATH pointing at the built catalog
- * and the signed service library beside the connection server library.
+ * allocator (a sanitizer build checks the block's size and its release), and CS_Init
+ * failing both before and inside the service library. Every check compares exact
+ * values. Run by CTest with NLSPATH pointing at the built catalog and the signed
+ * service library beside the connection server library.
  */
 #include <stdint.h>
 #include <stdio.h>

@@ -147,14 +147,6 @@ TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
             0xC7380031u);
 }
 
-}  // namespace
-}  // namespace cml
-}  // namespace qel
-
-namespace qel {
-namespace cml {
-namespace {
-
 // Runs `work` in `folder` as working directory and goes back afterwards.
 template <class Work>
 void InFolder(const std::string& folder, Work&& work) {

@@ -8,6 +8,7 @@
 #include "mslLoader/mslLoader.h"
 #include "qelStatusCodes.h"
 #include "test_support.h"
+#include "tests/support/files.h"
 #include "tests/support/fresh_process.h"
 
 namespace {
@@ -22,11 +23,11 @@ void ThrowingLog(uintptr_t, uint32_t, const char*, const char*) {
 QEL_FRESH_PROCESS_TEST(LoaderBoundaryTest, HostLogFunctionThatThrowsChangesNothing) {
   static const mslLogSink throwing{0, 0xFFFFFFFFu, &ThrowingLog};
   SetLoaderLogSink(&throwing);
-  qeltest::TempDir dir;
+  qeltest::temp_dir dir;
   const std::string unsigned_lib = dir.file("libunsigned.so");
   const std::string signed_lib = dir.file("libsigned.so");
-  qeltest::CopyFile(QEL_FAKE_SCS_A, unsigned_lib);
-  qeltest::CopyFile(QEL_FAKE_SCS_A, signed_lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, unsigned_lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, signed_lib);
   qeltest::SignEmbedded(signed_lib);
 
   LibHandle handle;

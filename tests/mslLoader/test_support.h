@@ -1,5 +1,5 @@
-// Helpers of the loader tests: temporary folders, file copies, signing with the
-// tests' trusted key, a recording log sink and running programs. Test-thread only.
+// Helpers of the loader tests: signing with the tests' trusted key and a recording
+// log sink, with the shared folder, file and program helpers. Test-thread only.
 #ifndef QEL_TESTS_MSLLOADER_TEST_SUPPORT_H
 #define QEL_TESTS_MSLLOADER_TEST_SUPPORT_H
 
@@ -8,26 +8,11 @@
 #include <vector>
 
 #include "qelConnectionServer.h"
+#include "tests/support/child_process.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace qeltest {
-
-// A fresh folder under the test temporary directory, removed with its contents.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content, unsigned mode = 0644);
-void CopyFile(const std::string& from, const std::string& to, unsigned mode = 0644);
 
 // Signs `file` with the secret key file `key` (default: the tests' trusted key),
 // trusted comment naming `nameInComment` (default: the file's own name).
@@ -63,9 +48,6 @@ class LogRecorder {
   mslLogSink sink_;
   std::vector<LogEntry> entries_;
 };
-
-// Runs a program with arguments; returns its exit code, with stdout and stderr in `output`.
-int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
 
 // The catalog text of a status, as the loader logs it.
 std::string Text(uint32_t status);

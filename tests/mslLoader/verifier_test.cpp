@@ -15,7 +15,7 @@
 namespace {
 
 using qel::sig::SealedImage;
-using qeltest::TempDir;
+using qeltest::temp_dir;
 namespace status = qel::status;
 
 uint32_t Verify(const std::string& file, const char* sigFile, SealedImage* image = nullptr) {
@@ -33,10 +33,10 @@ std::string ImageBytes(const SealedImage& image) {
 }
 
 TEST(FileSignature, AcceptsDetachedAndEmbeddedAndHandsOverSealedBytes) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file("libfake.so");
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
-  const std::string original = qeltest::ReadFile(lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
+  const std::string original = qeltest::read_file(lib);
   qeltest::SignDetached(lib, lib + ".sig");
   SealedImage image;
   ASSERT_EQ(Verify(lib, (lib + ".sig").c_str(), &image), 0u);
@@ -54,19 +54,19 @@ TEST(FileSignature, AcceptsDetachedAndEmbeddedAndHandsOverSealedBytes) {
 }
 
 TEST(FileSignature, RefusesChangedMissingUntrustedAndMisnamed) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file("liba.so");
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   EXPECT_EQ(Verify(lib, nullptr), status::LOADER_SIG_MISSING);
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_MISSING);
 
   qeltest::SignDetached(lib, lib + ".sig");
-  std::string bytes = qeltest::ReadFile(lib);
+  std::string bytes = qeltest::read_file(lib);
   bytes[bytes.size() / 2] ^= 0x01;
-  qeltest::WriteFile(lib, bytes);
+  qeltest::write_file(lib, bytes);
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_BAD);
 
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   qeltest::MakeUntrustedKey(dir.file("u.pub"), dir.file("u.key"));
   qeltest::SignDetached(lib, lib + ".sig", dir.file("u.key"));
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_UNTRUSTED_KEY);
@@ -75,36 +75,36 @@ TEST(FileSignature, RefusesChangedMissingUntrustedAndMisnamed) {
   qeltest::SignDetached(lib, lib + ".sig");
   ASSERT_EQ(Verify(lib, (lib + ".sig").c_str()), 0u);
   std::string other = dir.file("libb.so");
-  qeltest::CopyFile(lib, other);
+  qeltest::copy_file(lib, other);
   EXPECT_EQ(Verify(other, (lib + ".sig").c_str()), status::LOADER_SIG_WRONG_FILE);
 
-  qeltest::WriteFile(lib + ".sig", qeltest::SignatureText(lib).replace(0, 9, "trusted  "));
+  qeltest::write_file(lib + ".sig", qeltest::SignatureText(lib).replace(0, 9, "trusted  "));
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_MALFORMED);
 }
 
 TEST(FileSignature, RefusesTruncatedAndOversizedSignatureBlocks) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file("liba.so");
-  std::string body = qeltest::ReadFile(QEL_FAKE_SCS_A);
+  std::string body = qeltest::read_file(QEL_FAKE_SCS_A);
   std::string trailer(qel::sig::kEmbeddedTrailer);
-  qeltest::WriteFile(lib, body.substr(0, 10) + std::string("\0\0\x01\0", 4) + trailer);
+  qeltest::write_file(lib, body.substr(0, 10) + std::string("\0\0\x01\0", 4) + trailer);
   EXPECT_EQ(Verify(lib, nullptr), status::LOADER_SIG_TRUNCATED);
-  qeltest::WriteFile(lib, body + std::string("\0\x10\0\0", 4) + trailer);
+  qeltest::write_file(lib, body + std::string("\0\x10\0\0", 4) + trailer);
   EXPECT_EQ(Verify(lib, nullptr), status::LOADER_SIG_OVERSIZED);
   // A signature block cut short inside its text no longer parses.
-  qeltest::WriteFile(lib, body);
+  qeltest::write_file(lib, body);
   std::string text = qeltest::SignatureText(lib);
-  qeltest::WriteFile(lib, body + qel::sig::MakeEmbeddedBlock(text.substr(0, text.size() / 2)));
+  qeltest::write_file(lib, body + qel::sig::MakeEmbeddedBlock(text.substr(0, text.size() / 2)));
   EXPECT_EQ(Verify(lib, nullptr), status::LOADER_SIG_MALFORMED);
-  qeltest::WriteFile(lib, body);
-  qeltest::WriteFile(lib + ".sig", text + std::string(16 * 1024, '#'));
+  qeltest::write_file(lib, body);
+  qeltest::write_file(lib + ".sig", text + std::string(16 * 1024, '#'));
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_OVERSIZED);
 }
 
 TEST(FileSignature, RefusesUnsafeFiles) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file("liba.so");
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   qeltest::SignEmbedded(lib);
   ASSERT_EQ(Verify(lib, nullptr), 0u);
   std::string link = dir.file("liblink.so");
@@ -119,16 +119,16 @@ TEST(FileSignature, RefusesUnsafeFiles) {
   EXPECT_EQ(Verify(fifo, nullptr), status::LOADER_FILE_NOT_REGULAR);
   EXPECT_EQ(Verify(dir.path(), nullptr), status::LOADER_FILE_NOT_REGULAR);
   std::string big = dir.file("libbig.so");
-  qeltest::WriteFile(big, "");
+  qeltest::write_file(big, "");
   ASSERT_EQ(::truncate(big.c_str(), qel::sig::kMaxLibraryBytes + 1), 0);  // sparse
   EXPECT_EQ(Verify(big, nullptr), status::LOADER_FILE_TOO_BIG);
   EXPECT_EQ(Verify(dir.file("absent.so"), nullptr), status::LOADER_FILE_OPEN_FAILED);
 }
 
 TEST(FileSignature, RefusesBadArgumentsAndLegacySignatures) {
-  TempDir dir;
+  temp_dir dir;
   std::string lib = dir.file("liba.so");
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
   qeltest::SignEmbedded(lib);
   EXPECT_EQ(qel::sig::qelVerifyFileSignature(lib.c_str(), "kernel", nullptr, nullptr),
             status::LOADER_BAD_USAGE);
@@ -138,8 +138,8 @@ TEST(FileSignature, RefusesBadArgumentsAndLegacySignatures) {
   small.structSize = 4;
   EXPECT_EQ(qel::sig::qelVerifyFileSignature(lib.c_str(), "app", nullptr, &small), 0xC7210003u);
   if (std::string(QEL_MINISIGN_TOOL).empty()) GTEST_SKIP() << "minisign is not installed";
-  qeltest::CopyFile(QEL_FAKE_SCS_A, lib);
-  ASSERT_EQ(qeltest::RunProgram({QEL_MINISIGN_TOOL, "-S", "-l", "-s", QEL_TEST_SECRET_KEY, "-m", lib,
+  qeltest::copy_file(QEL_FAKE_SCS_A, lib);
+  ASSERT_EQ(qeltest::run_program({QEL_MINISIGN_TOOL, "-S", "-l", "-s", QEL_TEST_SECRET_KEY, "-m", lib,
                           "-x", lib + ".sig"}),
             0);
   EXPECT_EQ(Verify(lib, (lib + ".sig").c_str()), status::LOADER_SIG_LEGACY_ALGORITHM);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "fake_scs.h"
+#include "transaction_helpers.h"
 #include "qelConnectionServer/connection_server.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/library_state.h"
@@ -19,6 +20,7 @@
 
 using namespace qel::funneltunnel;
 namespace status = qel::status;
+using qeltest::failure_code;
 
 namespace {
 
@@ -26,15 +28,6 @@ std::unique_ptr<connection_server> build(const std::string& links = "<links/>") 
   return std::make_unique<connection_server>("5.0.1", "port = 1", "reserved", "address = x",
                                              "uuid-1", "agent", "ns", "host.example", links,
                                              nullptr, true, &fake_scs::load);
-}
-
-uint32_t failure_code(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const funneltunnel_exception& e) {
-    return e.code;
-  }
-  return 0;
 }
 
 class ConnectionServerTest : public ::testing::Test {
@@ -137,19 +130,6 @@ TEST_F(ConnectionServerTest, CallerAndRemoteClientMeetThroughTheTunnel) {
   EXPECT_EQ(timed_out.status, 200);
   EXPECT_TRUE(timed_out.body.empty());
   EXPECT_TRUE(timed_out.headers.empty());
-}
-
-TEST_F(ConnectionServerTest, RegistrationEndpointAnswersEveryPostAlike) {
-  auto server = build("<link href='x'/>");
-  const uint32_t token = fake_scs::last_registration("/qel/sensor_services/management").token;
-  auto a = fake_scs::post(token, "/qel/sensor_services/management", {}, "");
-  auto b = fake_scs::post(token, "/qel/sensor_services/management", {}, "not xml at all");
-  ASSERT_EQ(a.rc, 0u);
-  EXPECT_EQ(a.status, 200);
-  EXPECT_NE(a.body.find("<link href='x'/>"), std::string::npos) << a.body;
-  EXPECT_NE(a.body.find("host.example"), std::string::npos);
-  EXPECT_EQ(a.body, b.body);
-  EXPECT_EQ(b.status, 200);
 }
 
 TEST_F(ConnectionServerTest, MalformedLinksFailTheStartAndUnwindEveryListener) {

@@ -12,6 +12,7 @@
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelStatusCodes.h"
 #include "tests/support/fresh_process.h"
+#include "transaction_helpers.h"
 
 using qel::funneltunnel::filestring;
 
@@ -27,15 +28,6 @@ class temp_file {
   ~temp_file() { std::remove(path.c_str()); }
   const std::string path;
 };
-
-uint32_t refusal(const std::function<void()>& load) {
-  try {
-    load();
-  } catch (const qel::funneltunnel::funneltunnel_exception& e) {
-    return e.code;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -79,26 +71,15 @@ TEST(Filestring, LiteralAndZeroBytesNeverOpenAFile) {
   EXPECT_TRUE(guarded.file_name.empty());
 }
 
-TEST(Filestring, CopiesCarryBothFields) {
-  temp_file file("filestring_test_copy.txt", "xyz");
-  filestring original(file.path);
-  filestring copy = original;
-  EXPECT_EQ(copy.text, "xyz");
-  EXPECT_EQ(copy.file_name, file.path);
-  filestring assigned;
-  assigned = original;
-  EXPECT_EQ(assigned.file_name, file.path);
-}
-
 // Host values and, when the operator allows it, request bodies are read only from
 // regular files of at most 1 MiB; nothing may block or read without a bound.
 QEL_FRESH_PROCESS_TEST(FilestringBounds, SpecialFilesAreRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo("fifo", 0600), 0);  // no writer: a blocking open would never return
-  EXPECT_EQ(refusal([] { filestring("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
-  EXPECT_EQ(refusal([] { filestring::from_network("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
-  EXPECT_EQ(refusal([] { filestring("/dev/null"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(qeltest::failure_code([] { filestring("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(qeltest::failure_code([] { filestring::from_network("fifo"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(qeltest::failure_code([] { filestring("/dev/null"); }), qel::status::CS_FILE_NOT_REGULAR);
   ASSERT_EQ(mkdir("folder", 0700), 0);
-  EXPECT_EQ(refusal([] { filestring("folder"); }), qel::status::CS_FILE_NOT_REGULAR);
+  EXPECT_EQ(qeltest::failure_code([] { filestring("folder"); }), qel::status::CS_FILE_NOT_REGULAR);
 }
 
 QEL_FRESH_PROCESS_TEST(FilestringBounds, FilesUpToOneMebibyteAreReadAndLargerOnesFail) {
@@ -107,8 +88,8 @@ QEL_FRESH_PROCESS_TEST(FilestringBounds, FilesUpToOneMebibyteAreReadAndLargerOne
   std::ofstream("over.txt", std::ios::binary) << limit << 'b';
   EXPECT_EQ(filestring("limit.txt").text, limit);
   EXPECT_EQ(filestring::from_network("limit.txt").text.size(), limit.size());
-  EXPECT_EQ(refusal([] { filestring("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
-  EXPECT_EQ(refusal([] { filestring::from_network("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
+  EXPECT_EQ(qeltest::failure_code([] { filestring("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
+  EXPECT_EQ(qeltest::failure_code([] { filestring::from_network("over.txt"); }), qel::status::CS_FILE_TOO_LARGE);
 }
 
 QEL_FRESH_PROCESS_TEST(FilestringBounds, NetworkValuesNeverFollowAFinalLink) {

@@ -26,15 +26,6 @@ void expect_not_found(flow_generator& table, const std::string& id) {
 }
 }  // namespace
 
-TEST(FlowGenerator, IdsAreConsecutiveDecimalTextsFromOne) {
-  flow_generator table;
-  EXPECT_EQ(table.new_flow(), "1");
-  EXPECT_EQ(table.new_flow(), "2");
-  EXPECT_EQ(table.save_transaction(std::make_shared<post_transaction>()), "3");
-  for (int i = 4; i <= 10; ++i) table.new_flow();
-  EXPECT_EQ(table.new_flow(), "11");
-}
-
 TEST(FlowGenerator, SavedTransactionComesBackOnceThenIsNotFound) {
   flow_generator table;
   auto t = std::make_shared<post_transaction>();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fake_scs.h"
+#include "transaction_helpers.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/listener.h"
 #include "qelConnectionServer/reverse_funnel.h"
@@ -17,33 +18,9 @@
 
 using namespace qel::funneltunnel;
 namespace status = qel::status;
-using handle = std::shared_ptr<post_transaction>;
+using namespace qeltest;
 
 namespace {
-
-// True when t->wait() returned: a hang detector for completions, not a timing.
-bool completes(const handle& t) {
-  auto done = std::async(std::launch::async, [t] { t->wait(); });
-  return done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-}
-
-handle caller(const std::string& body, const std::string& content_type = "") {
-  auto r = std::make_shared<post_transaction>();
-  r->set_resource("/qel");
-  r->request_data.text = body;
-  if (!content_type.empty()) r->set_header("Content-Type", content_type);
-  return r;
-}
-
-handle poll(const std::string& flow_id = "", const std::string& status = "",
-            const std::string& body = "") {
-  auto p = std::make_shared<post_transaction>();
-  p->set_resource("/qel/reverseConnection");
-  if (!flow_id.empty()) p->set_header("X-QEL-Message-Id", flow_id);
-  if (!status.empty()) p->set_header("X-QEL-Status-Code", status);
-  p->request_data.text = body;
-  return p;
-}
 
 class FunnelTest : public ::testing::Test {
  protected:
@@ -70,7 +47,6 @@ TEST_F(FunnelTest, InstallsThePollEndpointAndStartsItsListener) {
   EXPECT_EQ(r.listener, on->handle());
   EXPECT_EQ(r.token, rce_token);
   EXPECT_EQ(fake_scs::get().starts[on->handle()], 1);
-  EXPECT_EQ(funnel->name(), "reverse_funnel timeouts");
 }
 
 TEST_F(FunnelTest, WaitingRequestIsCarriedByTheNextPollWithTunnelHeaders) {

@@ -100,30 +100,3 @@ TEST(TokenTable, RevokeWaitsForCallsInProgress) {
   EXPECT_TRUE(revoked.load());
   EXPECT_EQ(gate.calls, 1);
 }
-
-namespace {
-class recording_processor : public processor<post_transaction> {
- public:
-  explicit recording_processor(int* order, int mark) : order(order), mark(mark) {}
-  ~recording_processor() override { *order = *order * 10 + mark; }
-  void process(std::shared_ptr<post_transaction>) override {}
-  int* order;
-  int mark;
-};
-class recording_get : public processor<get_transaction> {
- public:
-  explicit recording_get(int* order, int mark) : order(order), mark(mark) {}
-  ~recording_get() override { *order = *order * 10 + mark; }
-  void process(std::shared_ptr<get_transaction>) override {}
-  int* order;
-  int mark;
-};
-}  // namespace
-
-TEST(Endpoint, DestructionDeletesPostThenGetProcessor) {
-  int order = 0;
-  {
-    endpoint e(std::make_unique<recording_get>(&order, 2), std::make_unique<recording_processor>(&order, 1));
-  }
-  EXPECT_EQ(order, 12);
-}

@@ -4,15 +4,10 @@
 // output is opened once per process), and reads it back.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,7 +15,10 @@
 #include "qelConnectionServer/listener.h"
 #include "qelConnectionServer/reverse_funnel.h"
 #include "qelConnectionServer/token_table.h"
+#include "tests/support/files.h"
 #include "tests/support/fresh_process.h"
+#include "tests/support/polling.h"
+#include "tests/support/temp_dir.h"
 #include "udebug/udebug.h"
 
 using namespace qel::funneltunnel;
@@ -57,35 +55,32 @@ class TraceBlockTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fake_scs::install();
-    char pattern[] = "/tmp/qelcore-trace-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    ud_init(dir.c_str(), 1);
+    ud_init(dir.path().c_str(), 1);
   }
   void TearDown() override {
     if (token != 0) tokens().revoke(token);
-    std::remove((dir + "/.udout").c_str());
-    std::remove(dir.c_str());
   }
   static void command(const std::string& text) {
     std::string copy = text;
     ud_debug_input(fmemopen(&copy[0], copy.size(), "r"));
   }
   std::vector<traced_line> traced() const {
-    std::ifstream in(dir + "/.udout");
-    std::stringstream text;
-    text << in.rdbuf();
-    return parse_trace(text.str());
+    return parse_trace(qeltest::read_file(dir.file(".udout")));
   }
-  // The messages written under `block` that begin with `start`.
-  std::vector<std::string> under(const std::string& block, const std::string& start) const {
-    std::vector<std::string> found;
+  // True when a message beginning with `start` was written under `block`.
+  bool has(const std::string& block, const std::string& start) const {
     for (const auto& l : traced())
-      if (l.first == block && l.second.rfind(start, 0) == 0) found.push_back(l.second);
-    return found;
+      if (l.first == block && l.second.rfind(start, 0) == 0) return true;
+    return false;
+  }
+  // Every traced line was written under `block`, and there is at least one.
+  void expect_only(const std::string& block) const {
+    const auto lines = traced();
+    EXPECT_FALSE(lines.empty());
+    for (const auto& l : lines) EXPECT_EQ(l.first, block) << l.second;
   }
 
-  std::string dir;
+  qeltest::temp_dir dir;
   uint32_t token = 0;
 };
 
@@ -101,6 +96,8 @@ class answering_processor : public processor<post_transaction> {
 
 }  // namespace
 
+// The lines a request writes, each under the block of the function it describes,
+// and nothing under a block whose level stayed low.
 QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, CallbackDetailLinesAreWrittenUnderTheCallbackBlock) {
   command("level POST_request_callback 43000\n");
   answering_processor p;
@@ -108,20 +105,14 @@ QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, CallbackDetailLinesAreWrittenUnderTheCa
   auto r = fake_scs::post(token, "/qel", {}, "ping");
   ASSERT_EQ(r.rc, 0u);
   ASSERT_EQ(r.body, "hello");
-
   const std::string cb = "POST_request_callback";
-  EXPECT_EQ(under(cb, "processor is").size(), 1u);
-  EXPECT_EQ(under(cb, "posted_data ping").size(), 1u);
-  EXPECT_EQ(under(cb, "use count ").size(), 3u);
-  EXPECT_EQ(under(cb, "*response_data ").size(), 1u);
-  EXPECT_EQ(under(cb, "response 5:  |hello|").size(), 1u);
-  EXPECT_EQ(under(cb, "adding header Content-Type = text/plain").size(), 1u);
-  for (const auto& l : traced()) EXPECT_EQ(l.first, cb) << l.second;  // nothing else is on
-
+  expect_only(cb);
+  for (const char* start : {"processor is", "posted_data ping", "response 5:  |hello|",
+                            "adding header Content-Type = text/plain"})
+    EXPECT_TRUE(has(cb, start)) << start;
   fake_scs::get().fail_allocate = true;
-  r = fake_scs::post(token, "/qel", {}, "ping");
-  EXPECT_EQ(r.rc, 0u);
-  EXPECT_EQ(under(cb, "could not allocate memory to hold response data").size(), 1u);
+  EXPECT_EQ(fake_scs::post(token, "/qel", {}, "ping").rc, 0u);
+  EXPECT_TRUE(has(cb, "could not allocate memory to hold response data"));
 }
 
 QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, HeaderLinesAreWrittenUnderCreateTransaction) {
@@ -129,9 +120,8 @@ QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, HeaderLinesAreWrittenUnderCreateTransac
   answering_processor p;
   token = tokens().add(&p);
   ASSERT_EQ(fake_scs::post(token, "/qel", {{"Content-Type", "text/xml"}}, "x").rc, 0u);
-  EXPECT_EQ(under("create_transaction", "processing header ").size(), 5u);
-  EXPECT_EQ(under("create_transaction", "got header value text/xml").size(), 1u);
-  EXPECT_TRUE(under("POST_request_callback", "").empty());  // its level stayed low
+  expect_only("create_transaction");
+  EXPECT_TRUE(has("create_transaction", "got header value text/xml"));
 }
 
 QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, TimeOutPassIsTracedUnderTheThreadBlock) {
@@ -139,10 +129,10 @@ QEL_FRESH_PROCESS_TEST_F(TraceBlockTest, TimeOutPassIsTracedUnderTheThreadBlock)
   listener on("", "");
   flow_generator table;
   reverse_funnel funnel(on, table, reverse_funnel::timing{20, 28});
-  const std::string text = "empty queue -- no reverse tunnel transaction to timeout";
+  const std::string block = "reverse_funnel::_doWork";
   // Waits for the thread's first pass (bounded: a hang detector, not a timing).
-  for (int i = 0; i < 1000 && under("reverse_funnel::_doWork", text).empty(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_FALSE(under("reverse_funnel::_doWork", text).empty());
-  EXPECT_FALSE(under("reverse_funnel::_doWork", "last_enqueue_time 0 now ").empty());
+  EXPECT_TRUE(qeltest::wait_until(
+      [&] { return has(block, "empty queue -- no reverse tunnel transaction to timeout"); },
+      10000));
+  EXPECT_TRUE(has(block, "last_enqueue_time 0 now "));
 }

@@ -11,33 +11,6 @@
 
 using qel::funneltunnel::post_transaction;
 
-TEST(Transaction, FreshTransactionIsAnEmpty503) {
-  post_transaction t;
-  EXPECT_EQ(t.get_status_code(), 503u);
-  EXPECT_TRUE(t.response_data.text.empty());
-  EXPECT_TRUE(t.request_data.text.empty());
-  EXPECT_TRUE(t.get_resource().empty());
-  EXPECT_TRUE(t.all_headers().empty());
-}
-
-TEST(Transaction, HeadersAreCaseSensitiveAndGetAddsAnEmptyEntry) {
-  post_transaction t;
-  t.set_header("Content-Type", "a");
-  t.set_header("Content-Type", "b");
-  ASSERT_EQ(t.all_headers().size(), 1u);
-  EXPECT_EQ(t.get_header("Content-Type"), "b");
-  t.set_header("content-type", "c");
-  EXPECT_EQ(t.all_headers().size(), 2u);
-
-  EXPECT_EQ(t.find_header("X-Absent"), "");
-  EXPECT_EQ(t.all_headers().count("X-Absent"), 0u);  // find never adds
-  EXPECT_EQ(t.get_header("X-Absent"), "");
-  EXPECT_EQ(t.all_headers().count("X-Absent"), 1u);  // get does
-
-  t.clear_headers();
-  EXPECT_TRUE(t.all_headers().empty());
-}
-
 // Runs `wait` on another thread; true when it returned (a hang detector, not a timing).
 template <class F>
 bool returns(F wait) {

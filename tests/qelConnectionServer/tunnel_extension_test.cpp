@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fake_scs.h"
+#include "transaction_helpers.h"
 #include "qelConnectionServer/connection_server.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/listener.h"
@@ -21,39 +22,9 @@
 
 using namespace qel::funneltunnel;
 namespace status = qel::status;
-using handle = std::shared_ptr<post_transaction>;
+using namespace qeltest;
 
 namespace {
-
-bool completes(const handle& t) {
-  auto done = std::async(std::launch::async, [t] { t->wait(); });
-  return done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-}
-
-handle caller(const std::string& body) {
-  auto r = std::make_shared<post_transaction>();
-  r->set_resource("/qel");
-  r->request_data.text = body;
-  return r;
-}
-
-handle poll(const std::string& id = "", const std::string& status = "", const std::string& body = "") {
-  auto p = std::make_shared<post_transaction>();
-  p->set_resource("/qel/reverseConnection");
-  if (!id.empty()) p->set_header("X-QEL-Message-Id", id);
-  if (!status.empty()) p->set_header("X-QEL-Status-Code", status);
-  p->request_data.text = body;
-  return p;
-}
-
-uint32_t failure_code(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const funneltunnel_exception& e) {
-    return e.code;
-  }
-  return 0;
-}
 
 class TunnelExtensionTest : public ::testing::Test {
  protected:

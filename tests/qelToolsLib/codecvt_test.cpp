@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "qelToolsLib/qelStringConvert.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -55,18 +56,14 @@ TEST(QelCodecvt, FacetConvertsPartiallyAndUnshiftsNothing) {
 }
 
 TEST(QelCodecvt, WideFileStreamWritesUtf8) {
-  const std::string name = "codecvt-test-" + std::to_string(getpid());
-  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  qeltest::temp_dir dir;
   {
     std::wofstream file;
     ImbueUtf8(file);
-    file.open(path);
+    file.open(dir.file("wide.txt"));
     file << kWide;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, kUtf8);
-  std::remove(path.c_str());
+  EXPECT_EQ(qeltest::read_file(dir.file("wide.txt")), kUtf8);
 }
 
 }  // namespace

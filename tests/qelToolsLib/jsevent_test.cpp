@@ -4,21 +4,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "qelToolsLib/jsevent.h"
+#include "tests/support/polling.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 // Polls `done` until it holds or about five seconds pass.
-template <typename Pred>
-bool eventually(Pred done) {
-  for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
-  return done();
-}
+bool eventually(const std::function<bool()>& done) { return qeltest::wait_until(done, 5000); }
 
 struct Waiters {
   std::atomic<int> started{0};

@@ -24,15 +24,6 @@ int tryLockFromOtherThread(jsSyncBase& sync) {
   return rc;
 }
 
-TEST(JsSync, WaitResultsFollowTheOperatingSystemCodes) {
-  EXPECT_EQ(jsMapWaitResult(0), 0);
-  EXPECT_EQ(jsMapWaitResult(EBUSY), 1);
-  EXPECT_EQ(jsMapWaitResult(ETIME), 1);
-  EXPECT_EQ(jsMapWaitResult(ETIMEDOUT), 1);
-  EXPECT_EQ(jsMapWaitResult(EINVAL), 2);
-  EXPECT_EQ(jsMapWaitResult(EAGAIN), 2);
-}
-
 TEST(JsSync, FastLockExcludesOtherThreadsAndWorksWithStandardGuards) {
   jsFastSync sync;
   ASSERT_TRUE(sync.isValid());
@@ -66,23 +57,6 @@ TEST(JsSync, LockCallsKeepErrno) {
   sync.lock();
   sync.unlock();
   EXPECT_EQ(errno, EMFILE);
-}
-
-TEST(JsSync, ConditionVariableAnyWaitsOnAFastSync) {
-  jsFastSync sync;
-  std::condition_variable_any cv;
-  bool ready = false;
-  std::thread producer([&] {
-    std::lock_guard<jsFastSync> hold(sync);
-    ready = true;
-    cv.notify_one();
-  });
-  {
-    std::unique_lock<jsFastSync> hold(sync);
-    cv.wait(hold, [&] { return ready; });
-  }
-  producer.join();
-  EXPECT_TRUE(ready);
 }
 
 TEST(JsSync, RecursiveLockCountsReentryAndIsBusyForOthers) {

@@ -5,21 +5,20 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
 #include "qelToolsLib/jslock.h"
 #include "qelToolsLib/jsthread.h"
+#include "tests/support/polling.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-template <typename Pred>
-bool eventually(Pred done) {
-  for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
-  return done();
-}
+// Polls `done` until it holds or about five seconds pass.
+bool eventually(const std::function<bool()>& done) { return qeltest::wait_until(done, 5000); }
 
 // What a test thread leaves outside its object, so it can be checked after the
 // object is gone.
@@ -203,20 +202,6 @@ TEST(JsThreadDeathTest, ExceptionEscapingRunAbortsTheProcess) {
         std::this_thread::sleep_for(5s);
       },
       "");
-}
-
-unsigned long countingHook(jsThread& thread, void* argument) {
-  return thread.name().size() + *static_cast<unsigned long*>(argument);
-}
-
-TEST(JsThread, HookForwardsToTheProcessWideFunction) {
-  Trace trace;
-  Cooperative thread(trace);
-  unsigned long extra = 100;
-  EXPECT_EQ(thread.hook(&extra), 0u);
-  jsThread::setHook(countingHook);
-  EXPECT_EQ(thread.hook(&extra), 111u);
-  jsThread::setHook(nullptr);
 }
 
 }  // namespace

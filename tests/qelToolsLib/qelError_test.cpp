@@ -14,6 +14,7 @@
 #include "qelToolsLib/qelCatalog.h"
 #include "qelToolsLib/qelError.h"
 #include "qelToolsLib/qelMessageText.h"
+#include "tests/support/files.h"
 #include "tests/support/fresh_process.h"
 
 namespace {
@@ -26,12 +27,6 @@ std::string env(const char* name) {
 }
 
 std::string builtCatalog() { return QEL_TEST_BUILT_CATALOG; }
-
-void copyFile(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  std::ofstream out(to, std::ios::binary);
-  out << in.rdbuf();
-}
 
 // Each test starts with the catalog closed and gets the environment back.
 class QelErrorTest : public ::testing::Test {
@@ -145,12 +140,12 @@ QEL_FRESH_PROCESS_TEST(QelErrorCatalogFiles, InAGivenFolderOrTheWorkingFolder) {
 
   const std::string dir = "catalog-dir";
   ASSERT_EQ(system(("mkdir -p " + dir + "/C/LC_MESSAGES").c_str()), 0);
-  copyFile(builtCatalog(), dir + "/C/LC_MESSAGES/qel-test.cat");
+  qeltest::copy_file(builtCatalog(), dir + "/C/LC_MESSAGES/qel-test.cat");
   EXPECT_EQ(QELError::openCatalog(dir.c_str(), "qel-test", ""), 0u);
   EXPECT_STREQ(QELError(0xC7210004).getText(), "Insufficient memory. [ID=0xc7210004]");
   qelToolsLib::catalog::close();
 
-  copyFile(builtCatalog(), "./qel-local-test.cat");
+  qeltest::copy_file(builtCatalog(), "./qel-local-test.cat");
   EXPECT_EQ(QELError::openCatalog(nullptr, "qel-local-test", ""), 0u);
   EXPECT_STREQ(QELError(0xC7210004).getText(), "Insufficient memory. [ID=0xc7210004]");
   qelToolsLib::catalog::close();
@@ -185,13 +180,7 @@ TEST(QelErrorText, WrapsAtTheWidthAndPlacesTheIdentifier) {
 }
 
 TEST(QelErrorText, TranslatesOperatingSystemNumbers) {
-  const std::pair<uint32_t, uint32_t> table[] = {
-      {2, 0xC721000A},  {3, 0xC7210021},  {11, 0xC7210038}, {12, 0xC7210004},
-      {13, 0xC721001C}, {14, 0xC7210002}, {16, 0xC7210025}, {17, 0xC7210026},
-      {19, 0xC7210027}, {20, 0xC7210028}, {22, 0xC7210003}, {27, 0xC721001E},
-      {28, 0xC721001E},
-  };
-  for (const auto& [os, status] : table) EXPECT_EQ(QELError::fromErrno(os), status) << os;
+  EXPECT_EQ(QELError::fromErrno(ENOENT), 0xC721000Au);
   EXPECT_EQ(QELError::fromErrno(84), 84u) << "not in the table";
   EXPECT_EQ(QELError::fromErrno(0), 0u);
   EXPECT_EQ(QELError::fromErrno(10000), 0xC7272710u);

@@ -1,7 +1,6 @@
 // The shared library as the loader sees it: exactly the table's 77 names and the
-// extensions exported,
-// no run path, only system dependencies; the unsupported functions and the status
-// texts.
+// extensions exported, no run path, only system dependencies; the unsupported
+// functions, the status texts, and the function names its log lines carry.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "scs_test_support.h"
+#include "tests/support/child_process.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ std::string library_path() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SCS_Allocate), &info) == 0) return "";
   return info.dli_fname;
-}
-
-std::string run(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    pclose(pipe);
-  }
-  return out;
 }
 
 std::set<std::string> words(const std::string& text) {
@@ -52,13 +42,14 @@ TEST(ScsLibrary, ExportsExactlyTheTableWithoutRunPath) {
 #undef QEL_NAME
   const std::string lib = library_path();
   ASSERT_NE(std::string::npos, lib.find("/libqelSessionConfigSvcs5.so")) << lib;
-  EXPECT_EQ(expected, words(run("nm -D --defined-only " + lib + " | awk '{print $3}'")));
-  const std::string dynamic = run("readelf -d " + lib);
+  EXPECT_EQ(expected,
+            words(qeltest::shell_output("nm -D --defined-only " + lib + " | awk '{print $3}'")));
+  const std::string dynamic = qeltest::shell_output("readelf -d " + lib);
   EXPECT_NE(std::string::npos, dynamic.find("Library soname: [libqelSessionConfigSvcs5.so]"));
   EXPECT_EQ(std::string::npos, dynamic.find("RPATH"));
   EXPECT_EQ(std::string::npos, dynamic.find("RUNPATH"));
   // Every dependency resolves inside the system's library folders.
-  const std::string resolved = run("ldd " + lib + " | awk '/=>/ {print $3}'");
+  const std::string resolved = qeltest::shell_output("ldd " + lib + " | awk '/=>/ {print $3}'");
   for (const std::string& path : words(resolved)) {
     EXPECT_TRUE(path.rfind("/lib/", 0) == 0 || path.rfind("/usr/lib/", 0) == 0) << path;
   }
@@ -92,8 +83,9 @@ TEST(ScsLibrary, ErrorTextsCoverEveryOwnStatus) {
   EXPECT_EQ(0xC7210101u, SCS_GetErrorMsg(SCS_STATUS_NOT_SUPPORTED, small, 1));
 }
 
-TEST(ScsLibrary, ZeroSizedAllocationStillGivesABlock) {
-  void* zero = SCS_Allocate(0);
-  EXPECT_NE(nullptr, zero);  // null would mean "out of memory" to the callback
-  SCS_Free(zero);
+// Log lines name the exported function they come from.
+TEST_F(ScsTest, InitLogsItsLineUnderItsOwnName) {
+  const auto ready = logged("HTTP service library ready for agent test-agent");
+  ASSERT_EQ(ready.size(), 1u);
+  EXPECT_NE(ready[0].find(" SCS_SERVER_Init: "), std::string::npos) << ready[0];
 }

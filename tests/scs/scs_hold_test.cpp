@@ -8,8 +8,9 @@
 #include <chrono>
 #include <thread>
 
-#include "scs_http_client.h"
 #include "scs_test_support.h"
+
+using namespace qeltest;
 
 namespace {
 
@@ -35,7 +36,7 @@ TEST_F(ScsTest, ManyHeldRequestsAreAllAnsweredAndTheirThreadsEnd) {
   Gate gate;
   ASSERT_EQ(0u, serve(listener, "/hold", held_by(gate)));
   const int port = start(listener, "/hold");
-  const std::size_t baseline = thread_count();
+  const int baseline = qeltest::thread_count();
   std::vector<int> clients;
   for (int i = 0; i < kRequests; ++i) {
     clients.push_back(connect_local(port));
@@ -43,7 +44,7 @@ TEST_F(ScsTest, ManyHeldRequestsAreAllAnsweredAndTheirThreadsEnd) {
     ASSERT_TRUE(send_all(clients.back(), post_bytes(std::to_string(i))));
   }
   ASSERT_TRUE(gate.wait_for_arrivals(kRequests, 30));
-  EXPECT_GE(thread_count(), baseline + kRequests);  // one thread per held request
+  EXPECT_GE(qeltest::thread_count(), baseline + kRequests);  // one thread per held request
   gate.open();
   int answered = 0;
   for (int i = 0; i < kRequests; ++i) {
@@ -70,7 +71,7 @@ TEST_F(ScsTest, ClientsThatLeaveWhileHeldLeaveNothingBehind) {
     return 0u;
   }));
   const int port = start(listener, "/hold");
-  const std::size_t baseline = thread_count();
+  const int baseline = qeltest::thread_count();
   std::vector<int> clients;
   for (int i = 0; i < 20; ++i) {
     clients.push_back(connect_local(port));
@@ -105,7 +106,7 @@ TEST_F(ScsTest, StoppingClosesHeldConnectionsAndWaitsForTheirCallbacks) {
   gate.open();
   stopper.join();
   EXPECT_EQ(0u, stop_status);
-  EXPECT_NE(0, http_request(url(port, "/hold"), "").curl_code);
+  EXPECT_NE("", http_request(url(port, "/hold"), "").error);
   EXPECT_EQ(0u, SCS_SERVER_RemoveListener(listener));
 }
 
@@ -117,7 +118,7 @@ TEST_F(ScsTest, CallbackLongerThanTheIdleTimeoutIsStillAnswered) {
     answer = "late";
     return 0u;
   }));
-  const HttpResult result = http_request(url(start(listener, "/slow"), "/slow"), "x");
+  const http_result result = http_request(url(start(listener, "/slow"), "/slow"), "x");
   EXPECT_EQ(200, result.status);
   EXPECT_EQ("late", result.body);
 }

@@ -7,8 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "scs_http_client.h"
 #include "scs_test_support.h"
+
+using namespace qeltest;
 
 namespace {
 
@@ -41,10 +42,10 @@ TEST_F(ScsTest, PostReachesCallbackAndItsAnswerReachesClient) {
   }));
   const int port = start(listener, "/qel/echo");
   const std::string body("a\0b", 3);
-  HttpOptions options;
+  http_options options;
   options.headers = {"X-QEL-Message-Id: 42"};
-  const HttpResult result = http_request(url(port, "/qel/echo"), body, options);
-  ASSERT_EQ(0, result.curl_code);
+  const http_result result = http_request(url(port, "/qel/echo"), body, options);
+  ASSERT_EQ("", result.error);
   EXPECT_EQ(202, result.status);
   EXPECT_EQ(std::string("got\0a\0b", 7), result.body);
   EXPECT_EQ("201", result.header("X-QEL-Status-Code"));
@@ -69,7 +70,7 @@ TEST_F(ScsTest, EmptyBodyGivesNullDataAndDefaultAnswer) {
     EXPECT_EQ(0xC7210101u, SCS_SERVER_SetHttpStatus(r.handle, 42));
     return 0u;
   }));
-  const HttpResult result = http_request(url(start(listener, "/empty"), "/empty"), "");
+  const http_result result = http_request(url(start(listener, "/empty"), "/empty"), "");
   EXPECT_EQ(200, result.status);
   EXPECT_EQ("", result.body);
   EXPECT_EQ("", result.header("X-Split"));
@@ -87,9 +88,9 @@ TEST_F(ScsTest, LibraryAnswersWrongResourceMethodAndSize) {
   }));
   const int port = start(listener, "/in");
   EXPECT_EQ(404, http_request(url(port, "/other"), "x").status);
-  HttpOptions get;
+  http_options get;
   get.method = "GET";
-  const HttpResult wrong_method = http_request(url(port, "/in"), "", get);
+  const http_result wrong_method = http_request(url(port, "/in"), "", get);
   EXPECT_EQ(405, wrong_method.status);
   EXPECT_EQ("POST", wrong_method.header("Allow"));
   EXPECT_EQ(413, http_request(url(port, "/in"), std::string(1025, 'x')).status);
@@ -99,7 +100,7 @@ TEST_F(ScsTest, LibraryAnswersWrongResourceMethodAndSize) {
       "400\r\n" + std::string(1024, 'y') + "\r\n1\r\nz\r\n0\r\n\r\n";
   EXPECT_EQ(413, raw_status(raw_exchange(port, chunked)));
   EXPECT_EQ(0, calls.load());
-  const HttpResult exact = http_request(url(port, "/in"), std::string(1024, 'x'));
+  const http_result exact = http_request(url(port, "/in"), std::string(1024, 'x'));
   EXPECT_EQ(200, exact.status);
   EXPECT_EQ("1024", exact.body);
 }
@@ -113,7 +114,7 @@ TEST_F(ScsTest, FailedCallbackGives500AndLogsStatusText) {
     return 0xC7210101u;
   }));
   const int port = start(listener, "/fail");
-  const HttpResult result = http_request(url(port, "/fail"), "x");
+  const http_result result = http_request(url(port, "/fail"), "x");
   EXPECT_EQ(500, result.status);
   EXPECT_EQ(std::string::npos, result.body.find("secret"));
   const auto lines = logged("returned status 0xC7210101");
@@ -194,10 +195,10 @@ TEST_F(ScsTest, BearerTokenGuardsEveryResource) {
     return 0u;
   }));
   const int port = start(listener, "/in");
-  const HttpResult none = http_request(url(port, "/in"), "x");
+  const http_result none = http_request(url(port, "/in"), "x");
   EXPECT_EQ(401, none.status);
   EXPECT_EQ("Bearer", none.header("WWW-Authenticate"));
-  HttpOptions wrong, right;
+  http_options wrong, right;
   wrong.headers = {"Authorization: Bearer s3cret-tokeN"};
   right.headers = {"Authorization: Bearer s3cret-token"};
   EXPECT_EQ(403, http_request(url(port, "/in"), "x", wrong).status);

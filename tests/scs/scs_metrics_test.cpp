@@ -3,8 +3,9 @@
 #include <sstream>
 #include <thread>
 
-#include "scs_http_client.h"
 #include "scs_test_support.h"
+
+using namespace qeltest;
 
 namespace {
 
@@ -23,13 +24,6 @@ double sample(const std::string& page, const std::string& name,
   return -1;
 }
 
-HttpResult get(const std::string& url, std::vector<std::string> headers = {}) {
-  HttpOptions options;
-  options.method = "GET";
-  options.headers = std::move(headers);
-  return http_request(url, "", options);
-}
-
 }  // namespace
 
 TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
@@ -45,21 +39,21 @@ TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
   const int port = start(listener, "/in");
   const std::string in = "resource=\"/in\"";
 
-  const HttpResult health = get(url(port, "/healthz"));
+  const http_result health = http_get(url(port, "/healthz"));
   EXPECT_EQ(200, health.status);
   EXPECT_EQ("ok\n", health.body);
-  EXPECT_EQ(0, sample(get(url(port, "/metrics")).body, "qel_http_requests_in_flight", {in}));
+  EXPECT_EQ(0, sample(http_get(url(port, "/metrics")).body, "qel_http_requests_in_flight", {in}));
 
   EXPECT_EQ(200, http_request(url(port, "/in"), "hello").status);
   EXPECT_EQ(202, http_request(url(port, "/in"), "accepted").status);
   EXPECT_EQ(500, http_request(url(port, "/in"), "fail").status);
   EXPECT_EQ(404, http_request(url(port, "/elsewhere"), "x").status);
-  EXPECT_EQ(405, get(url(port, "/in")).status);
+  EXPECT_EQ(405, http_get(url(port, "/in")).status);
   std::vector<std::thread> held;
   for (int i = 0; i < 2; ++i) held.emplace_back([&] { http_request(url(port, "/in"), "hold"); });
   ASSERT_TRUE(gate.wait_for_arrivals(2, 10));
 
-  const HttpResult page = get(url(port, "/metrics"));
+  const http_result page = http_get(url(port, "/metrics"));
   EXPECT_EQ(200, page.status);
   EXPECT_NE(std::string::npos, page.header("Content-Type").find("version=0.0.4"));
   const std::string& text = page.body;
@@ -78,12 +72,12 @@ TEST_F(ScsTest, MetricsPageCountsRequestsAsTheyFlow) {
 
   gate.open();
   for (std::thread& t : held) t.join();
-  const std::string after = get(url(port, "/metrics")).body;
+  const std::string after = http_get(url(port, "/metrics")).body;
   EXPECT_EQ(0, sample(after, "qel_http_requests_in_flight", {in})) << after;
   EXPECT_EQ(3, sample(after, "qel_http_requests_total", {in, "code=\"200\""})) << after;
   EXPECT_EQ(6, sample(after, "qel_http_request_duration_seconds_count", {in})) << after;
 
-  const HttpResult posted = http_request(url(port, "/metrics"), "");
+  const http_result posted = http_request(url(port, "/metrics"), "");
   EXPECT_EQ(405, posted.status);
   EXPECT_EQ("GET, HEAD", posted.header("Allow"));
   EXPECT_EQ(1u, logged("\"POST /in\" 202 in=8 out=15 ms=").size());
@@ -97,10 +91,10 @@ TEST_F(ScsTest, MetricsAskForTheEndpointsCredentialsHealthDoesNot) {
   ASSERT_EQ(0u, add("port = 0\nmetrics = yes\nbearer_token_file = " + token, "", listener));
   ASSERT_EQ(0u, serve(listener, "/in", [](const TestRequest&, std::string&) { return 0u; }));
   const int port = start(listener, "/in");
-  EXPECT_EQ(200, get(url(port, "/healthz")).status);
-  EXPECT_EQ(401, get(url(port, "/metrics")).status);
-  EXPECT_EQ(403, get(url(port, "/metrics"), {"Authorization: Bearer wrong"}).status);
-  const HttpResult page = get(url(port, "/metrics"), {"Authorization: Bearer m3trics"});
+  EXPECT_EQ(200, http_get(url(port, "/healthz")).status);
+  EXPECT_EQ(401, http_get(url(port, "/metrics")).status);
+  EXPECT_EQ(403, http_get(url(port, "/metrics"), {"Authorization: Bearer wrong"}).status);
+  const http_result page = http_get(url(port, "/metrics"), {"Authorization: Bearer m3trics"});
   EXPECT_EQ(200, page.status);
   EXPECT_EQ(1, sample(page.body, "qel_http_refused_requests_total", {"code=\"401\""})) << page.body;
   EXPECT_EQ(1, sample(page.body, "qel_http_refused_requests_total", {"code=\"403\""})) << page.body;
@@ -114,8 +108,8 @@ TEST_F(ScsTest, MetricsAskForTheEndpointsCredentialsHealthDoesNot) {
   ASSERT_EQ(0u, add("port = 0", "", plain));
   ASSERT_EQ(0u, serve(plain, "/in", [](const TestRequest&, std::string&) { return 0u; }));
   const int plain_port = start(plain, "/in");
-  EXPECT_EQ(404, get(url(plain_port, "/metrics")).status);
-  EXPECT_EQ(404, get(url(plain_port, "/healthz")).status);
+  EXPECT_EQ(404, http_get(url(plain_port, "/metrics")).status);
+  EXPECT_EQ(404, http_get(url(plain_port, "/healthz")).status);
 }
 
 TEST_F(ScsTest, MetricsLabelsAreEscapedAndEveryEndpointIsShown) {
@@ -127,7 +121,7 @@ TEST_F(ScsTest, MetricsLabelsAreEscapedAndEveryEndpointIsShown) {
   const int side = start(listener, "/a\"b\\c");
   const int main_port = start(listener, "/main");
   EXPECT_EQ(200, http_request(url(side, "/a%22b%5Cc"), "x").status);
-  const std::string page = get(url(main_port, "/metrics")).body;
+  const std::string page = http_get(url(main_port, "/metrics")).body;
   EXPECT_EQ(1, sample(page, "qel_http_requests_total",
                       {"endpoint=\"side\"", "resource=\"/a\\\"b\\\\c\"", "code=\"200\""}))
       << page;

@@ -1,14 +1,11 @@
 #include "scs_test_support.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <thread>
+
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -119,36 +116,12 @@ void Gate::open() {
   changed_.notify_all();
 }
 
-std::size_t thread_count() {
-  std::size_t count = 0;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-  }
-  return count;
-}
-
-bool wait_for_threads_at_most(std::size_t limit, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (thread_count() > limit) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+bool wait_for_threads_at_most(int limit, int seconds) {
+  return qeltest::wait_until([limit] { return qeltest::thread_count() <= limit; }, seconds * 1000);
 }
 
 std::string temp_file(const std::string& name, const std::string& contents) {
-  // One folder per test process, removed when the process ends.
-  struct Folder {
-    Folder() {
-      char pattern[] = "/tmp/scs_test_XXXXXX";
-      path = mkdtemp(pattern);
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    std::string path;
-  };
-  static const Folder folder;
-  const std::string path = folder.path + "/" + name;
-  std::ofstream(path, std::ios::binary) << contents;
-  return path;
+  static const qeltest::temp_dir folder;  // one per test process
+  qeltest::write_file(folder.file(name), contents);
+  return folder.file(name);
 }

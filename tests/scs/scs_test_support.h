@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "qelSessionConfigSvcs.h"
+#include "tests/support/http_client.h"
+#include "tests/support/polling.h"
+#include "tests/support/raw_socket.h"
 
 // What a test handler sees and answers.
 struct TestRequest {
@@ -73,10 +76,9 @@ class Gate {
   bool open_ = false;
 };
 
-// Threads of this process (entries of /proc/self/task).
-std::size_t thread_count();
-// Waits until thread_count() <= limit; false after `seconds`.
-bool wait_for_threads_at_most(std::size_t limit, int seconds);
+// Waits until qeltest::thread_count() <= limit; false after `seconds`.
+bool wait_for_threads_at_most(int limit, int seconds);
+// Writes `contents` to `name` in a folder of this test process; returns the path.
 std::string temp_file(const std::string& name, const std::string& contents);
 
 #endif  // QEL_TESTS_SCS_TEST_SUPPORT_H

@@ -2,9 +2,10 @@
 // without a certificate or with a certificate of another issuer is refused.
 #include <atomic>
 
-#include "scs_http_client.h"
 #include "scs_test_certs.h"
 #include "scs_test_support.h"
+
+using namespace qeltest;
 
 TEST_F(ScsTest, TlsEndpointRequiresClientCertificateFromItsCa) {
   const TestPki pki = make_test_pki();
@@ -22,20 +23,20 @@ TEST_F(ScsTest, TlsEndpointRequiresClientCertificateFromItsCa) {
   const int port = start(listener, "/secure");
   ASSERT_FALSE(logged("serves /secure at https://127.0.0.1:").empty());
 
-  HttpOptions client;
+  http_options client;
   client.ca_file = pki.ca_cert;
   client.cert_file = pki.client_cert;
   client.key_file = pki.client_key;
-  const HttpResult good = http_request(url(port, "/secure", true), "hi", client);
-  ASSERT_EQ(0, good.curl_code);
+  const http_result good = http_request(url(port, "/secure", true), "hi", client);
+  ASSERT_EQ("", good.error);
   EXPECT_EQ(200, good.status);
   EXPECT_EQ("secure:hi", good.body);
 
-  HttpOptions anonymous;
+  http_options anonymous;
   anonymous.ca_file = pki.ca_cert;
   EXPECT_EQ(401, http_request(url(port, "/secure", true), "hi", anonymous).status);
 
-  HttpOptions stranger = client;
+  http_options stranger = client;
   stranger.cert_file = pki.stranger_cert;
   stranger.key_file = pki.stranger_key;
   EXPECT_EQ(403, http_request(url(port, "/secure", true), "hi", stranger).status);

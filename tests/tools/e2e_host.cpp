@@ -1,7 +1,6 @@
 // Starting qelcs-host for the end-to-end tests.
 #include "e2e_host.h"
 
-#include "e2e_http.h"
 #include "e2e_support.h"
 
 namespace e2e {
@@ -16,7 +15,7 @@ std::string loopback_settings(int port) {
 
 std::unique_ptr<child_process> run_host(std::vector<std::string> args, const std::string& dir) {
   args.insert(args.begin(), program_path("qelcs-host"));
-  return std::make_unique<child_process>(args, dir, dir + "/host.out");
+  return std::make_unique<child_process>(args, dir + "/host.out", dir);
 }
 
 bool serving(int port, child_process& host) {

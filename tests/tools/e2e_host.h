@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e_child.h"
+#include "e2e_support.h"
 
 namespace e2e {
 

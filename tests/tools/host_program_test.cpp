@@ -6,9 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "e2e_child.h"
 #include "e2e_host.h"
-#include "e2e_http.h"
 #include "e2e_support.h"
 #include "e2e_target.h"
 
@@ -46,7 +44,7 @@ TEST(HostProgram, ServesCallersThroughRemoteClientToTarget) {
   e2e::local_target target;
   e2e::child_process remote({e2e::program_path("qelcs-remote"), "--poll",
                              url(port, "/qel/reverseConnection"), "--target", target.url() + "/status/202"},
-                            dir.path(), dir.file("remote.out"));
+                            dir.file("remote.out"), dir.path());
   const auto result = e2e::http_post(url(port, "/qel"), "through the tunnel", {"Content-Type: text/plain"});
   EXPECT_EQ(202, result.status) << remote.output();
   EXPECT_EQ("target POST /status/202/qel through the tunnel", result.body);
@@ -162,7 +160,7 @@ TEST(HostProgram, RemoteClientPollsATlsEndpointWithBearerToken) {
     std::vector<std::string> args = {e2e::program_path("qelcs-remote"), "--poll", poll_url, "--target",
                                      target.url(), "--status-interval", "0"};
     args.insert(args.end(), extra.begin(), extra.end());
-    return std::make_unique<e2e::child_process>(args, dir.path(), dir.file(name + ".out"));
+    return std::make_unique<e2e::child_process>(args, dir.file(name + ".out"), dir.path());
   };
   auto verified = remote("verified", {"--cacert", dir.file("cert.pem"), "--token", dir.file("token"),
                                       "--max-requests", "1"});

@@ -11,9 +11,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "e2e_child.h"
 #include "e2e_host.h"
-#include "e2e_http.h"
 #include "e2e_support.h"
 #include "e2e_target.h"
 
@@ -67,7 +65,7 @@ std::unique_ptr<e2e::child_process> run_remote(const std::vector<std::string>& e
                                                const e2e::temp_dir& dir, const std::string& name) {
   std::vector<std::string> args = {e2e::program_path("qelcs-remote"), "--status-interval", "0"};
   args.insert(args.end(), extra.begin(), extra.end());
-  return std::make_unique<e2e::child_process>(args, dir.path(), dir.file(name + ".out"));
+  return std::make_unique<e2e::child_process>(args, dir.file(name + ".out"), dir.path());
 }
 
 }  // namespace

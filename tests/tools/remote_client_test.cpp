@@ -4,7 +4,6 @@
 #include <atomic>
 #include <memory>
 
-#include "e2e_child.h"
 #include "e2e_target.h"
 #include "tunnel_fixture.h"
 
@@ -16,8 +15,8 @@ class RemoteClientTest : public TunnelTest {
                                      server().url("/qel/reverseConnection"), "--target", target,
                                      "--status-interval", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
-    auto child = std::make_unique<e2e::child_process>(args, dir_.path(),
-                                                      dir_.file("remote" + std::to_string(++started_) + ".out"));
+    auto child = std::make_unique<e2e::child_process>(
+        args, dir_.file("remote" + std::to_string(++started_) + ".out"), dir_.path());
     EXPECT_TRUE(child->started());
     return child;
   }

@@ -9,9 +9,7 @@
 #include <future>
 #include <thread>
 
-#include "e2e_child.h"
 #include "e2e_host.h"
-#include "e2e_http.h"
 #include "e2e_support.h"
 #include "e2e_target.h"
 
@@ -25,7 +23,7 @@ std::unique_ptr<e2e::child_process> run_remote(const std::string& poll_url, cons
   std::vector<std::string> args = {e2e::program_path("qelcs-remote"), "--poll", poll_url,
                                    "--target", target, "--status-interval", "0"};
   args.insert(args.end(), extra.begin(), extra.end());
-  return std::make_unique<e2e::child_process>(args, dir.path(), dir.file(name + ".out"));
+  return std::make_unique<e2e::child_process>(args, dir.file(name + ".out"), dir.path());
 }
 
 std::shared_future<e2e::http_result> call(int port, const std::string& body, long timeout_ms = 30000) {

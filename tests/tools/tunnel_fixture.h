@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "e2e_http.h"
 #include "e2e_server.h"
 #include "e2e_support.h"
 

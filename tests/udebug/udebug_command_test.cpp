@@ -2,6 +2,7 @@
 // limits and where commands are read from.
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "udebug/udebug.h"
 #include "udebug_test_support.h"
@@ -24,21 +25,11 @@ const char* numbered(const char* stem, int i) {
 }  // namespace
 
 QEL_FRESH_PROCESS_TEST(UdebugTest, ActionsAreFoundByTheirFirstLetters) {
-  EXPECT_EQ(ud_find_action("a"), 1);
-  EXPECT_EQ(ud_find_action("X"), 2);
-  EXPECT_EQ(ud_find_action("d"), 3);
-  EXPECT_EQ(ud_find_action("e"), 4);
-  EXPECT_EQ(ud_find_action("gr"), 5);
-  EXPECT_EQ(ud_find_action("h"), 6);
-  EXPECT_EQ(ud_find_action("lev"), 7);
-  EXPECT_EQ(ud_find_action("p"), 8);
-  EXPECT_EQ(ud_find_action("q"), 9);
-  EXPECT_EQ(ud_find_action("r"), 10);
-  EXPECT_EQ(ud_find_action("state"), 11);
-  EXPECT_EQ(ud_find_action("levelx"), 0);
-  EXPECT_EQ(ud_find_action("KIL"), 0);
-  EXPECT_EQ(ud_find_action("KILL"), 0);
-  EXPECT_EQ(ud_find_action("Help"), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"a", 1},   {"X", 2},     {"d", 3},  {"e", 4},     {"gr", 5},  {"h", 6},     {"lev", 7},
+      {"p", 8},   {"q", 9},     {"r", 10}, {"state", 11}, {"levelx", 0}, {"KIL", 0},
+      {"KILL", 0}, {"Help", 0}};
+  for (const auto& [command, action] : cases) EXPECT_EQ(ud_find_action(command), action) << command;
 }
 
 QEL_FRESH_PROCESS_TEST(UdebugTest, BadCommandsPrintMessagesAndUsage) {

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/fresh_process.h"
 
-void write_file(const std::string& path, const std::string& text);
-std::string read_file(const std::string& path);
+using qeltest::read_file;
+using qeltest::write_file;
 std::vector<std::string> split_lines(const std::string& text);
 // A '.'/' ' filler of the given width.
 std::string filler(size_t width);

@@ -1,5 +1,4 @@
-// libcurl calls for the end-to-end tests.
-#include "e2e_http.h"
+#include "tests/support/http_client.h"
 
 #include <curl/curl.h>
 
@@ -8,8 +7,7 @@
 #include <chrono>
 #include <memory>
 
-namespace e2e {
-
+namespace qeltest {
 namespace {
 
 struct curl_setup {
@@ -28,14 +26,16 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
+// Keeps the first value of a repeated header.
 size_t on_header(char* data, size_t size, size_t count, void* user) {
   const std::string line(data, size * count);
   const auto colon = line.find(':');
   if (colon != std::string::npos) {
     const auto first = line.find_first_not_of(" \t", colon + 1);
     const auto last = line.find_last_not_of(" \t\r\n");
-    static_cast<http_result*>(user)->headers[lower(line.substr(0, colon))] =
-        first == std::string::npos || last < first ? "" : line.substr(first, last - first + 1);
+    static_cast<http_result*>(user)->headers.emplace(
+        lower(line.substr(0, colon)),
+        first == std::string::npos || last < first ? "" : line.substr(first, last - first + 1));
   }
   return size * count;
 }
@@ -47,20 +47,30 @@ struct exchange {
   http_result result;
   std::string body;
 
-  exchange(const std::string& url, std::string data, const header_lines& headers, long timeout_ms)
+  exchange(const std::string& url, std::string data, const http_options& options)
       : body(std::move(data)) {
-    for (const auto& line : headers) list = curl_slist_append(list, line.c_str());
-    list = curl_slist_append(list, "Expect:");
+    for (const auto& line : options.headers) list = curl_slist_append(list, line.c_str());
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeout_ms);
+    if (options.method == "POST") {
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    } else if (options.method == "GET") {
+      curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    } else {
+      curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, options.method.c_str());
+    }
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.timeout_ms);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &result);
+    if (!options.ca_file.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.ca_file.c_str());
+    if (!options.cert_file.empty()) {
+      curl_easy_setopt(curl, CURLOPT_SSLCERT, options.cert_file.c_str());
+      curl_easy_setopt(curl, CURLOPT_SSLKEY, options.key_file.c_str());
+    }
   }
   ~exchange() {
     curl_easy_cleanup(curl);
@@ -75,6 +85,14 @@ struct exchange {
   }
 };
 
+http_options post_options(const header_lines& headers, long timeout_ms) {
+  http_options options;
+  options.headers = headers;
+  options.headers.push_back("Expect:");
+  options.timeout_ms = timeout_ms;
+  return options;
+}
+
 }  // namespace
 
 bool http_result::has_header(const std::string& name) const {
@@ -86,18 +104,22 @@ std::string http_result::header(const std::string& name) const {
   return found == headers.end() ? std::string() : found->second;
 }
 
-http_result http_post(const std::string& url, const std::string& body, const header_lines& headers,
-                      long timeout_ms) {
-  exchange call(url, body, headers, timeout_ms);
+http_result http_request(const std::string& url, const std::string& body,
+                         const http_options& options) {
+  exchange call(url, body, options);
   call.finish(curl_easy_perform(call.curl));
   return call.result;
 }
 
+http_result http_post(const std::string& url, const std::string& body, const header_lines& headers,
+                      long timeout_ms) {
+  return http_request(url, body, post_options(headers, timeout_ms));
+}
+
 http_result http_get(const std::string& url, const header_lines& headers, long timeout_ms) {
-  exchange call(url, "", headers, timeout_ms);
-  curl_easy_setopt(call.curl, CURLOPT_HTTPGET, 1L);
-  call.finish(curl_easy_perform(call.curl));
-  return call.result;
+  http_options options = post_options(headers, timeout_ms);
+  options.method = "GET";
+  return http_request(url, "", options);
 }
 
 std::shared_future<http_result> http_post_async(const std::string& url, const std::string& body,
@@ -116,7 +138,7 @@ std::vector<http_result> http_post_crowd(const std::string& url,
   curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, 0L);
   std::vector<std::unique_ptr<exchange>> calls;
   for (const auto& body : bodies) {
-    calls.push_back(std::make_unique<exchange>(url, body, header_lines{}, timeout_ms));
+    calls.push_back(std::make_unique<exchange>(url, body, post_options({}, timeout_ms)));
     curl_easy_setopt(calls.back()->curl, CURLOPT_PRIVATE, calls.back().get());
     curl_multi_add_handle(multi, calls.back()->curl);
   }
@@ -141,4 +163,4 @@ std::vector<http_result> http_post_crowd(const std::string& url,
   return results;
 }
 
-}  // namespace e2e
+}  // namespace qeltest
