@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <chrono>
 #include <thread>
 
@@ -132,6 +133,35 @@ TEST_F(ScsTest, FailedCallbackGives500AndLogsStatusText) {
   ASSERT_EQ(0u, SCS_SERVER_Init("5.0", "uuid-1", "test-agent", &quiet));
   EXPECT_EQ(500, http_request(url(port, "/fail"), "x").status);
   EXPECT_EQ(0, errors.load());
+}
+
+// A C++ callback or host log function that throws costs its own request or line only.
+TEST_F(ScsTest, CallbackOrLogSinkThatThrowsCostsOnlyItsRequest) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0\naccess_log = on", "", listener));
+  ASSERT_EQ(0u, serve(listener, "/throw", [](const TestRequest&, std::string&) -> std::uint32_t {
+    throw std::runtime_error("callback failed");
+  }));
+  ASSERT_EQ(0u, serve(listener, "/ok", [](const TestRequest&, std::string& answer) {
+    answer = "fine";
+    return 0u;
+  }));
+  const int port = start(listener, "/ok");
+  EXPECT_EQ(500, http_request(url(port, "/throw"), "x").status);
+  EXPECT_EQ(1u, logged("unexpected failure: callback failed").size());
+
+  static std::atomic<int> thrown{0};
+  static const mslLogSink throwing{0, 0xFFFFFFFFu,
+                                   [](std::uintptr_t, std::uint32_t, const char*, const char*) {
+                                     ++thrown;
+                                     throw std::runtime_error("host log failed");
+                                   }};
+  ASSERT_EQ(0u, SCS_SERVER_Init("5.0", "uuid-1", "test-agent", &throwing));
+  EXPECT_EQ(500, http_request(url(port, "/throw"), "x").status);
+  const http_result ok = http_request(url(port, "/ok"), "x");
+  EXPECT_EQ(200, ok.status);
+  EXPECT_EQ("fine", ok.body);
+  EXPECT_GE(thrown.load(), 3);  // the failure and both access lines were offered
 }
 
 TEST_F(ScsTest, AmbiguousOrUndecodableBodyIsRefusedBeforeTheCallback) {
