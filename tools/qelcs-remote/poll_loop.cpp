@@ -56,6 +56,7 @@ void poll_loop::run() {
   gauge_up running(status_.pollers);
   std::optional<tunnel_answer> pending;  // answer to return with the next poll
   bool resent = false;                   // `pending` failed once already
+  bool resent_on_stop = false;           // `pending` went out in a poll the stop cut short
   while (!finished()) {
     if (index_ != 0 && group_.single_poller()) break;
     const poll_kind kind = pending ? poll_kind::answer : group_.empty_poll(index_, stop_);
@@ -80,8 +81,13 @@ void poll_loop::run() {
       continue;
     }
     if (result == outcome::refused && kind == poll_kind::join && group_.join_refused()) continue;
-    if (stop_.load()) {  // cut short by the stop flag, after its answer had gone out
-      if (kind == poll_kind::answer) pending.reset();
+    if (stop_.load()) {
+      // Cut short by the stop flag once its request had gone out. Whether the host read
+      // an answer it carried is not known, so the drain sends it again: the host takes
+      // it, or refuses a copy of an answer it already has. Either way its caller gets it
+      // once.
+      resent_on_stop = kind == poll_kind::answer;
+      if (!resent_on_stop) pending.reset();
       break;
     }
     if (result == outcome::refused) ++status_.errors;
@@ -93,7 +99,7 @@ void poll_loop::run() {
   if (finished()) stop_.store(true);  // a limit reached here ends the other pollers' polls too
   if (connected_) --status_.connected;
   connected_ = false;
-  if (pending) drain(std::move(*pending));
+  if (pending) drain(std::move(*pending), resent_on_stop);
 }
 
 void poll_loop::note_reached() {
@@ -220,12 +226,13 @@ void poll_loop::wait_backoff() {
 
 // Returns the last answer; a request the same poll brings back is answered 503, since
 // this client no longer forwards. Bounded in rounds and time; not ended by the stop flag.
-void poll_loop::drain(tunnel_answer answer) {
+// `counted`: the answer went out once already and was counted then.
+void poll_loop::drain(tunnel_answer answer, bool counted) {
   status_.state = tunnel_state::draining;
   for (int round = 0; round < drain_rounds; ++round) {
     http_response response;
     std::string error;
-    ++status_.answered;
+    if (round > 0 || !counted) ++status_.answered;
     // A time-out here is the normal end: the answer was taken and the poll parked.
     if (!client_.perform(make_poll(poll_kind::answer, answer, drain_timeout_ms), response, error)) return;
     if (response.status != 200) return;

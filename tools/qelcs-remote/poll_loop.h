@@ -61,7 +61,7 @@ class poll_loop {
                          long timeout_ms) const;
   tunnel_answer handle(const tunnel_request& request);
   void wait_backoff();
-  void drain(tunnel_answer answer);
+  void drain(tunnel_answer answer, bool counted);
   // The host answered a poll / a poll failed: the connected gauge and reconnect line.
   void note_reached();
   void note_failed();
