@@ -54,6 +54,43 @@ TEST_F(TunnelTest, ExampleExchangeStepByStep) {
   EXPECT_EQ("A2", done(caller2).body);
 }
 
+TEST_F(TunnelTest, OnePollCarriesTheOlderOfTwoWaitingCallers) {
+  auto first = call("first");
+  settle();
+  auto second = call("second");
+  settle();
+  const auto carried = done(reset_poll());
+  EXPECT_EQ("first", carried.body);
+  EXPECT_TRUE(still_waiting(second));
+  auto poll2 = answer_poll(flow_of(carried), "200", "answer-1");
+  EXPECT_EQ("answer-1", done(first).body);
+  const auto carried2 = done(poll2);  // the newer one goes out with the next poll
+  EXPECT_EQ("second", carried2.body);
+  EXPECT_NE(flow_of(carried), flow_of(carried2));
+  auto poll3 = answer_poll(flow_of(carried2), "200", "answer-2");
+  EXPECT_EQ("answer-2", done(second).body);
+  EXPECT_TRUE(still_waiting(poll3));
+}
+
+TEST_F(TunnelTest, AnswerWithStatus404ReachesTheCaller) {
+  auto poll1 = reset_poll();
+  settle();
+  auto caller = call("q1", {"Content-Type: text/x-q"});
+  const auto carried = done(poll1);
+  auto next = call("q2");
+  settle();
+  auto poll2 = answer_poll(flow_of(carried), "404", "not here");
+  const auto answered = done(caller);
+  EXPECT_EQ(404, answered.status);
+  EXPECT_EQ("not here", answered.body);
+  EXPECT_EQ("text/x-q", answered.header("Content-Type"));
+  // The same poll then carries the request that was waiting.
+  const auto carried2 = done(poll2);
+  EXPECT_EQ("q2", carried2.body);
+  answer_poll(flow_of(carried2), "200", "found");
+  EXPECT_EQ(200, done(next).status);
+}
+
 TEST_F(TunnelTest, TunnelResetReleasesRequestsOutAndParkedPolls) {
   auto a = call("a");
   settle();
@@ -79,6 +116,21 @@ TEST_F(TunnelTest, TunnelResetReleasesRequestsOutAndParkedPolls) {
   EXPECT_TRUE(still_waiting(poll4));
   // A released flow is gone: answering it is refused.
   EXPECT_EQ(500, done(answer_poll(flow_of(carried_a), "200", "late")).status);
+}
+
+TEST_F(TunnelTest, UnknownFlowIdIsRefusedWithoutSideEffects) {
+  auto waiting = call("w");
+  settle();
+  const auto refused = done(answer_poll("987654321", "200", "x"));
+  EXPECT_EQ(500, refused.status);
+  EXPECT_FALSE(refused.has_header("X-QEL-Message-Id"));
+  EXPECT_TRUE(still_waiting(waiting));  // nothing completed, nothing handed out
+  const auto carried = done(reset_poll());
+  EXPECT_EQ("w", carried.body);
+  answer_poll(flow_of(carried), "200", "fine");
+  EXPECT_EQ("fine", done(waiting).body);
+  // An id that was answered already is unknown as well.
+  EXPECT_EQ(500, done(answer_poll(flow_of(carried), "200", "twice")).status);
 }
 
 TEST_F(TunnelTest, CallerThatGivesUpIsNeverForwardedAndItsLateAnswerIsDropped) {
