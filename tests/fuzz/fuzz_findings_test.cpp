@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cml/cml_node_writer.h"
+#include "tests/fuzz/fuzz_inputs.h"
 #include "cml/cml_parser.h"
 #include "mslLoader/qelMinisignCrypto.h"
 #include "mslLoader/qelMinisignFormat.h"
@@ -25,7 +26,7 @@ using qel::cml::CCmlParser;
 std::string fuzz_input(const std::string& kind, const std::string& target,
                        const std::string& name) {
   std::ifstream in(
-      std::string(std::getenv("QEL_SOURCE_DIR")) + "/fuzz/" + kind + "/" + target + "/" + name,
+      fuzz_folder() + "/" + kind + "/" + target + "/" + name,
       std::ios::binary);
   EXPECT_TRUE(in) << name;
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

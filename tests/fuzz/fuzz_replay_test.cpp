@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_inputs.h"
+
 #define QEL_FUZZ_TARGETS(X)                                           \
   X(cml_parser_fuzzer) X(listener_settings_fuzzer) X(minisign_fuzzer) \
   X(tunnel_headers_fuzzer) X(tunnel_settings_fuzzer) X(links_text_fuzzer) X(http_request_fuzzer)
@@ -30,7 +32,7 @@ using one_input = int (*)(const std::uint8_t*, std::size_t);
 using initialize = int (*)(int*, char***);
 
 std::vector<fs::path> committed_inputs(const std::string& target) {
-  const fs::path fuzz = fs::path(std::getenv("QEL_SOURCE_DIR")) / "fuzz";
+  const fs::path fuzz = fuzz_folder();
   std::vector<fs::path> files;
   for (const char* kind : {"corpus", "regressions"}) {
     const fs::path dir = fuzz / kind / target;
