@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,8 @@ class scripted_host {
   }
   // The next whole request (head and body) on any connection; "" after `ms`.
   std::string next_request(int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
       for (auto& c : connections_) {
         if (std::string request = take_request(c); !request.empty()) {
           last_ = c.fd;
@@ -51,14 +53,16 @@ class scripted_host {
         }
       }
       std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-      for (const auto& c : connections_) fds.push_back({c.fd, POLLIN, 0});
+      for (const auto& c : connections_) fds.push_back({c.fd, c.open ? short(POLLIN) : short(0), 0});
       if (poll(fds.data(), fds.size(), 50) <= 0) continue;
-      if (fds[0].revents & POLLIN) connections_.push_back({accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), ""});
+      if (fds[0].revents & POLLIN)
+        connections_.push_back({accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), "", true});
       for (std::size_t i = 1; i < fds.size(); ++i) {
-        if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         char buffer[4096];
         const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
         if (n > 0) connections_[i - 1].pending.append(buffer, static_cast<std::size_t>(n));
+        else connections_[i - 1].open = false;  // the client closed it: nothing more comes
       }
     }
     return "";
@@ -74,6 +78,7 @@ class scripted_host {
   struct connection {
     int fd;
     std::string pending;
+    bool open;
   };
   static std::string take_request(connection& c) {
     const auto head_end = c.pending.find("\r\n\r\n");
