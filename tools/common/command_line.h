@@ -13,7 +13,7 @@
 namespace qel {
 namespace tools {
 
-struct option_spec {
+struct option_entry {
   const char* name;        // long name without "--"
   bool takes_value;
   char short_name = '\0';  // '\0': long form only
@@ -28,7 +28,7 @@ using option_handler =
 // `operands` any of them is an error ("unexpected argument 'x'"). False on any error:
 // either getopt printed its message (then `error` is empty) or `error` says what is wrong.
 bool parse_command_line(int argc, char** argv, int first, const char* program,
-                        const std::vector<option_spec>& options, const option_handler& handle,
+                        const std::vector<option_entry>& options, const option_handler& handle,
                         std::vector<std::string>* operands, std::string& error);
 
 }  // namespace tools

@@ -60,11 +60,11 @@ int Help() {
   return 0;
 }
 
-using qel::tools::option_spec;
+using qel::tools::option_entry;
 
 // Parses the options of a command (argv[2..]) into `take`; operands go to `operands`.
 // False after a usage error has been reported.
-bool ParseCommand(int argc, char** argv, const std::vector<option_spec>& options,
+bool ParseCommand(int argc, char** argv, const std::vector<option_entry>& options,
                   const qel::tools::option_handler& take, std::vector<std::string>& operands,
                   int& code) {
   std::string error;

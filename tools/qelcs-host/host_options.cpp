@@ -118,9 +118,9 @@ bool read_config_file(const std::string& path, given_options& from_file, std::st
   return true;
 }
 
-const std::vector<qel::tools::option_spec>& command_line_options() {
-  static const std::vector<qel::tools::option_spec> specs = [] {
-    std::vector<qel::tools::option_spec> list;
+const std::vector<qel::tools::option_entry>& command_line_options() {
+  static const std::vector<qel::tools::option_entry> entries = [] {
+    std::vector<qel::tools::option_entry> list;
     for (const char* name : cs_init_argument_names) list.push_back({name, true});
     for (const char* name : {"config", "library", "msl-lib-path", "sig-ext", "log-level"})
       list.push_back({name, true});
@@ -130,7 +130,7 @@ const std::vector<qel::tools::option_spec>& command_line_options() {
     list.push_back({"version", false});
     return list;
   }();
-  return specs;
+  return entries;
 }
 
 }  // namespace

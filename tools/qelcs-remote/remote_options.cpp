@@ -88,8 +88,8 @@ bool check(const remote_options& options, std::string& error) {
   return error.empty();
 }
 
-const std::vector<qel::tools::option_spec>& command_line_options() {
-  static const std::vector<qel::tools::option_spec> specs = {
+const std::vector<qel::tools::option_entry>& command_line_options() {
+  static const std::vector<qel::tools::option_entry> entries = {
       {"poll", true},           {"target", true},         {"cacert", true},
       {"cert", true},           {"key", true},            {"token", true},
       {"insecure", false},      {"pollers", true},        {"max-requests", true},
@@ -97,7 +97,7 @@ const std::vector<qel::tools::option_spec>& command_line_options() {
       {"target-timeout", true}, {"max-backoff", true},    {"max-auth-failures", true},
       {"metrics", true},        {"log-level", true},      {"verbose", false, 'v'},
       {"help", false, 'h'},     {"version", false}};
-  return specs;
+  return entries;
 }
 
 }  // namespace
