@@ -142,9 +142,22 @@ uint32_t ValidateFileSigUnguarded(const char* filename) {
   return 0;
 }
 
+// ValidateFileSig without its guard: the load, already guarded, calls it too.
+uint32_t ValidateChecked(const char* filename) {
+  if (filename == nullptr || *filename == '\0') {
+    QEL_LOG_SHORT_AS(kValidateFn, MSL_LOG_ERROR, "'filename' argument is NULL");
+    return qel::status::INVALID_ARGUMENT;
+  }
+  // The verified image waits in one process-wide slot until the load takes it, so a
+  // verification must never run between another caller's verification and load.
+  cLockGuard lock(&g_libraryLock);
+  if (lock.status() != 0) return lock.status();
+  return ValidateFileSigUnguarded(filename);
+}
+
 // Runs while the library lock is held: verification, then the load of the verified bytes.
 uint32_t VerifyAndLoad(const char* fullName, LibHandle* phLibHandle) {
-  if (uint32_t rc = ValidateFileSig(fullName)) return rc;
+  if (uint32_t rc = ValidateChecked(fullName)) return rc;
   QEL_LOG_LONG_AS(kLoadFn, MSL_LOG_ENTRY, "About to load library:  '%s'", fullName);
   uint32_t rc = cLibLoadLibrary(fullName, phLibHandle);
   if (rc == 0) {
@@ -206,17 +219,7 @@ bool GetExternalFileSigExtSet() { return g_bExternalFileSigExtSet; }
 const char* GetMSLLoaderExtSigFileExtension() { return g_ExtSigFileExtension; }
 
 uint32_t ValidateFileSig(const char* filename) {
-  return qel::loader::Guarded(kValidateFn, [&] {
-    if (filename == nullptr || *filename == '\0') {
-      QEL_LOG_SHORT_AS(kValidateFn, MSL_LOG_ERROR, "'filename' argument is NULL");
-      return uint32_t{qel::status::INVALID_ARGUMENT};
-    }
-    // The verified image waits in one process-wide slot until the load takes it, so a
-    // verification must never run between another caller's verification and load.
-    cLockGuard lock(&g_libraryLock);
-    if (lock.status() != 0) return lock.status();
-    return ValidateFileSigUnguarded(filename);
-  });
+  return qel::loader::Guarded(kValidateFn, [&] { return ValidateChecked(filename); });
 }
 
 uint32_t LoadServiceLibrary(const char* library, LibHandle* phLibHandle) {
