@@ -55,8 +55,7 @@ bool poll_loop::finished() const {
 void poll_loop::run() {
   gauge_up running(status_.pollers);
   std::optional<tunnel_answer> pending;  // answer to return with the next poll
-  bool resent = false;                   // `pending` failed once already
-  bool resent_on_stop = false;           // `pending` went out in a poll the stop cut short
+  bool resent = false;                   // `pending` went out once already
   while (!finished()) {
     if (index_ != 0 && group_.single_poller()) break;
     const poll_kind kind = pending ? poll_kind::answer : group_.empty_poll(index_, stop_);
@@ -86,8 +85,7 @@ void poll_loop::run() {
       // an answer it carried is not known, so the drain sends it again: the host takes
       // it, or refuses a copy of an answer it already has. Either way its caller gets it
       // once.
-      resent_on_stop = kind == poll_kind::answer;
-      if (!resent_on_stop) pending.reset();
+      resent = pending.has_value();
       break;
     }
     if (result == outcome::refused) ++status_.errors;
@@ -99,7 +97,7 @@ void poll_loop::run() {
   if (finished()) stop_.store(true);  // a limit reached here ends the other pollers' polls too
   if (connected_) --status_.connected;
   connected_ = false;
-  if (pending) drain(std::move(*pending), resent_on_stop);
+  if (pending) drain(std::move(*pending), resent);
 }
 
 void poll_loop::note_reached() {
