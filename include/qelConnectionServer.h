@@ -68,6 +68,22 @@ QEL_EXPORT void CS_Free(void* block);
 QEL_EXPORT void CS_SetMSLLibPath(const char* directory);
 QEL_EXPORT void CS_SetMSLExtSigFileExtension(const char* extension);
 
+/* Extensions, bound to the version node QELCS_EXT_1 (the Version_5.0 set above and
+ * below stays as it was). A host resolves them with dlvsym or dlsym and works without
+ * them when the library is older. */
+
+/* CS_Stop flag: answer everything at once instead of draining. */
+#define CS_STOP_NOW 0x1u
+
+/* A graceful stop: the library stops taking callers (and registration), answers callers
+ * still queued 503 at once, gives requests out with the remote client the tunnel
+ * setting drain_timeout (10 s unless set) to be answered, answers what is left 503 and
+ * parked polls with the empty time-out answer, and stops its listeners once the answers
+ * have left. Returns when all that is done. CS_STOP_NOW skips the drain; called while
+ * another CS_Stop drains (say, on a second signal), it cuts that drain short. A later
+ * call does nothing. CS_NOT_INITIALISED (0xC7210060) before a successful CS_Init. */
+QEL_EXPORT uint32_t CS_Stop(uint32_t flags);
+
 /* Fixed entry points kept for older hosts: each returns 1 and does nothing else. */
 QEL_EXPORT uint32_t CS_RegisterErrorCallback(void);
 QEL_EXPORT uint32_t CS_RegisterAuthenticationCallback(void);

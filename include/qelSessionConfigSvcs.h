@@ -122,8 +122,16 @@ uint32_t SCS_SERVER_AddListenerFrom(const char* settings_1, const char* source_1
                                     const char* settings_2, const char* source_2,
                                     uint32_t* listener_handle);
 
+/* A graceful stop: from now on requests for the listener's resources are answered 503
+ * ("the server is stopping", Retry-After, Connection: close) before their body is read;
+ * callbacks already running are untouched and their answers go out. When every listener
+ * an HTTP server serves is quiesced, it stops accepting connections. StopServer and
+ * RemoveListener work afterwards as before. */
+uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle);
+
 #define SCS_EXTENSION_FUNCTIONS(X) \
-  X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom)
+  X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
+  X(SCS_SERVER_QuiesceServer)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

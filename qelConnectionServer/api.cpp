@@ -132,6 +132,25 @@ uint32_t SetReverseConnection(uint8_t enable) {
   });
 }
 
+uint32_t CS_Stop(uint32_t flags) {
+  return exported([&]() -> uint32_t {
+    UD_ENTER("CS_Stop", "flags %x", flags);
+    const uint32_t rc = qel::funneltunnel::guarded_call(
+        [&]() -> uint32_t {
+          if ((flags & ~static_cast<uint32_t>(CS_STOP_NOW)) != 0)
+            throw qel::funneltunnel::funneltunnel_exception("CS_Stop: unknown flags",
+                                                            qel::status::INVALID_ARGUMENT);
+          qel::funneltunnel::state().stop((flags & CS_STOP_NOW) != 0);
+          return 0;
+        },
+        [](uint32_t code, const char* text, bool) {
+          UD_TRACE(40000, "caught exception rc %x %s", code, text);
+        });
+    UD_EXIT("rc %x", rc);
+    return rc;
+  });
+}
+
 uint32_t CS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size) {
   // The loader opens the catalog when CS_Init sets it up; a host may ask for a text
   // before that, or after a CS_Init that failed first. No locale: the host's stays.

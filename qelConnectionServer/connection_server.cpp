@@ -32,8 +32,9 @@ tunnel_settings read_tunnel_settings(const std::string& reserved_settings) {
     QEL_LOG_LONG_AS("CS_Init", MSL_LOG_WARNING, "%.256s, %.512s: ignored", source.c_str(),
                     line.c_str());
   }
-  UD_EXIT("caller_timeout %u max_waiting_callers %u poll_timeout %u", settings.caller_timeout_s,
-          settings.max_waiting_callers, settings.poll_timeout_s);
+  UD_EXIT("caller_timeout %u max_waiting_callers %u poll_timeout %u drain_timeout %u",
+          settings.caller_timeout_s, settings.max_waiting_callers, settings.poll_timeout_s,
+          settings.drain_timeout_s);
   return settings;
 }
 
@@ -53,6 +54,7 @@ connection_server::connection_server(
       listener_4(listener_settings_1, listener_settings_2) {
   UD_ENTER("connection_server::connection_server", "%p", static_cast<void*>(this));
   tunnel_config = read_tunnel_settings(reserved_settings);
+  if (tunnel_config.random_flow_ids) flows().start_at_random();
   load_request_body_policy();
   const agent_info config{agent_name, agent_uuid, agent_namespace, agent_version};
   registration = std::make_unique<reverse_registration>(listener_4, config, dns_name, lmi_links);
@@ -94,6 +96,12 @@ void connection_server::replace_funnel(std::unique_ptr<reverse_funnel> replaceme
   }
   if (reverse_funnel_ptr) reverse_funnel_ptr->hand_over(*replacement);
   reverse_funnel_ptr = std::move(replacement);
+  UD_EXIT("%s", "");
+}
+
+void connection_server::stop(bool now) {
+  UD_ENTER("connection_server::stop", "now %d", now ? 1 : 0);
+  stopping.run(*this, std::chrono::seconds(tunnel_config.drain_timeout_s), now);
   UD_EXIT("%s", "");
 }
 

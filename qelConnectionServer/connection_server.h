@@ -19,6 +19,7 @@
 #include "qelConnectionServer/reverse_funnel.h"
 #include "qelConnectionServer/reverse_registration.h"
 #include "qelConnectionServer/scs_server.h"
+#include "qelConnectionServer/server_stop.h"
 #include "qelConnectionServer/tunnel_settings.h"
 #include "qelConnectionServer/waiting_callers.h"
 
@@ -46,6 +47,10 @@ class connection_server {
   // keeps serving); false: change nothing.
   void set_reverse_connection(bool enable);
 
+  // The graceful stop of the host (server_stop.h): drains for the tunnel settings'
+  // drain_timeout, or not at all with `now`.
+  void stop(bool now);
+
   reverse_funnel* funnel() { return reverse_funnel_ptr.get(); }
   listener& get_listener(int number);  // 1..4
   const tunnel_settings& tunnel() const { return tunnel_config; }
@@ -65,6 +70,7 @@ class connection_server {
   std::unique_ptr<reverse_registration> registration;
   tunnel_settings tunnel_config;
   std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
+  server_stop stopping;
 };
 
 }  // namespace funneltunnel

@@ -34,6 +34,18 @@ void library_state::set_reverse_connection(bool enable) {
   UD_EXIT("%s", "");
 }
 
+void library_state::stop(bool now) {
+  UD_ENTER("library_state::stop", "now %d", now ? 1 : 0);
+  connection_server* server = current.load();
+  if (server == nullptr) {
+    UD_EXIT("%s", "not initialised");
+    throw funneltunnel_exception("connection server not initialised",
+                                 status::CS_NOT_INITIALISED);
+  }
+  server->stop(now);
+  UD_EXIT("%s", "");
+}
+
 library_state& state() {
   static library_state* const instance = new library_state;
   return *instance;

@@ -38,6 +38,8 @@ class library_state {
   void init(const server_factory& build);
   // Throws CS_NOT_INITIALISED when no server has been built.
   void set_reverse_connection(bool enable);
+  // The graceful stop (connection_server::stop); CS_NOT_INITIALISED without a server.
+  void stop(bool now);
   connection_server* server() const { return current.load(); }
 
   void host_set_library_path() { host_chose_path = true; }

@@ -95,5 +95,19 @@ void listener::remove() {
   UD_EXIT("%s", "");
 }
 
+uint32_t listener::quiesce() {
+  UD_ENTER("listener::quiesce", "listener_handle %u", listener_handle);
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_QuiesceServer(listener_handle);
+  UD_EXIT("rc %x", rc);
+  return rc;
+}
+
+uint32_t listener::stop() {
+  UD_ENTER("listener::stop", "listener_handle %u", listener_handle);
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_StopServer(listener_handle);
+  UD_EXIT("rc %x", rc);
+  return rc;
+}
+
 }  // namespace funneltunnel
 }  // namespace qel

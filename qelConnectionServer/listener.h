@@ -39,6 +39,11 @@ class listener {
   void add_GET_resource(const std::string& resource, uint32_t registration_token);
   void start();
   void remove();
+  // For a graceful stop: the service library answers this listener's requests 503 from
+  // now on (quiesce), or stops serving it (stop). Each returns the library's status and
+  // never throws; a library without the quiescing extension answers "not supported".
+  uint32_t quiesce();
+  uint32_t stop();
 
   uint32_t handle() const { return listener_handle; }
 
@@ -50,6 +55,9 @@ class listener {
 
 // The transaction for one request: resource and the known headers it carries.
 std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request);
+
+// How many POST_request_callback calls are running now (any listener, any thread).
+uint32_t requests_in_progress();
 
 // Registered with the service library for every POST resource; returns 0 or a status.
 uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_token,

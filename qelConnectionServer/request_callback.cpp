@@ -1,10 +1,12 @@
 // The POST callback and the transaction it builds from a request.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelConnectionServer/boundary.h"
+#include "qelConnectionServer/extension_headers.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/listener.h"
 #include "qelConnectionServer/request_body_policy.h"
@@ -63,6 +65,27 @@ void copy_request_header(ud_block_ref block, const SCS_REQUEST& request, const c
   t.set_header(name, copy);
 }
 
+// An extension header into the transaction's request extensions; false when absent.
+bool copy_extension_header(const SCS_REQUEST& request, const char* name, scs_value& value,
+                           raw_transaction& t) {
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
+      request.request_handle, name, 0, value.address());
+  if (rc != 0 || value.get() == nullptr) {
+    value.release();
+    return false;
+  }
+  t.request_extensions[name] = value.get();
+  value.release();
+  return true;
+}
+
+// A request that names its remote client brings the other extension headers too; any
+// other request costs one lookup more than the known headers.
+void copy_extension_headers(const SCS_REQUEST& request, scs_value& value, raw_transaction& t) {
+  if (!copy_extension_header(request, header_client, value, t)) return;
+  for (const char* name : declared_client_headers) copy_extension_header(request, name, value, t);
+}
+
 // The helpers below trace under the POST_request_callback block they are given.
 void write_response_body(ud_block_ref block, const post_transaction& t, uint8_t** response,
                          uint32_t* length) {
@@ -93,6 +116,13 @@ void write_response_headers(ud_block_ref block, const post_transaction& t,
     if (g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, name,
                                                             value.c_str()) != 0) {
       UD_TRACE(42000, "%s", "add header failed");
+    }
+  }
+  for (const auto& [name, value] : t.response_extensions) {
+    if (value.empty()) continue;
+    if (g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, name.c_str(),
+                                                            value.c_str()) != 0) {
+      UD_TRACE(42000, "add header %s failed", name.c_str());
     }
   }
   const auto status = static_cast<uint16_t>(t.get_status_code() & 0xFFFFu);
@@ -130,6 +160,17 @@ class client_watch {
  private:
   const uint32_t handle;
   bool active = false;
+};
+
+std::atomic<uint32_t> callbacks_running{0};
+
+// Counts a callback as running for its span.
+class running_callback {
+ public:
+  running_callback() { callbacks_running.fetch_add(1, std::memory_order_relaxed); }
+  ~running_callback() { callbacks_running.fetch_sub(1, std::memory_order_release); }
+  running_callback(const running_callback&) = delete;
+  running_callback& operator=(const running_callback&) = delete;
 };
 
 enum class outcome { answered, client_gone, timed_out };
@@ -204,6 +245,8 @@ void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
 
 }  // namespace
 
+uint32_t requests_in_progress() { return callbacks_running.load(std::memory_order_acquire); }
+
 std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request) {
   UD_ENTER("create_transaction", "request_handle %u", request.request_handle);
   auto t = std::make_shared<post_transaction>();
@@ -211,6 +254,7 @@ std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request)
   scs_value value;  // a header value currently held from the service library
   try {
     for (const char* name : known_headers) copy_request_header(UD_BLOCK, request, name, value, *t);
+    copy_extension_headers(request, value, *t);
   } catch (...) {
     UD_TRACE(40000, "%s", "caught exception");
     if (value.get() != nullptr) {
@@ -230,6 +274,7 @@ uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_t
   UD_ENTER("POST_request_callback", "listener_handle %x registration_token %x posted_data_length %lu",
            listener_handle, registration_token, static_cast<unsigned long>(posted_data_length));
   UD_TRACE(43000, "processor is %x", registration_token);
+  const running_callback running;
   const uint32_t rc = guarded_call(
       [&]() -> uint32_t {
         if (request == nullptr || response_data == nullptr || response_data_length == nullptr) {

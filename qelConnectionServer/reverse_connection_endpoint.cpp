@@ -3,8 +3,12 @@
 #include <cctype>
 #include <limits>
 
+#include "qelConnectionServer/extension_headers.h"
+#include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/reverse_funnel.h"
+#include "qelConnectionServer/tunnel_counters.h"
+#include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
 namespace qel {
@@ -41,18 +45,29 @@ void post_processor::process(std::shared_ptr<post_transaction> poll) {
     UD_EXIT("%s", "refused: a tunnel header appears twice");
     return;
   }
+  reverse_funnel& funnel = owner.funnel;
+  const uint64_t client = funnel.clients().admit(*poll);  // 0: a plain poll
+  const auto kind = client != 0 ? declared_clients::kind_of(*poll) : declared_clients::poll_kind::ordinary;
+  if (kind == declared_clients::poll_kind::presence) {
+    UD_TRACE(40000, "%s", "presence poll parked");
+    poll->clear_headers();  // its "join" must never come back as if it were a flow id
+    funnel.clients().park_presence(poll);
+    UD_EXIT("%s", "");
+    return;
+  }
+  if (kind == declared_clients::poll_kind::final) funnel.client_stopping(client);
   const std::string flow_id = poll->find_header(header_message_id);
   if (flow_id.empty()) {
     UD_TRACE(40000, "%s", "Tunnel reset by remote client");
-    owner.funnel.reset_tunnel();
+    funnel.reset_tunnel();
   } else if (flow_id == join_poll) {
     UD_TRACE(40000, "%s", "Poll joins the tunnel");
     poll->set_header(header_message_id, "");  // never echoed back as if it were a flow id
-    owner.funnel.note_join();
+    funnel.note_join();
   } else {
-    answer(*poll, flow_id);  // "flow not found" leaves here: the poll is not parked
+    answer(*poll, flow_id, client != 0);  // "flow not found" leaves here: the poll is not parked
   }
-  owner.funnel.serve_poll(UD_BLOCK, poll);
+  funnel.serve_poll(UD_BLOCK, poll);
   UD_EXIT("%s", "");
 }
 
@@ -67,19 +82,51 @@ void post_processor::refuse_ambiguous(post_transaction& poll) {
   poll.complete();
 }
 
-void post_processor::answer(post_transaction& poll, const std::string& flow_id) {
+void post_processor::answer(post_transaction& poll, const std::string& flow_id, bool declared) {
   UD_ENTER("rce::post_processor::answer", "flow %s", flow_id.c_str());
-  std::shared_ptr<raw_transaction> request = owner.funnel.flow_table().get_transaction(flow_id);
   const uint32_t status = answer_status(poll.find_header(header_status_code));
   poll.clear_headers();  // none of the answer's headers go back to the remote client
-  if (!request->claim()) {  // its caller gave up: the late answer is dropped
-    UD_EXIT("flow %s: caller gone, answer dropped", flow_id.c_str());
+  const auto instance = poll.request_extensions.find(header_instance);
+  if (declared && instance != poll.request_extensions.end() && instance->second != host_instance()) {
+    drop(UD_BLOCK, poll, counters().answers_stale, "meant for another host process");
+    UD_EXIT("flow %s: another host's", flow_id.c_str());
+    return;
+  }
+  flow_generator::lookup found = flow_generator::lookup::unknown;
+  std::shared_ptr<raw_transaction> request = owner.funnel.flow_table().take(flow_id, found);
+  // The plain protocol refuses an id it does not know, or no longer (answered already).
+  const bool not_known = found == flow_generator::lookup::unknown || found == flow_generator::lookup::answered;
+  if (not_known && !declared) {
+    UD_EXIT("flow %s: flow not found", flow_id.c_str());
+    throw funneltunnel_exception("flow not found", status::GENERAL_FAILURE);
+  }
+  if (!request || !request->claim()) {  // its caller gave up, or the answer is not ours
+    if (found == flow_generator::lookup::answered) {  // a copy: the first one got through
+      poll.response_extensions[header_answer] = answer_duplicate;
+    } else if (found == flow_generator::lookup::stale) {
+      drop(UD_BLOCK, poll, counters().answers_stale, "meant for another host process");
+    } else if (found == flow_generator::lookup::unknown) {
+      drop(UD_BLOCK, poll, counters().answers_unknown, "no such flow");
+    } else {
+      drop(UD_BLOCK, poll, counters().answers_for_callers_gone, "its caller has gone");
+    }
+    UD_EXIT("flow %s: answer dropped", flow_id.c_str());
     return;
   }
   request->response_data = poll.request_data;
   request->set_status_code(status);
   request->complete();
   UD_EXIT("status %u", status);
+}
+
+// An answer that reaches nobody is taken all the same: the poll goes on as after any
+// answer, and a declared client is told.
+void post_processor::drop(ud_block_ref block, post_transaction& poll, std::atomic<uint64_t>& counter,
+                          const char* why) {
+  UD_USE_BLOCK(block);
+  UD_TRACE(40000, "answer dropped: %s", why);
+  count(counter);
+  if (poll.holder() != 0) poll.response_extensions[header_answer] = answer_dropped;
 }
 
 }  // namespace rce

@@ -1,15 +1,19 @@
 // reverse_connection_endpoint: serves the remote client of a reverse tunnel. Each poll
 // may carry the answer to an earlier caller request (named by its flow id), reset the
 // tunnel (no flow id) or join it (the id "join": another poller, no reset); then it
-// carries the next waiting caller request or is parked. A member of its reverse funnel, which it does not own; processors run on
-// request threads, many at once.
+// carries the next waiting caller request or is parked. A poll that names its client
+// ("X-QEL-Client") may also be a presence poll or its client's final one
+// (declared_clients.h). A member of its reverse funnel, which it does not own;
+// processors run on request threads, many at once.
 #ifndef QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
 #define QEL_FUNNELTUNNEL_REVERSE_CONNECTION_ENDPOINT_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "qelConnectionServer/endpoint.h"
+#include "udebug/udebug.h"
 
 namespace qel {
 namespace funneltunnel {
@@ -41,9 +45,13 @@ class post_processor : public processor<post_transaction> {
   void process(std::shared_ptr<post_transaction> poll) override;
 
  private:
-  // Completes the caller request named by `flow_id` with the poll's answer; throws
-  // funneltunnel_exception "flow not found" for an unknown id.
-  void answer(post_transaction& poll, const std::string& flow_id);
+  // Completes the caller request named by `flow_id` with the poll's answer. An answer
+  // for a caller that gave up, or for another host process, is dropped; an unknown id
+  // throws funneltunnel_exception "flow not found", unless the poll's client declared
+  // itself (`declared`), whose answer is then dropped too.
+  void answer(post_transaction& poll, const std::string& flow_id, bool declared);
+  static void drop(ud_block_ref block, post_transaction& poll, std::atomic<uint64_t>& counter,
+                   const char* why);
   // Completes the poll with 400: a tunnel header appears twice.
   static void refuse_ambiguous(post_transaction& poll);
 

@@ -8,6 +8,7 @@
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/tunnel_counters.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
@@ -20,6 +21,30 @@ namespace {
 constexpr uint32_t sweep_at = 64;
 
 bool is_claimed(const reverse_funnel::post_handle& t) { return t->claimed(); }
+
+const char* const stopping_text = "qel: the host is stopping; try again later\n";
+const char* const stopped_text = "qel: the host stopped before the remote client answered\n";
+const char* const vanished_text = "qel: the remote client that took this request went away\n";
+
+// Claims and completes each transaction with `status` and a one-line text; the number
+// completed. A failure to complete one does not keep the others from being completed.
+template <class Transactions>
+std::size_t answer_all(Transactions transactions, uint32_t status, const std::string& text) {
+  std::size_t answered = 0;
+  for (auto& t : transactions) {
+    if (!t->claim()) continue;
+    t->set_status_code(status);
+    t->set_header(header_content_type, "text/plain");
+    t->response_data = filestring::literal(text);
+    try {
+      t->complete();
+      ++answered;
+    } catch (const funneltunnel_exception&) {
+      // a failed semaphore post: that waiter is lost, the others are still answered
+    }
+  }
+  return answered;
+}
 
 }  // namespace
 
@@ -46,6 +71,7 @@ reverse_funnel::options reverse_funnel::options::from(const tunnel_settings& set
   result.when.timeout_s = settings.poll_timeout_s;
   result.caller_timeout_s = settings.caller_timeout_s;
   result.max_waiting_callers = settings.max_waiting_callers;
+  result.client_grace_s = settings.client_grace_s;
   if (waiting) result.waiting = std::move(waiting);
   return result;
 }
@@ -86,6 +112,7 @@ reverse_funnel::~reverse_funnel() {
   try {
     complete_all(tunnel_queue.drain(), 200);
     complete_all(outstanding_queue.drain(), 503);
+    declared.release_presence_of(0);
   } catch (const funneltunnel_exception& e) {
     UD_TRACE(40000, "releasing waiting transactions failed %x %s", e.code, e.what());
   }
@@ -108,6 +135,7 @@ void reverse_funnel::hand_over(reverse_funnel& successor) {
     ++moved;
   }
   complete_all(tunnel_queue.drain(), 200);  // the remote client polls the successor next
+  declared.release_presence_of(0);
   UD_EXIT("%zu requests moved", moved);
 }
 
@@ -121,6 +149,7 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
     values[i] = request->find_header(known_headers[i]);
   const std::string location = request->get_resource();
   filestring body = request->request_data;
+  request->set_holder(poll->holder());  // published by the flow table's lock
   const std::string flow_id = table.save_transaction(request);
   // Its caller may have given up since it was taken from the queue: then nobody will
   // take the entry out again, so do it here. The remote client still gets the request.
@@ -152,6 +181,12 @@ void reverse_funnel::forward_request(const post_handle& request) {
 
 void reverse_funnel::forward_request(ud_block_ref block, const post_handle& request) {
   UD_USE_BLOCK(block);
+  if (stop_begun.load()) {
+    UD_TRACE(40000, "%s", "refusing caller: the host is stopping");
+    count(counters().callers_refused_stopping);
+    refuse(request, 503, stopping_text);
+    return;
+  }
   std::shared_ptr<void> place = config.waiting->admit(config.max_waiting_callers);
   if (!place) {
     UD_TRACE(40000, "refusing caller: %u callers waiting", config.max_waiting_callers);
@@ -208,20 +243,90 @@ void reverse_funnel::serve_poll(const post_handle& poll) {
 void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
   UD_USE_BLOCK(block);
   post_handle request;
+  bool takes_nothing = false;
   std::deque<post_handle> dead;  // released after the lock
   {
+    // Stops set their flag before they take this lock to clear the queue, so a poll is
+    // either parked before that or sees the flag here.
     jsFastLock guard(pairing);
-    request = take_queued_request();
-    if (!request) {
+    takes_nothing = stop_finished.load() || declared.is_stopping(poll->holder());
+    if (!takes_nothing) request = take_queued_request();
+    if (!takes_nothing && !request) {
       UD_TRACE(40000, "%s", "No outstanding transaction to forward -- queueing tunnel transaction");
       poll->parked_at = std::time(nullptr);
       tunnel_queue.enqueue(poll);
       if (tunnel_queue.size() >= sweep_at) dead = tunnel_queue.remove_if(is_claimed);
     }
   }
+  if (takes_nothing) {
+    UD_TRACE(40000, "%s", "poll gets the empty answer: stopping");
+    answer_empty(*poll);
+    return;
+  }
   if (!request) return;
   poll->claim();  // nobody else holds a poll that is being served
   tunnel_transaction(request, poll);
+}
+
+void reverse_funnel::client_stopping(uint64_t serial) {
+  UD_ENTER("reverse_funnel::client_stopping", "client %llu", static_cast<unsigned long long>(serial));
+  declared.stopping(serial);
+  std::deque<post_handle> parked;
+  {
+    jsFastLock guard(pairing);  // no request can take one of them while they go
+    parked = tunnel_queue.remove_if([&](const post_handle& p) { return p->holder() == serial; });
+  }
+  std::size_t released = 0;
+  for (auto& poll : parked) released += answer_empty(*poll) ? 1 : 0;
+  declared.release_presence_of(serial);
+  UD_EXIT("%zu parked polls released", released);
+}
+
+std::size_t reverse_funnel::release_vanished(remote_clients::clock::time_point now) {
+  std::size_t answered = 0;
+  for (const uint64_t serial : declared.gone(now)) {
+    const std::size_t n = answer_all(table.release_held_by(serial), 502, vanished_text);
+    if (n == 0) continue;
+    answered += n;
+    count(counters().callers_of_vanished_clients, n);
+    QEL_LOG_LONG_AS("reverse_funnel", MSL_LOG_WARNING,
+                    "a remote client went away (no poll for %u s) holding %zu requests; their "
+                    "callers were answered 502",
+                    config.client_grace_s, n);
+  }
+  return answered;
+}
+
+std::size_t reverse_funnel::begin_stop() {
+  UD_ENTER("reverse_funnel::begin_stop", "%s", "");
+  stop_begun.store(true);
+  std::deque<post_handle> queued;
+  {
+    jsFastLock guard(pairing);  // a caller is either queued before this or refused after
+    queued = outstanding_queue.drain();
+  }
+  const std::size_t refused = answer_all(std::move(queued), 503, stopping_text);
+  count(counters().callers_refused_stopping, refused);
+  UD_EXIT("%zu queued callers answered", refused);
+  return refused;
+}
+
+std::size_t reverse_funnel::finish_stop() {
+  UD_ENTER("reverse_funnel::finish_stop", "%s", "");
+  stop_begun.store(true);
+  stop_finished.store(true);
+  const std::size_t unanswered = answer_all(table.release_all(), 503, stopped_text);
+  std::deque<post_handle> parked, queued;
+  {
+    jsFastLock guard(pairing);
+    parked = tunnel_queue.drain();
+    queued = outstanding_queue.drain();  // a caller that passed the check as the stop began
+  }
+  count(counters().callers_refused_stopping, answer_all(std::move(queued), 503, stopping_text));
+  for (auto& poll : parked) answer_empty(*poll);
+  declared.release_presence_of(0);
+  UD_EXIT("%zu requests out answered 503", unanswered);
+  return unanswered;
 }
 
 void reverse_funnel::reset_tunnel() {
@@ -293,16 +398,34 @@ int reverse_funnel::release_expired_polls(ud_block_ref block, std::time_t now) {
   return released;
 }
 
+void reverse_funnel::pass(ud_block_ref block, std::time_t now) {
+  UD_USE_BLOCK(block);
+  time_out_poll(UD_BLOCK, now);
+  const int released = declared.release_presence(now, config.when.timeout_s);
+  if (released > 0) UD_TRACE(42000, "%d presence polls released", released);
+}
+
+// A pass every sleep time, as the plain protocol has it; in between, once a second, the
+// check for declared clients that have gone (it costs nothing while there are none).
 unsigned long reverse_funnel::run() {
   UD_ENTER("reverse_funnel::_doWork", "%p", static_cast<void*>(this));
+  using clock = std::chrono::steady_clock;
   const unsigned seconds = config.when.sleep_ms / 1000;
+  const auto sleep = std::chrono::milliseconds(config.when.sleep_ms);
+  const auto tick = std::min<std::chrono::milliseconds>(sleep, std::chrono::seconds(1));
   UD_TRACE(40000, "sleep_time %u", seconds);
   waitForStop(0);  // the stop event starts signalled: consume that, so the first pass sleeps
   while (!stopRequested()) {
     UD_TRACE(40000, "sleeping %u seconds", seconds);
-    waitForStop(config.when.sleep_ms);
+    const auto next_pass = clock::now() + sleep;
+    for (auto now = clock::now(); now < next_pass && !stopRequested(); now = clock::now()) {
+      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::min<clock::duration>(tick, next_pass - now));
+      waitForStop(static_cast<uint32_t>(std::max<long long>(1, wait.count())));
+      if (declared.size() != 0) release_vanished(clock::now());
+    }
     UD_TRACE(40000, "awake from %u seconds", seconds);
-    time_out_poll(UD_BLOCK, std::time(nullptr));
+    pass(UD_BLOCK, std::time(nullptr));
   }
   UD_EXIT("%u", 0u);
   return 0;

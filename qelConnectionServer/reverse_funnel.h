@@ -6,9 +6,11 @@
 // What a remote client or host may ask for beyond the plain protocol (see core.md):
 // "join" polls that neither reset nor answer (parallel pollers; each parked join poll
 // then times out on its own), a caller deadline (504), a bound on waiting callers
-// (503) and the poll time-out. A caller or poll whose client has gone, or whose
-// deadline passed, is claimed by its own request thread and then skipped wherever it
-// still sits in a queue; a transaction is settled by whoever claims it first.
+// (503), the poll time-out, clients that declare themselves (declared_clients: presence,
+// a stop that takes nothing new, their requests answered 502 when they vanish) and a
+// graceful stop of the host (begin_stop, finish_stop). A caller or poll whose client has
+// gone, or whose deadline passed, is claimed by its own request thread and then skipped
+// wherever it still sits in a queue; a transaction is settled by whoever claims it first.
 //
 // Ownership: owned by the connection server; uses (does not own) its listener and the
 // flow table. Destruction stops the thread, revokes both endpoints' tokens (waiting for
@@ -28,6 +30,7 @@
 #include <memory>
 #include <string>
 
+#include "qelConnectionServer/declared_clients.h"
 #include "qelConnectionServer/flow.h"
 #include "qelConnectionServer/get_transaction.h"
 #include "qelConnectionServer/locked_queue.h"
@@ -63,6 +66,7 @@ class reverse_funnel : public jsThread {
     timing when;
     uint32_t caller_timeout_s = 0;     // 0: callers wait without limit
     uint32_t max_waiting_callers = 0;  // 0: no bound
+    uint32_t client_grace_s = 5;       // a declared client without a poll this long has gone
     std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
 
     static options from(const tunnel_settings& settings, std::shared_ptr<waiting_callers> waiting);
@@ -85,7 +89,8 @@ class reverse_funnel : public jsThread {
   void forward_request(const post_handle& request);
   void forward_request(ud_block_ref block, const post_handle& request);
   // A poll (after its answer, reset or join): given the oldest live queued request,
-  // or parked.
+  // or parked. A poll of a stopping client, or one that arrives once the host has
+  // stopped, gets the empty answer at once instead.
   void serve_poll(const post_handle& poll);
   void serve_poll(ud_block_ref block, const post_handle& poll);
   // Completes every request out with the remote client as it is (503) and answers
@@ -102,10 +107,24 @@ class reverse_funnel : public jsThread {
   // still queued here to `successor` and answers the parked polls (200, empty).
   void hand_over(reverse_funnel& successor);
 
+  // A declared client is stopping: it is given no request from now on, and its parked
+  // polls get the empty answer.
+  void client_stopping(uint64_t serial);
+  // Answers 502 the requests held by declared clients that have gone; the number answered.
+  std::size_t release_vanished(remote_clients::clock::time_point now);
+  // A graceful stop, first step: callers are refused (503) from now on and the queued
+  // ones answered so at once; the number of queued callers answered.
+  std::size_t begin_stop();
+  // Last step: requests still out are answered 503, parked polls empty, and polls that
+  // come later get the empty answer at once; the number of requests answered 503.
+  std::size_t finish_stop();
+  bool stopping() const { return stop_begun.load(); }
+
   timed_queue<post_handle>& outstanding() { return outstanding_queue; }
   timed_queue<post_handle>& tunnel() { return tunnel_queue; }
   reverse_forwarder_endpoint& forwarder() { return forwarder_endpoint; }
   reverse_connection_endpoint& connection() { return connection_endpoint; }
+  declared_clients& clients() { return declared; }
   flow_generator& flow_table() { return table; }
   const options& settings() const { return config; }
 
@@ -124,6 +143,8 @@ class reverse_funnel : public jsThread {
   bool release_one_poll(ud_block_ref block, std::time_t now);
   int release_expired_polls(ud_block_ref block, std::time_t now);
   void stop_serving();
+  // The thread's pass at `now` and its check for vanished clients in between.
+  void pass(ud_block_ref block, std::time_t now);
 
   [[maybe_unused]] listener& on;  // used while the funnel is being built
   const std::string reverse_connection_resource = "/qel/reverseConnection";
@@ -131,6 +152,9 @@ class reverse_funnel : public jsThread {
   const options config;
   jsFastSync pairing;  // a take-or-park of either queue is one step under it
   std::atomic<bool> join_mode{false};
+  std::atomic<bool> stop_begun{false};
+  std::atomic<bool> stop_finished{false};
+  declared_clients declared{config.client_grace_s};
   reset_monitor resets;
   timed_queue<post_handle> tunnel_queue{0};
   locked_queue<std::shared_ptr<get_transaction>> get_queue{0};

@@ -96,9 +96,19 @@ class raw_transaction {
   clock::time_point deadline() const { return give_up_at; }
   void set_deadline(clock::time_point when) { give_up_at = when; }
 
+  // The declared remote client a caller request was handed to (its serial; 0: none). Written by
+  // the thread that hands the request out, before the flow table publishes it.
+  uint64_t holder() const { return held_by; }
+  void set_holder(uint64_t client) { held_by = client; }
+
   virtual void debug_dump();
 
   filestring response_data;
+  // Headers beyond the known ones, for the tunnel's extensions only: the request's are
+  // read when it names a remote client (see extension_headers.h), the response's are sent
+  // after the known headers. A peer that uses no extension never sees either.
+  header_map request_extensions;
+  header_map response_extensions;
 
  private:
   int wait_once(clock::time_point deadline);
@@ -115,6 +125,7 @@ class raw_transaction {
   std::shared_ptr<void> held;
   clock::time_point give_up_at = clock::time_point::max();
   bool doubled_header = false;
+  uint64_t held_by = 0;
   qelMutex flow_mutex;  // the flow note is written and read on two threads
   flow_generator* flow_table QEL_GUARDED_BY(flow_mutex) = nullptr;
   std::string flow_id QEL_GUARDED_BY(flow_mutex);

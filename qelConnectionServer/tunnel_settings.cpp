@@ -3,21 +3,34 @@
 #include <set>
 #include <sstream>
 
-
 namespace qel {
 namespace funneltunnel {
 namespace {
 
-struct key_rule {
+struct number_rule {
   const char* name;
   uint32_t tunnel_settings::*field;
   uint32_t low, high;
 };
 
-constexpr key_rule rules[] = {
+constexpr number_rule numbers[] = {
     {"caller_timeout", &tunnel_settings::caller_timeout_s, 0, 86400},
     {"max_waiting_callers", &tunnel_settings::max_waiting_callers, 0, 1000000},
     {"poll_timeout", &tunnel_settings::poll_timeout_s, 1, 3600},
+    {"drain_timeout", &tunnel_settings::drain_timeout_s, 0, 3600},
+    {"client_grace", &tunnel_settings::client_grace_s, 1, 3600},
+};
+
+// A key with two words: `on` selects the second.
+struct choice_rule {
+  const char* name;
+  bool tunnel_settings::*field;
+  const char* off;
+  const char* on;
+};
+
+constexpr choice_rule choices[] = {
+    {"flow_ids", &tunnel_settings::random_flow_ids, "sequential", "random"},
 };
 
 std::string trimmed(const std::string& text) {
@@ -40,7 +53,7 @@ std::string without_comment(const std::string& line) {
   throw tunnel_setting_error(where + key + " = " + value.substr(0, 64) + ": " + why);
 }
 
-uint32_t number(const std::string& where, const key_rule& rule, const std::string& value) {
+uint32_t number(const std::string& where, const number_rule& rule, const std::string& value) {
   if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
     refuse(where, rule.name, value, "not a whole number");
   const unsigned long n = std::stoul(value);
@@ -49,6 +62,24 @@ uint32_t number(const std::string& where, const key_rule& rule, const std::strin
            "out of range " + std::to_string(rule.low) + " to " + std::to_string(rule.high));
   }
   return static_cast<uint32_t>(n);
+}
+
+// Applies `key = value` when the key is known; false when it is not.
+bool apply(tunnel_settings& settings, const std::string& where, const std::string& key,
+           const std::string& value) {
+  for (const auto& rule : numbers) {
+    if (key != rule.name) continue;
+    settings.*(rule.field) = number(where, rule, value);
+    return true;
+  }
+  for (const auto& rule : choices) {
+    if (key != rule.name) continue;
+    if (value != rule.off && value != rule.on)
+      refuse(where, key, value, std::string("expected ") + rule.off + " or " + rule.on);
+    settings.*(rule.field) = value == rule.on;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -70,18 +101,23 @@ tunnel_settings read_tunnel_text(const std::string& text, const std::string& ori
     }
     const std::string key = trimmed(line.substr(0, equals));
     const std::string value = trimmed(line.substr(equals + 1));
-    const key_rule* rule = nullptr;
-    for (const auto& candidate : rules) {
-      if (key == candidate.name) rule = &candidate;
-    }
-    if (rule == nullptr) {
+    if (seen.count(key) != 0) refuse(origin + " " + where, key, value, "given twice");
+    if (!apply(settings, origin + " " + where, key, value)) {
       ignored.push_back(where + "unknown key " + key.substr(0, 64));
       continue;
     }
-    if (!seen.insert(key).second) refuse(origin + " " + where, key, value, "given twice");
-    settings.*(rule->field) = number(origin + " " + where, *rule, value);
+    seen.insert(key);
   }
   return settings;
+}
+
+std::string describe_tunnel_settings(const tunnel_settings& settings) {
+  std::string text;
+  for (const auto& rule : numbers)
+    text += std::string(rule.name) + " = " + std::to_string(settings.*(rule.field)) + "\n";
+  for (const auto& rule : choices)
+    text += std::string(rule.name) + " = " + (settings.*(rule.field) ? rule.on : rule.off) + "\n";
+  return text;
 }
 
 }  // namespace funneltunnel

@@ -6,6 +6,11 @@
 //   caller_timeout       seconds a caller may wait for its answer (0: no limit) -> 504
 //   max_waiting_callers  callers that may wait at once, queued or out (0: no bound) -> 503
 //   poll_timeout         seconds after which a parked poll is answered empty (default 28)
+//   drain_timeout        seconds a graceful stop waits for requests out (default 10)
+//   client_grace         seconds a declared remote client may be without a poll before
+//                        the requests it holds are answered 502 (default 5)
+//   flow_ids             "sequential" (1, 2, ...; default) or "random" (a random start,
+//                        so ids do not repeat across host processes)
 // A known key with a bad value, or given twice, is an error; any other line is reported
 // back and ignored, so a host that passes some other text still starts. Plain values;
 // CS_Init logs an error and fails with CS_TUNNEL_SETTING_INVALID (connection_server.cpp).
@@ -24,6 +29,9 @@ struct tunnel_settings {
   uint32_t caller_timeout_s = 0;
   uint32_t max_waiting_callers = 0;
   uint32_t poll_timeout_s = 28;
+  uint32_t drain_timeout_s = 10;
+  uint32_t client_grace_s = 5;
+  bool random_flow_ids = false;
 };
 
 // A known key with a bad value, or given twice; what() names where, the key and value.
@@ -38,6 +46,9 @@ class tunnel_setting_error : public std::invalid_argument {
 // it in to check a configuration without starting it.
 tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
                                  std::vector<std::string>& ignored);
+
+// The settings as lines of the same grammar, every key once (for --check-config and logs).
+std::string describe_tunnel_settings(const tunnel_settings& settings);
 
 }  // namespace funneltunnel
 }  // namespace qel

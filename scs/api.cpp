@@ -119,6 +119,10 @@ uint32_t SCS_SERVER_StopServer(uint32_t listener_handle) {
   });
 }
 
+// Replaced by the quiescing stop in the service library's limits work; until then a
+// connection server falls back to stopping the listener.
+uint32_t SCS_SERVER_QuiesceServer(uint32_t) { return status::SCS_NOT_SUPPORTED; }
+
 uint32_t SCS_SERVER_RemoveListener(uint32_t listener_handle) {
   return guarded(__func__, [&] {
     server().remove(listener_handle);

@@ -75,14 +75,14 @@ uint32_t init(const mslLogSink* sink, const char* links = "<links>api</links>") 
 
 }  // namespace
 
-TEST(ExportedInterface, OnlyTheFifteenFunctionsAreExportedUnderVersion5) {
+TEST(ExportedInterface, TheFifteenFunctionsUnderVersion5AndTheExtensionsUnderTheirOwnNode) {
   const std::string listing = qeltest::shell_output("nm -D --defined-only " + library_path());
   ASSERT_FALSE(listing.empty());
   std::set<std::string> exported;
   std::istringstream lines(listing);
   std::string address, kind, name;
   while (lines >> address >> kind >> name) {
-    if (kind == "A" && name == "Version_5.0") continue;  // the version node itself
+    if (kind == "A" && (name == "Version_5.0" || name == "QELCS_EXT_1")) continue;  // the nodes
     exported.insert(name);
   }
   const std::set<std::string> expected = {
@@ -92,7 +92,9 @@ TEST(ExportedInterface, OnlyTheFifteenFunctionsAreExportedUnderVersion5) {
       "CS_RegisterAuthenticationCallback@@Version_5.0", "CS_RegisterErrorCallback@@Version_5.0",
       "CS_ResetToPrimaryController@@Version_5.0", "CS_SetLanguage@@Version_5.0",
       "CS_SetMSLExtSigFileExtension@@Version_5.0", "CS_SetMSLLibPath@@Version_5.0",
-      "CS_ShutDown@@Version_5.0", "SetReverseConnection@@Version_5.0"};
+      "CS_ShutDown@@Version_5.0", "SetReverseConnection@@Version_5.0",
+      // Extensions: beside the described set, never in it.
+      "CS_Stop@@QELCS_EXT_1"};
   EXPECT_EQ(exported, expected);
   EXPECT_NE(qeltest::shell_output("readelf -d " + library_path()).find("[libqelConnectionServer5.so]"),
             std::string::npos);
@@ -104,6 +106,7 @@ QEL_FRESH_PROCESS_TEST(ExportedInterface, BadArgumentsGiveStatusesNotCrashes) {
   EXPECT_EQ(CS_Init("v", "", "", "", "", "", "", "", nullptr, none), CS_STATUS_GENERAL_FAILURE);
   EXPECT_EQ(SetReverseConnection(1), kNotInitialised);  // no server yet
   EXPECT_EQ(SetReverseConnection(0), kNotInitialised);
+  EXPECT_EQ(CS_Stop(0), kNotInitialised);
 
   char buffer[64];
   EXPECT_EQ(CS_GetErrorMsg(CS_STATUS_GENERAL_FAILURE, nullptr, 64), CS_STATUS_INVALID_ARGUMENT);

@@ -67,6 +67,11 @@ uint32_t stop(uint32_t listener) {
   shared().stopped.push_back(listener);
   return 0;
 }
+uint32_t quiesce(uint32_t listener) {
+  std::lock_guard<std::mutex> guard(shared().mutex);
+  shared().quiesced.push_back(listener);
+  return 0;
+}
 uint32_t remove(uint32_t listener) {
   std::lock_guard<std::mutex> guard(shared().mutex);
   shared().removed.push_back(listener);
@@ -108,6 +113,7 @@ void install() {
     s.starts.clear();
     s.stopped.clear();
     s.removed.clear();
+    s.quiesced.clear();
     s.init_calls = 0;
     s.frees = 0;
   }
@@ -120,6 +126,7 @@ void install() {
   t.SCS_SERVER_StartServer = &start;
   t.SCS_SERVER_StopServer = &stop;
   t.SCS_SERVER_RemoveListener = &remove;
+  t.SCS_SERVER_QuiesceServer = &quiesce;
   t.SCS_SERVER_GetRequestHeader = &get_header;
   t.SCS_SERVER_AddResponseHeader = &add_header;
   t.SCS_SERVER_SetHttpStatus = &set_status;

@@ -43,6 +43,7 @@ struct state {
   std::map<uint32_t, int> starts;               // listener -> StartServer calls
   std::vector<uint32_t> stopped;
   std::vector<uint32_t> removed;
+  std::vector<uint32_t> quiesced;
   int init_calls = 0;
   int frees = 0;
 };

@@ -9,6 +9,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/post_transaction.h"
@@ -17,10 +18,17 @@ namespace qeltest {
 
 using handle = std::shared_ptr<qel::funneltunnel::post_transaction>;
 
-// True when t->wait() returned: a hang detector for completions, not a timing.
+// True when t->wait() returned: a hang detector for completions, not a timing. A
+// transaction that never completes fails the test instead of hanging it (the waiting
+// thread is left behind).
 inline bool completes(const handle& t) {
-  auto done = std::async(std::launch::async, [t] { t->wait(); });
-  return done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  auto done = std::make_shared<std::promise<void>>();
+  auto finished = done->get_future();
+  std::thread([t, done] {
+    t->wait();
+    done->set_value();
+  }).detach();
+  return finished.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
 }
 
 inline handle caller(const std::string& body, const std::string& content_type = "") {
@@ -39,6 +47,18 @@ inline handle poll(const std::string& flow_id = "", const std::string& status = 
   if (!flow_id.empty()) p->set_header("X-QEL-Message-Id", flow_id);
   if (!status.empty()) p->set_header("X-QEL-Status-Code", status);
   p->request_data.text = body;
+  return p;
+}
+
+// A poll of a remote client that names itself (X-QEL-Client); `kind` is its X-QEL-Poll
+// ("presence", "final" or empty) and `instance` the X-QEL-Instance it echoes.
+inline handle declared_poll(const std::string& client, const std::string& flow_id = "join",
+                            const std::string& kind = "", const std::string& status = "",
+                            const std::string& body = "", const std::string& instance = "") {
+  handle p = poll(flow_id, status, body);
+  p->request_extensions["X-QEL-Client"] = client;
+  if (!kind.empty()) p->request_extensions["X-QEL-Poll"] = kind;
+  if (!instance.empty()) p->request_extensions["X-QEL-Instance"] = instance;
   return p;
 }
 

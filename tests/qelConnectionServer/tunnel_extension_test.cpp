@@ -99,12 +99,16 @@ TEST_F(TunnelExtensionTest, CallersAndPollsThatGaveUpAreSkippedAndLateAnswersDro
   arrive(p);
   carried(p);
   EXPECT_EQ(p->response_data.text, "stays");  // the queued one that left never goes out
-  // Out with the remote client when it gives up: the flow is forgotten, the answer dropped.
+  // Out with the remote client when it gives up: the flow is forgotten, the answer is
+  // taken and dropped, and the poll that brought it is parked like after any answer.
   const std::string id = p->find_header("X-QEL-Message-Id");
   ASSERT_TRUE(stays->withdraw());
   EXPECT_EQ(table.size(), 0u);
-  EXPECT_THROW(arrive(poll(id, "200", "late")), funneltunnel_exception);
+  auto late = poll(id, "200", "late");
+  EXPECT_NO_THROW(arrive(late));
+  EXPECT_EQ(funnel->tunnel().size(), 1u);
   EXPECT_FALSE(stays->completed());  // nobody completed it: its own thread answers
+  ASSERT_TRUE(late->withdraw());
   // A parked poll whose client left is not handed a request.
   auto dead = poll("join");
   auto live = poll("join");
@@ -205,11 +209,24 @@ TEST_F(TunnelExtensionTest, CallerPastItsDeadlineIsAnswered504AndItsAnswerDroppe
   EXPECT_EQ(answer.status, 504);
   EXPECT_EQ(answer.headers.at("Content-Type"), "text/plain");
   EXPECT_NE(answer.body.find("did not answer in time"), std::string::npos);
-  // The late answer finds no flow: the caller is gone.
-  const auto late = fake_scs::post(polls.token, "/qel/reverseConnection",
-                                   {{"X-QEL-Message-Id", id}, {"X-QEL-Status-Code", "200"}},
-                                   std::string("late"));
-  EXPECT_EQ(late.rc, status::GENERAL_FAILURE);
+  // The late answer is taken and dropped: the caller is gone. Its poll then carries
+  // the next caller.
+  auto late = std::async(std::launch::async, [&] {
+    return fake_scs::post(polls.token, "/qel/reverseConnection",
+                          {{"X-QEL-Message-Id", id}, {"X-QEL-Status-Code", "200"}}, std::string("late"));
+  });
+  auto next = std::async(std::launch::async, [&] {
+    return fake_scs::post(callers.token, "/qel", {}, std::string("next"));
+  });
+  ASSERT_EQ(late.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  const auto carried_next = late.get();
+  EXPECT_EQ(carried_next.rc, 0u);
+  EXPECT_EQ(carried_next.body, "next");
+  fake_scs::post(polls.token, "/qel/reverseConnection",
+                 {{"X-QEL-Message-Id", carried_next.headers.at("X-QEL-Message-Id")},
+                  {"X-QEL-Status-Code", "200"}},
+                 std::string("for next"));
+  EXPECT_EQ(next.get().body, "for next");
   EXPECT_EQ(server->tunnel().caller_timeout_s, 1u);
   EXPECT_EQ(server->funnel()->settings().waiting->count(), 0u);
 }
@@ -259,19 +276,27 @@ TEST(TunnelSettings, KnownKeysAreAppliedOtherLinesReportedBadValuesRefused) {
   std::vector<std::string> ignored;
   const auto s = read_tunnel_text(
       "# tunnel\ncaller_timeout = 30   # seconds\n\n[endpoint x]\nmax_waiting_callers=7\n"
-      "poll_timeout = 5\ncolour = blue\njust words\n",
+      "poll_timeout = 5\ncolour = blue\njust words\ndrain_timeout = 0\nclient_grace = 9\n"
+      "flow_ids = random\n",
       "reserved settings", ignored);
   EXPECT_EQ(s.caller_timeout_s, 30u);
   EXPECT_EQ(s.max_waiting_callers, 7u);
   EXPECT_EQ(s.poll_timeout_s, 5u);
+  EXPECT_EQ(s.drain_timeout_s, 0u);
+  EXPECT_EQ(s.client_grace_s, 9u);
+  EXPECT_TRUE(s.random_flow_ids);
   ASSERT_EQ(ignored.size(), 3u);
   EXPECT_NE(ignored[1].find("unknown key colour"), std::string::npos);
   EXPECT_NE(ignored[2].find("line 8"), std::string::npos);
   const tunnel_settings plain = read_tunnel_text("", "reserved settings", ignored);
   EXPECT_EQ(plain.caller_timeout_s, 0u);
   EXPECT_EQ(plain.poll_timeout_s, 28u);
+  EXPECT_EQ(plain.drain_timeout_s, 10u);
+  EXPECT_FALSE(plain.random_flow_ids);  // the plain protocol's 1, 2, ...
+  EXPECT_NE(describe_tunnel_settings(s).find("flow_ids = random\n"), std::string::npos);
   for (const char* bad : {"caller_timeout = -1", "caller_timeout = 1x", "poll_timeout = 0",
-                          "max_waiting_callers = 99999999999", "caller_timeout = 1\ncaller_timeout = 2"}) {
+                          "max_waiting_callers = 99999999999", "caller_timeout = 1\ncaller_timeout = 2",
+                          "flow_ids = maybe", "client_grace = 0"}) {
     try {
       read_tunnel_text(bad, "settings.conf", ignored);
       ADD_FAILURE() << bad;

@@ -9,6 +9,7 @@ namespace qelcs_host {
 namespace {
 
 const char* const version_node = "Version_5.0";
+const char* const extension_node = "QELCS_EXT_1";
 
 std::string folder_of(const std::string& file) {
   const auto slash = file.rfind('/');
@@ -48,6 +49,7 @@ bool cs_library::open(const std::string& path, std::string& error) {
     error = path + ": " + error;
     return false;
   }
+  stop = reinterpret_cast<decltype(stop)>(dlvsym(handle_, "CS_Stop", extension_node));
   Dl_info info{};
   std::string file = path;
   if (dladdr(reinterpret_cast<void*>(init), &info) != 0 && info.dli_fname != nullptr)

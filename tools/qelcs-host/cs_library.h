@@ -1,5 +1,6 @@
 // The connection server library as qelcs-host uses it: opened with dlopen and its
-// exported functions resolved under the version node "Version_5.0".
+// exported functions resolved under the version node "Version_5.0", the extensions
+// under theirs when the library has them.
 //
 // The handle is never closed: once CS_Init has run, the library's threads and
 // listeners live until the process ends, so unloading it would pull code from under
@@ -29,6 +30,8 @@ class cs_library {
   decltype(&::CS_GetErrorMsg) get_error_msg = nullptr;
   decltype(&::CS_SetMSLLibPath) set_msl_lib_path = nullptr;
   decltype(&::CS_SetMSLExtSigFileExtension) set_sig_ext = nullptr;
+  // Extensions (version node QELCS_EXT_1): null when the library is older.
+  decltype(&::CS_Stop) stop = nullptr;
 
  private:
   void* handle_ = nullptr;

@@ -17,7 +17,8 @@ const char* const cs_init_argument_names[9] = {
     "agent-namespace", "dns-name", "lmi-links"};
 
 const int default_port = 18080;
-const char* const default_tunnel_settings = "caller_timeout = 120\nmax_waiting_callers = 512\n";
+const char* const default_tunnel_settings =
+    "caller_timeout = 120\nmax_waiting_callers = 512\nflow_ids = random\n";
 
 namespace {
 

@@ -1,15 +1,18 @@
 // qelcs-host: loads the connection server library as an agent process would, calls
 // CS_Init with settings from the command line, a config file or the embedded default,
-// and serves until SIGINT or SIGTERM. --check-config only reads and checks the settings.
+// and serves until SIGINT or SIGTERM, then stops gracefully (CS_Stop). --check-config
+// only reads and checks the settings.
 #include <sys/resource.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "config_check.h"
 #include "cs_library.h"
@@ -115,6 +118,50 @@ int serve_until_stopped(stop_signals& signals) {
   }
 }
 
+const char* signal_name(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+
+// The graceful stop: waiting callers are answered before the process ends. A second
+// SIGINT or SIGTERM cuts the drain short. Returns the exit code.
+int stop_gracefully(cs_library& library, stop_signals& signals, int received) {
+  log_info(std::string(signal_name(received)) +
+           " received, stopping: waiting callers are answered first (a second signal stops at once)");
+  std::atomic<bool> finished{false};
+  uint32_t status = 0;
+  std::thread stopper([&] {
+    status = library.stop(0);
+    finished.store(true);
+  });
+  bool cut = false;
+  while (!finished.load()) {
+    const int again = signals.wait_for(100);
+    if ((again == SIGINT || again == SIGTERM) && !cut) {
+      cut = true;
+      log_warning(std::string(signal_name(again)) + " received again: stopping at once");
+      library.stop(CS_STOP_NOW);
+    }
+  }
+  stopper.join();
+  if (status != 0) {
+    log_error("CS_Stop failed: " + library.error_text(status));
+    return 4;
+  }
+  library.shut_down();
+  log_info("stopped");
+  return 0;
+}
+
+// Stops the library and returns the exit code; an older library without the graceful
+// stop only gets CS_ShutDown.
+int stop(cs_library& library, stop_signals& signals, int received) {
+  if (library.stop != nullptr) return stop_gracefully(library, signals, received);
+  log_info(std::string(signal_name(received)) + " received, shutting down");
+  const uint32_t status = library.shut_down();
+  char text[64];
+  std::snprintf(text, sizeof text, "CS_ShutDown returned 0x%08X; stopped", status);
+  (status == 0 ? log_info : log_error)(text);
+  return status == 0 ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,12 +188,8 @@ int main(int argc, char** argv) {
   const int code = start(library, options);
   if (code != 0) _exit(code);  // see below: the library may have threads running
   const int received = serve_until_stopped(signals);
-  log_info(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, shutting down");
-  const uint32_t status = library.shut_down();
-  char text[64];
-  std::snprintf(text, sizeof text, "CS_ShutDown returned 0x%08X; stopped", status);
-  (status == 0 ? log_info : log_error)(text);
-  // The library's listeners and threads run until the process ends: leave without
-  // running static destructors under them.
-  _exit(status == 0 ? 0 : 4);
+  const int stopped = stop(library, signals, received);
+  // The library's threads may still run until the process ends: leave without running
+  // static destructors under them.
+  _exit(stopped);
 }

@@ -24,4 +24,10 @@ int stop_signals::wait() {
   return received;
 }
 
+int stop_signals::wait_for(long ms) {
+  const timespec timeout{ms / 1000, (ms % 1000) * 1000000};
+  const int received = sigtimedwait(&set_, nullptr, &timeout);
+  return received > 0 ? received : 0;
+}
+
 }  // namespace qelcs_host

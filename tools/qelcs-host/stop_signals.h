@@ -18,6 +18,8 @@ class stop_signals {
 
   // Blocks until SIGINT, SIGTERM or SIGHUP arrives; returns the signal number.
   int wait();
+  // The same for at most `ms` milliseconds; 0 when none arrived.
+  int wait_for(long ms);
 
  private:
   sigset_t set_;

@@ -17,7 +17,7 @@ std::string forwarder::target_url(const std::string& location) const {
   return base_ + location;
 }
 
-tunnel_answer forwarder::forward(const tunnel_request& request) {
+tunnel_answer forwarder::forward(const tunnel_request& request, const std::atomic<bool>* abort) {
   http_request out;
   out.url = target_url(request.location);
   out.method = request.method.empty() ? "POST" : request.method;
@@ -27,9 +27,16 @@ tunnel_answer forwarder::forward(const tunnel_request& request) {
 
   tunnel_answer answer;
   answer.flow_id = request.flow_id;
+  answer.instance = request.instance;
   http_response response;
   std::string error;
-  if (!client_.perform(out, response, error)) {
+  if (!client_.perform(out, response, error, abort)) {
+    if (abort != nullptr && abort->load()) {
+      answer.status = 503;
+      answer.content_type = "text/plain";
+      answer.body = "qelcs-remote: stopping before the target answered\n";
+      return answer;
+    }
     qel::tools::log_warning("target " + error + "; answering flow " + request.flow_id + " with 502");
     answer.status = 502;
     answer.content_type = "text/plain";

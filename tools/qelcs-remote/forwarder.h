@@ -6,6 +6,7 @@
 #ifndef QELCS_REMOTE_FORWARDER_H
 #define QELCS_REMOTE_FORWARDER_H
 
+#include <atomic>
 #include <string>
 
 #include "http_client.h"
@@ -17,8 +18,9 @@ class forwarder {
  public:
   forwarder(std::string target_base, long timeout_ms);
 
-  // Never fails: a target failure becomes a 502 answer with target_failed set.
-  tunnel_answer forward(const tunnel_request& request);
+  // Never fails: a target failure becomes a 502 answer with target_failed set. Setting
+  // `*abort` ends the exchange (a stop that cannot wait any longer): 503 then.
+  tunnel_answer forward(const tunnel_request& request, const std::atomic<bool>* abort = nullptr);
 
   // The target base URL with the request's location appended ("/a/" + "/b" = "/a/b").
   std::string target_url(const std::string& location) const;

@@ -44,9 +44,67 @@ sigset_t block_stop_signals() {
   return set;
 }
 
-// Waits for the worker to finish, turning a stop signal into the stop flag and
-// printing the status line every `interval_s` seconds.
-void supervise(const sigset_t& signals, const std::atomic<bool>& done, std::atomic<bool>& stop,
+// Turns stop signals into the stops of the run. The first SIGINT or SIGTERM, against a
+// host that knows declared clients, is a graceful stop: the pollers take nothing new and
+// finish what they hold, for at most the drain time; a second signal, the end of the
+// drain time, or any signal against an older host, sets the stop flag, which ends every
+// open exchange at once.
+class stopper {
+ public:
+  stopper(const poll_settings& settings, poller_group& group, std::atomic<bool>& stop)
+      : settings_(settings), group_(group), stop_(stop) {}
+  ~stopper() {
+    if (release_.joinable()) release_.join();
+  }
+  stopper(const stopper&) = delete;
+  stopper& operator=(const stopper&) = delete;
+
+  void on_signal(int received) {
+    const std::string name = received == SIGINT ? "SIGINT" : "SIGTERM";
+    if (!group_.stopping() && !stop_.load() && group_.host_knows_clients()) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "%s received, stopping: taking no new requests, finishing those in hand "
+                    "(at most %.1f s; a second signal stops at once)",
+                    name.c_str(), settings_.drain_timeout_ms / 1000.0);
+      log_info(text);
+      group_.begin_stop();
+      drain_until_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_.drain_timeout_ms);
+      release_ = std::thread([this] { release(); });
+      return;
+    }
+    if (group_.stopping()) group_.abandon_targets();
+    if (!stop_.exchange(true)) log_info(name + " received, stopping" + (group_.stopping() ? " at once" : ""));
+  }
+
+  // Ends a graceful stop that runs past its drain time.
+  void check_drain_time() {
+    if (!group_.stopping() || stop_.load() || std::chrono::steady_clock::now() < drain_until_) return;
+    qel::tools::log_warning("the drain time is over: stopping at once; requests still with the target are answered 503");
+    group_.abandon_targets();
+    stop_.store(true);
+  }
+
+ private:
+  // The host releases this client's parked polls; if it cannot be asked, they are cut.
+  void release() {
+    std::string error;
+    if (poll_loop::send_release(settings_, group_, error)) return;
+    qel::tools::log_warning("could not tell the host that this client stops (" + error +
+                            "); ending the open polls");
+    stop_.store(true);
+  }
+
+  const poll_settings& settings_;
+  poller_group& group_;
+  std::atomic<bool>& stop_;
+  std::chrono::steady_clock::time_point drain_until_;
+  std::thread release_;
+};
+
+// Waits for the workers to finish, handing stop signals to `stops` and printing the
+// status line every `interval_s` seconds.
+void supervise(const sigset_t& signals, const std::atomic<bool>& done, stopper& stops,
                const tunnel_status& status, double interval_s) {
   using clock = std::chrono::steady_clock;
   auto next_line = clock::now() + std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
@@ -55,8 +113,8 @@ void supervise(const sigset_t& signals, const std::atomic<bool>& done, std::atom
     const int received = sigtimedwait(&signals, nullptr, &tick);
     if (received == SIGHUP)
       qel::tools::log_warning("SIGHUP received: reloading is not supported; restart to apply new options");
-    if ((received == SIGINT || received == SIGTERM) && !stop.exchange(true))
-      log_info(std::string(received == SIGINT ? "SIGINT" : "SIGTERM") + " received, stopping");
+    if (received == SIGINT || received == SIGTERM) stops.on_signal(received);
+    stops.check_drain_time();
     if (interval_s > 0 && clock::now() >= next_line) {
       log_info(status_line(status));
       next_line += std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
@@ -103,15 +161,17 @@ int main(int argc, char** argv) {
   poller_group group(pollers);
   std::vector<std::unique_ptr<forwarder>> targets;
   std::vector<std::unique_ptr<poll_loop>> loops;
-  for (unsigned i = 0; i < pollers; ++i) {
+  // The pollers, and one more that keeps the presence poll open.
+  for (unsigned i = 0; i <= pollers; ++i) {
     targets.push_back(std::make_unique<forwarder>(options.target_url, options.target_timeout_ms));
-    loops.push_back(std::make_unique<poll_loop>(i, options.poll, *targets.back(), status, group, stop));
+    loops.push_back(std::make_unique<poll_loop>(i, options.poll, *targets.back(), status, group,
+                                                stop, i == pollers));
   }
   log_info("polling " + options.poll.poll_url + " with " + std::to_string(pollers) +
            (pollers == 1 ? " poller" : " pollers") + ", forwarding to " + options.target_url);
   const auto started = std::chrono::steady_clock::now();
   status.state = tunnel_state::running;
-  std::atomic<unsigned> running{pollers};
+  std::atomic<unsigned> running{static_cast<unsigned>(loops.size())};
   std::vector<std::thread> workers;
   for (auto& loop : loops) {
     workers.emplace_back([&, poller = loop.get()] {
@@ -122,7 +182,10 @@ int main(int argc, char** argv) {
   // Ready once the options are valid and polling has begun; a host that is not up yet
   // is retried with backoff, so readiness does not wait for the first poll to connect.
   sd_notify(0, "READY=1");
-  supervise(signals, done, stop, status, options.status_interval_s);
+  {
+    stopper stops(options.poll, group, stop);
+    supervise(signals, done, stops, status, options.status_interval_s);
+  }
   for (auto& worker : workers) worker.join();
   status.state = tunnel_state::stopped;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;

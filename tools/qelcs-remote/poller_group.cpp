@@ -1,6 +1,10 @@
 // Reset, join and the fallback to one poller.
 #include "poller_group.h"
 
+#include <sys/random.h>
+
+#include <cstdio>
+
 #include "log_output.h"
 
 namespace qelcs_remote {
@@ -10,7 +14,18 @@ namespace {
 // reset does not drop them (a dropped join is only answered empty and sent again).
 constexpr std::chrono::milliseconds reset_lead(250);
 
+std::string random_id() {
+  unsigned long long value = 0;
+  if (getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value))
+    value = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", value);
+  return text;
+}
+
 }  // namespace
+
+poller_group::poller_group(unsigned pollers) : pollers_(pollers), client_id_(random_id()) {}
 
 poll_kind poller_group::empty_poll(unsigned poller, const std::atomic<bool>& stop) {
   if (no_join_.load()) return poll_kind::reset;  // a plain client resets on every empty poll

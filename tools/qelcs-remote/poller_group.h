@@ -3,7 +3,9 @@
 // that carries no answer joins it, so pollers never release each other's requests.
 // A host that does not know join polls answers the first one with 500: the group then
 // warns once and goes on with a single poller that resets, as a plain client does.
-// Any thread.
+// Every poll names the run's client id; a host that answers with its instance marker
+// knows declared clients (presence polls, final polls). A graceful stop (begin_stop)
+// takes nothing new and lets the pollers finish what they hold. Any thread.
 #ifndef QELCS_REMOTE_POLLER_GROUP_H
 #define QELCS_REMOTE_POLLER_GROUP_H
 
@@ -11,16 +13,28 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 namespace qelcs_remote {
 
-enum class poll_kind { reset, join, answer };
+enum class poll_kind { reset, join, answer, presence };
 
 class poller_group {
  public:
-  explicit poller_group(unsigned pollers) : pollers_(pollers) {}
+  explicit poller_group(unsigned pollers);
 
   unsigned pollers() const { return pollers_; }
+  // This run's id (16 hexadecimal digits drawn at random), sent as X-QEL-Client.
+  const std::string& client_id() const { return client_id_; }
+  // A poll response carried the host's instance marker: the host knows declared clients.
+  void host_declared() { host_knows_clients_.store(true); }
+  bool host_knows_clients() const { return host_knows_clients_.load(); }
+  // A graceful stop: no poll takes a new request from now on.
+  void begin_stop() { stopping_.store(true); }
+  bool stopping() const { return stopping_.load(); }
+  // A stop that cannot wait any longer: requests with the target are given up (503).
+  void abandon_targets() { abandon_.store(true); }
+  const std::atomic<bool>& targets_abandoned() const { return abandon_; }
 
   // The poll a poller sends when it has no answer to return. The run's reset goes to
   // poller 0; the others wait (until `stop`) for it to have started.
@@ -39,6 +53,10 @@ class poller_group {
 
  private:
   const unsigned pollers_;
+  const std::string client_id_;
+  std::atomic<bool> host_knows_clients_{false};
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> abandon_{false};
   std::mutex mutex_;
   std::condition_variable changed_;
   bool reset_started_ = false;

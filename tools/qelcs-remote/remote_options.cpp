@@ -47,6 +47,7 @@ bool set_number(remote_options& options, const std::string& name, double value) 
   else if (name == "poll-timeout") options.poll.poll_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "target-timeout") options.target_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "max-backoff") options.poll.max_backoff_ms = static_cast<long>(value * 1000);
+  else if (name == "drain-timeout") options.poll.drain_timeout_ms = static_cast<long>(value * 1000);
   else if (name == "pollers") options.poll.pollers = static_cast<unsigned>(value);
   else if (name == "max-auth-failures") options.poll.max_auth_failures = static_cast<unsigned>(value);
   else return false;
@@ -95,7 +96,8 @@ const std::vector<qel::tools::option_entry>& command_line_options() {
       {"insecure", false},      {"pollers", true},        {"max-requests", true},
       {"duration", true},       {"status-interval", true}, {"poll-timeout", true},
       {"target-timeout", true}, {"max-backoff", true},    {"max-auth-failures", true},
-      {"metrics", true},        {"log-level", true},      {"verbose", false, 'v'},
+      {"drain-timeout", true},  {"metrics", true},        {"log-level", true},
+      {"verbose", false, 'v'},
       {"help", false, 'h'},     {"version", false}};
   return entries;
 }
@@ -164,6 +166,8 @@ std::string remote_usage() {
       "  --target-timeout S     give up on the target after S seconds (default 60): 502\n"
       "  --max-backoff S        longest wait between reconnect attempts (default 30); the\n"
       "                         wait starts at 0.5 s and doubles after each failure\n"
+      "  --drain-timeout S      on SIGINT or SIGTERM, take no new requests and finish\n"
+      "                         those in hand within S seconds (default 10)\n"
       "  --metrics ADDR:PORT    serve the client's counters at http://ADDR:PORT/metrics\n"
       "                         (Prometheus text format; port 0 picks one, logged)\n"
       "  --log-level LEVEL      error, warning, info (default) or debug (a line per\n"
@@ -173,8 +177,10 @@ std::string remote_usage() {
       "  --version              print the version and exit\n"
       "\n"
       "Every log line carries its time and level (journald priorities under systemd).\n"
-      "SIGINT or SIGTERM stops the client: the answer in hand is still returned, then a\n"
-      "summary is logged. SIGHUP is logged and ignored.\n"
+      "SIGINT or SIGTERM stops the client: against a host that knows it, it takes no new\n"
+      "requests and finishes those in hand within --drain-timeout; against an older host\n"
+      "the answer in hand is still returned. A second signal stops at once. A summary is\n"
+      "logged at the end. SIGHUP is logged and ignored.\n"
       "\n"
       "Exit status:\n"
       "  0  the run ended: a signal, --max-requests or --duration\n"

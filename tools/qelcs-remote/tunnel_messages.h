@@ -12,6 +12,11 @@ constexpr const char* message_id_header = "X-QEL-Message-Id";
 constexpr const char* status_code_header = "X-QEL-Status-Code";
 constexpr const char* location_header = "X-QEL-Location";
 constexpr const char* method_header = "X-QEL-Method";
+// Extensions of hosts that know declared clients (the host's docs/core.md).
+constexpr const char* client_header = "X-QEL-Client";
+constexpr const char* poll_header = "X-QEL-Poll";
+constexpr const char* instance_header = "X-QEL-Instance";
+constexpr const char* answer_header = "X-QEL-Answer";
 
 struct tunnel_request {
   std::string flow_id;       // X-QEL-Message-Id: the answer must name it
@@ -19,10 +24,12 @@ struct tunnel_request {
   std::string method;        // X-QEL-Method, "POST" when absent
   std::string content_type;  // the caller's Content-Type, may be empty
   std::string body;
+  std::string instance;      // X-QEL-Instance: the host process that handed it out
 };
 
 struct tunnel_answer {
   std::string flow_id;
+  std::string instance;      // echoed, so that no other host process takes the answer
   long status = 502;
   std::string content_type;
   std::string body;

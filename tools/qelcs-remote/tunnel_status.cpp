@@ -33,6 +33,8 @@ std::string status_line(const tunnel_status& status) {
   std::string line = text;
   if (const uint64_t refused = status.not_taken.load())
     line += ", " + std::to_string(refused) + " answers not taken";
+  if (const uint64_t again = status.resent.load())
+    line += ", " + std::to_string(again) + " answers resent";
   return line;
 }
 
@@ -62,7 +64,10 @@ std::string metrics_text(const tunnel_status& s) {
   };
   count("qelcs_remote_polls_total", "Polls the host answered with 200.", s.polls.load());
   count("qelcs_remote_forwarded_total", "Requests sent on to the target.", s.forwarded.load());
-  count("qelcs_remote_answered_total", "Answers sent back in a poll.", s.answered.load());
+  count("qelcs_remote_answered_total", "Answers sent back in a poll, each counted once.",
+        s.answered.load());
+  count("qelcs_remote_answers_resent_total", "Answers sent again after a poll that failed.",
+        s.resent.load());
   count("qelcs_remote_target_failures_total",
         "Requests answered 502 because the target could not be reached or did not answer.",
         s.target_failures.load());
@@ -71,7 +76,7 @@ std::string metrics_text(const tunnel_status& s) {
   count("qelcs_remote_auth_refusals_total", "Polls the host answered 401 or 403.",
         s.auth_refusals.load());
   count("qelcs_remote_answers_not_taken_total",
-        "Answers the host refused because their caller had gone.", s.not_taken.load());
+        "Answers that reached no caller because it had gone.", s.not_taken.load());
   gauge("qelcs_remote_pollers", "Poller threads running.", s.pollers.load());
   gauge("qelcs_remote_pollers_connected", "Pollers whose last poll the host answered.",
         s.connected.load());

@@ -16,10 +16,11 @@ enum class tunnel_state { starting, running, draining, stopped };
 struct tunnel_status {
   std::atomic<uint64_t> polls{0};            // poll exchanges that got a 200 response
   std::atomic<uint64_t> forwarded{0};        // requests sent on to the target
-  std::atomic<uint64_t> answered{0};         // answers sent back in a poll
+  std::atomic<uint64_t> answered{0};         // answers sent back in a poll (once each)
+  std::atomic<uint64_t> resent{0};           // answers sent again after a failed poll
   std::atomic<uint64_t> target_failures{0};  // requests answered 502 by this client
   std::atomic<uint64_t> errors{0};           // failed polls (each followed by a backoff)
-  std::atomic<uint64_t> not_taken{0};        // answers the host refused (caller gone)
+  std::atomic<uint64_t> not_taken{0};        // answers that reached no caller (caller gone)
   std::atomic<unsigned> pollers{0};          // poller threads running
   std::atomic<unsigned> polls_open{0};       // polls waiting at the host right now
   std::atomic<unsigned> forwarding{0};       // requests with the target right now
