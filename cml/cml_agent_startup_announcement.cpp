@@ -63,13 +63,22 @@ void CAgentStartupAnnouncement::Deserialize(const CCmlDOM_Element& element) {
   m_content.Deserialize(element);
 }
 
-void CAgentStartupAnnouncement::WriteStandardAttributes(CCmlOutput& out) const {
-  CCmlRequest::WriteStandardAttributes(out);
-  m_content.WriteAttributes(out);
+void CAgentStartupAnnouncement::WriteStandardAttributes(std::wostream& os) const {
+  CCmlRequest::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { m_content.WriteAttributes(out); });
 }
 
-void CAgentStartupAnnouncement::WriteChildElements(CCmlOutput& out, unsigned level) const {
-  m_content.WriteChildElements(out, level);
+void CAgentStartupAnnouncement::WriteStandardAttributes(std::ostream& os) const {
+  CCmlRequest::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { m_content.WriteAttributes(out); });
+}
+
+void CAgentStartupAnnouncement::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { m_content.WriteChildElements(out, level); });
+}
+
+void CAgentStartupAnnouncement::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { m_content.WriteChildElements(out, level); });
 }
 
 void CAgentStartupAnnouncement::Register() {

@@ -8,11 +8,11 @@
 
 #include <unistd.h>
 
-#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_local_file_input_source.h"
 #include "cml/cml_xerces.h"
 
 namespace qel {
@@ -153,7 +153,7 @@ xercesc::InputSource* CCmlEntityResolver::resolveEntity(xercesc::XMLResourceIden
     std::string admitted =
         AdmittedPath(systemId, ToUtf8(FromXml(id->getBaseURI())), m_folder);
     if (!admitted.empty()) {
-      return new xercesc::LocalFileInputSource(ToXml(FromUtf8(admitted)).c_str());
+      return new CCmlLocalFileInputSource(admitted);
     }
     // A schema the folder does not hold: nothing is loaded, and validation reports
     // the elements it cannot check.

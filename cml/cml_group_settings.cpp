@@ -48,7 +48,15 @@ void CCmlGroupSettings::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlGroupSettings::WriteChildElements(CCmlOutput& out, unsigned level) const {
+void CCmlGroupSettings::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlGroupSettings::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlGroupSettings::WriteChildren(CCmlOutput& out, unsigned level) const {
   for (const CGroupSettingsNode& setting : m_settings) {
     setting.WriteElement(out, level, GetNamespace(), 2);
   }

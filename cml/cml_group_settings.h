@@ -29,7 +29,8 @@ class CCmlGroupSettings : public CCmlPolicy {
   // The standard policy attributes, then every child element as a settings node
   // (comments and processing instructions between them are not kept).
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
   const std::vector<CGroupSettingsNode>& GetSettings() const { return m_settings; }
   std::vector<CGroupSettingsNode>& GetSettings() { return m_settings; }
@@ -42,6 +43,8 @@ class CCmlGroupSettings : public CCmlPolicy {
   static void Register();
 
  private:
+  void WriteChildren(CCmlOutput& out, unsigned level) const;
+
   std::wstring m_schemaVersion;
   std::vector<CGroupSettingsNode> m_settings;
 };

@@ -5,6 +5,7 @@
 #include "cml/cml_class_factory.h"
 #include "cml/cml_codes.h"
 #include "cml/cml_deserialize.h"
+#include "cml/cml_document_output.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_exception.h"
@@ -137,7 +138,8 @@ void CCmlMessage::GetNamespaces(CNamespaceSet& set) const {
   }
 }
 
-void CCmlMessage::WriteDocument(CCmlOutput& out) const {
+template <class Stream>
+void CCmlMessage::WriteMessage(CCmlOutput& out, Stream& stream) const {
   CNamespaceSet set;
   GetNamespaces(set);
   WriteDocumentStart(out, GetTagName(), set);
@@ -154,21 +156,23 @@ void CCmlMessage::WriteDocument(CCmlOutput& out) const {
   WriteAttribute(out, vocab::kXmlns, m_layerNamespace);
   WriteAttribute(out, vocab::kSchemaVersion, m_layerVersion);
   out << L">\n";
-  WriteElement(out, 2);
+  SerializeElement(stream, 2);
   WriteEndTag(out, 1, vocab::kCml);
   out << L"</" << GetTagName() << L">\n";
 }
 
-void CCmlMessage::WriteContainer(CCmlOutput& out, unsigned level, const wchar_t* name,
-                                 const MessageList& list) const {
+template <class Stream>
+void CCmlMessage::WriteContainer(CCmlOutput& out, Stream& stream, unsigned level,
+                                 const wchar_t* name, const MessageList& list) const {
   if (list.empty()) return;
   WriteOpenTag(out, level, name);
   out << L">\n";
-  for (const auto& child : list) child->WriteElement(out, level + 1);
+  for (const auto& child : list) child->SerializeElement(stream, level + 1);
   WriteEndTag(out, level, name);
 }
 
-void CCmlMessage::WriteElement(CCmlOutput& out, unsigned level) const {
+template <class Stream>
+void CCmlMessage::WriteEnvelope(CCmlOutput& out, Stream& stream, unsigned level) const {
   WriteOpenTag(out, level, vocab::kMessageEnvelope);
   WriteAttribute(out, vocab::kBroadcast, BoolText(m_broadcast));
   WriteAttribute(out, vocab::kMessageId, m_messageId);
@@ -178,10 +182,26 @@ void CCmlMessage::WriteElement(CCmlOutput& out, unsigned level) const {
   for (const CAgentInfo& destination : m_destinations) destination.WriteElement(out, level + 1);
   WriteOpenTag(out, level + 1, vocab::kMessageBody);
   out << L">\n";
-  WriteContainer(out, level + 2, vocab::kRequest, m_requests);
-  WriteContainer(out, level + 2, vocab::kResponse, m_responses);
+  WriteContainer(out, stream, level + 2, vocab::kRequest, m_requests);
+  WriteContainer(out, stream, level + 2, vocab::kResponse, m_responses);
   WriteEndTag(out, level + 1, vocab::kMessageBody);
   WriteEndTag(out, level, vocab::kMessageEnvelope);
+}
+
+void CCmlMessage::Serialize(std::wostream& os) const {
+  WriteDocumentOutput(os, [this](CCmlOutput& out, std::wostream& s) { WriteMessage(out, s); });
+}
+
+void CCmlMessage::Serialize(std::ostream& os) const {
+  WriteDocumentOutput(os, [this](CCmlOutput& out, std::ostream& s) { WriteMessage(out, s); });
+}
+
+void CCmlMessage::SerializeElement(std::wostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::wostream& s) { WriteEnvelope(out, s, level); });
+}
+
+void CCmlMessage::SerializeElement(std::ostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::ostream& s) { WriteEnvelope(out, s, level); });
 }
 
 void CCmlMessage::ReadContainers(const CCmlDOM_Element& body, const wchar_t* name,

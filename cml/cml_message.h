@@ -32,9 +32,12 @@ class CCmlMessage : public CCmlDocumentBase {
   bool HasChildElements() const override { return true; }
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  // The envelope.
-  void WriteElement(CCmlOutput& out, unsigned level) const override;
-  void WriteDocument(CCmlOutput& out) const override;
+  // The envelope at `level`.
+  void SerializeElement(std::wostream& os, unsigned level) const override;
+  void SerializeElement(std::ostream& os, unsigned level) const override;
+  // Outer element, "cml" element of the message layer, the envelope at level 2.
+  void Serialize(std::wostream& os) const override;
+  void Serialize(std::ostream& os) const override;
 
   CCmlMessage& AssignMessage(const CCmlMessage& other);
   const CAgentInfo& GetSource() const { return m_source; }
@@ -70,7 +73,12 @@ class CCmlMessage : public CCmlDocumentBase {
 
  private:
   void ReadContainers(const CCmlDOM_Element& body, const wchar_t* name, bool requests);
-  void WriteContainer(CCmlOutput& out, unsigned level, const wchar_t* name,
+  template <class Stream>
+  void WriteMessage(CCmlOutput& out, Stream& stream) const;
+  template <class Stream>
+  void WriteEnvelope(CCmlOutput& out, Stream& stream, unsigned level) const;
+  template <class Stream>
+  void WriteContainer(CCmlOutput& out, Stream& stream, unsigned level, const wchar_t* name,
                       const MessageList& list) const;
 
   CAgentInfo m_source;

@@ -35,9 +35,16 @@ void CMessageBase::Deserialize(const CCmlDOM_Element& element) {
                 [&] { m_requestId = element.getAttribute(vocab::kRequestId); });
 }
 
-void CMessageBase::WriteStandardAttributes(CCmlOutput& out) const {
-  CCmlDocumentBase::WriteStandardAttributes(out);
-  WriteAttribute(out, vocab::kRequestId, m_requestId);
+void CMessageBase::WriteStandardAttributes(std::wostream& os) const {
+  CCmlDocumentBase::WriteStandardAttributes(os);
+  WriteThrough(os,
+               [this](CCmlOutput& out) { WriteAttribute(out, vocab::kRequestId, m_requestId); });
+}
+
+void CMessageBase::WriteStandardAttributes(std::ostream& os) const {
+  CCmlDocumentBase::WriteStandardAttributes(os);
+  WriteThrough(os,
+               [this](CCmlOutput& out) { WriteAttribute(out, vocab::kRequestId, m_requestId); });
 }
 
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype) {

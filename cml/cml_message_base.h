@@ -20,7 +20,8 @@ class CMessageBase : public CCmlDocumentBase {
   bool HasChildElements() const override { return false; }
   void Deserialize(const CCmlDOM_Element& element) override;
   // Namespace, schema version, then "request-id" (always).
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
 
   CMessageBase& AssignMessage(const CMessageBase& other);
   const std::wstring& GetRequestId() const { return m_requestId; }

@@ -3,8 +3,6 @@
 #include <exception>
 
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/LocalFileInputSource.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/SAXException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -14,6 +12,7 @@
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_local_file_input_source.h"
 #include "cml/cml_memory.h"
 #include "cml/cml_sax_exception.h"
 #include "cml/cml_schema_version.h"
@@ -87,15 +86,12 @@ void CCmlParser::Parse(const char* buffer, std::size_t length, int mode,
   if (buffer == nullptr && length != 0) {
     throw CCmlException(kParseOperation, L"NULL pointer received", codes::kInvalidArgument);
   }
-  static const char kEmpty[] = "";
-  xercesc::MemBufInputSource source(
-      reinterpret_cast<const XMLByte*>(buffer != nullptr ? buffer : kEmpty), length,
-      kMemBufSystemId, false);
+  CCmlMemBufInputSource source(buffer, length);
   Parse(source, mode, schemaFolder);
 }
 
 void CCmlParser::ParseFile(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
-  xercesc::LocalFileInputSource source(ToXml(path).c_str());
+  CCmlLocalFileInputSource source(path);
   Parse(source, mode, schemaFolder);
 }
 

@@ -18,6 +18,7 @@
 #include "cml/cml_dom_element.h"
 #include "cml/cml_dom_parser.h"
 #include "cml/cml_entity_resolver.h"
+#include "cml/cml_mem_buf_input_source.h"
 #include "cml/cml_namespace.h"
 #include "cml/cml_sax_error_handler.h"
 #include "cml/cml_schema_exception.h"
@@ -27,9 +28,6 @@ namespace cml {
 
 // Parse modes: validate, do not validate, validate as the schema check mode says.
 enum ParseMode : int { kParseValidate = 1, kParseNoValidation = 2, kParseByCheckMode = 3 };
-
-// System id of a parsed memory buffer, as error texts name it.
-inline constexpr char kMemBufSystemId[] = "QEL CML Stream";
 
 class CCmlParser {
  public:

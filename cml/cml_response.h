@@ -23,7 +23,8 @@ class CCmlResponse : public CMessageBase {
   std::unique_ptr<CCmlDocumentBase> Clone() const override;
   void Deserialize(const CCmlDOM_Element& element) override;
   // Then "code" (omitted when 0 unless writing defaults) and "text" (when not empty).
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
   std::uint32_t GetCode() const override { return m_code; }
   std::wstring GetText() const override { return m_text; }
 
@@ -32,6 +33,8 @@ class CCmlResponse : public CMessageBase {
   void SetText(const std::wstring& text) { m_text = text; }
 
  private:
+  void WriteCodeAndText(CCmlOutput& out) const;
+
   std::uint32_t m_code;
   std::wstring m_text;
 };

@@ -25,7 +25,8 @@ class CSetSiteResponse : public CCmlResponse {
   // The policy sources' namespaces only.
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
   CSetSiteResponse& AssignSetSiteResponse(const CSetSiteResponse& other);
   bool GetSiteAccessible() const { return m_siteAccessible; }
@@ -44,6 +45,8 @@ class CSetSiteResponse : public CCmlResponse {
   static void Register();
 
  private:
+  void WriteChildren(CCmlOutput& out, unsigned level) const;
+
   bool m_siteAccessible = false;
   CPolicySourceList m_policies;
 };
