@@ -10,6 +10,7 @@
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_memory.h"
+#include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -119,9 +120,25 @@ void CCmlMessage::ApplyMessageLayerToChildren() {
   for (MessageList* list : {&m_requests, &m_responses}) {
     for (auto& child : *list) {
       child->SetNamespace(m_layerNamespace);
-      child->SetInstanceSchemaVersion(m_layerVersion);
-      child->SetSchemaVersion(m_layerVersion);
+      child->SetInstanceSchemaVersion(version::kMessageLayerChildren);
+      child->SetSchemaVersion(version::kMessageLayerChildren);
     }
+  }
+}
+
+// A body element in the message-layer namespace at the layer's version or an older
+// patch of it (the older layout's 2.4.1 elements under its 2.4.2 "cml" element) is
+// covered by the "cml" element's entry: the schema of a patch level reads the older
+// ones. Any other second version of a namespace is a conflict.
+void CCmlMessage::AddChildNamespaces(const CMessageBase& child, CNamespaceSet& set) const {
+  CNamespaceSet own;
+  child.GetNamespaces(own);
+  for (const CNamespace& ns : own) {
+    if (ns.GetUri() == m_layerNamespace) {
+      SchemaVersionRelation r = CompareSchemaVersions(ns.GetVersion(), m_layerVersion);
+      if (r == SchemaVersionRelation::Equal || r == SchemaVersionRelation::OlderPatch) continue;
+    }
+    AddNamespaceChecked(set, ns, L"Constructing document namespace object");
   }
 }
 
@@ -130,8 +147,8 @@ void CCmlMessage::GetNamespaces(CNamespaceSet& set) const {
   AddNamespaceChecked(set, CNamespace(GetNamespace(), m_messageVersion), operation);
   AddNamespaceChecked(set, CNamespace(m_layerNamespace, m_layerVersion), operation);
   try {
-    for (const auto& request : m_requests) request->GetNamespaces(set);
-    for (const auto& response : m_responses) response->GetNamespaces(set);
+    for (const auto& request : m_requests) AddChildNamespaces(*request, set);
+    for (const auto& response : m_responses) AddChildNamespaces(*response, set);
   } catch (const CCmlException& e) {
     if (e.GetCode() != qel::status::CML_NAMESPACE_CONFLICT) throw;
     throw CCmlException(operation, e.GetText(), e.GetCode());

@@ -65,7 +65,8 @@ class CCmlMessage : public CCmlDocumentBase {
   MessageList& GetRequests() { return m_requests; }
   const MessageList& GetResponses() const { return m_responses; }
   MessageList& GetResponses() { return m_responses; }
-  // Every request and response takes the message-layer namespace and version.
+  // Every request and response takes the message-layer namespace and the version
+  // "2.4.1" (instance and schema version).
   void ApplyMessageLayerToChildren();
 
   // Registers the prototype under (base URI, "1.0.1") and (base URI, "1.0.0").
@@ -73,6 +74,7 @@ class CCmlMessage : public CCmlDocumentBase {
 
  private:
   void ReadContainers(const CCmlDOM_Element& body, const wchar_t* name, bool requests);
+  void AddChildNamespaces(const CMessageBase& child, CNamespaceSet& set) const;
   template <class Stream>
   void WriteMessage(CCmlOutput& out, Stream& stream) const;
   template <class Stream>

@@ -49,7 +49,8 @@ void CMessageBase::WriteStandardAttributes(std::ostream& os) const {
 
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype) {
   const CCmlClassFactory::VersionPair current(uri::kAgentMessages, version::kAgentMessages);
-  const std::vector<CCmlClassFactory::VersionPair> older = {{uri::kCml, version::kMessageLayerOld}};
+  const std::vector<CCmlClassFactory::VersionPair> older = {
+      {uri::kCml, version::kMessageLayerChildren}};
   CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(current, older, tag, prototype);
 }
 

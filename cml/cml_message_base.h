@@ -42,7 +42,8 @@ class CMessageBase : public CCmlDocumentBase {
 
 // Registers an agent message element with the class factory under
 // ("/cml/Message/AgentMessages", "1.0.4") and, for messages of the older layout, under
-// ("/cml", "2.4.2"), where the registered clone takes that namespace and version.
+// ("/cml", "2.4.1"), where the registered clone takes that namespace and version (the
+// ones ApplyMessageLayerToChildren gives; a lookup of any 2.4 patch finds it).
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype);
 
 }  // namespace cml
