@@ -228,6 +228,49 @@ TEST_F(Messages, AnnouncementContentAttributesAndRecords) {
   EXPECT_EQ(CodeOf([&] { a.GetContent().GetContentDate(1); }), 0xC738000Bu);
 }
 
+// Reading replaces what an object held: the same element read twice into one
+// announcement gives the object read once; a sparse element leaves nothing behind.
+TEST_F(Messages, ReadingTheSameContentObjectTwice) {
+  CAgentStartupAnnouncement a;
+  CAgentInfoContent& c = a.GetContent();
+  c.SetName(L"n");
+  c.GetHostInfo().SetHostName(L"h");
+  c.GetSchemas().emplace_back(L"s", L"urn:s", L"1.0.0");
+  c.GetContentDates().emplace_back(L"i", L"2024");
+  c.GetModules().emplace_back(L"m", L"2", 0xC738000Bu);
+  c.GetUpdates().emplace_back(L"m", L"t", L"3");
+  c.SetCopyrightInfo(L"(c)");
+  c.SetPatentInfo(L"p");
+  CPolicyDocumentText links(L"links", L"urn:links", L"", L"<links xmlns='urn:links'/>", L"", L"");
+  c.AddPolicySourceCopy(links);
+  const std::string text = Element(a, 0);
+  CCmlParser parser;
+  parser.Parse(text.data(), text.size(), kParseNoValidation);
+  CAgentStartupAnnouncement read;
+  read.Deserialize(parser.GetDocumentElement());
+  const std::string once = Element(read, 0);
+  read.Deserialize(parser.GetDocumentElement());
+  const CAgentInfoContent& r = read.GetContent();
+  EXPECT_EQ(r.GetSchemas().size(), 1u);
+  EXPECT_EQ(r.GetContentDates().size(), 1u);
+  EXPECT_EQ(r.GetModules().size(), 1u);
+  EXPECT_EQ(r.GetUpdates().size(), 1u);
+  EXPECT_EQ(r.GetPolicySourceCount(), 1u);
+  EXPECT_EQ(Element(read, 0), once);
+
+  const std::string sparse =
+      "<agent-startup-announcement xmlns='" + kAgentNs + "' schema-version='1.0.4' name='other'/>";
+  parser.Parse(sparse.data(), sparse.size(), kParseNoValidation);
+  read.Deserialize(parser.GetDocumentElement());
+  EXPECT_TRUE(r.GetSchemas().empty() && r.GetContentDates().empty() && r.GetModules().empty() &&
+              r.GetUpdates().empty());
+  EXPECT_EQ(r.GetPolicySourceCount(), 0u);
+  EXPECT_EQ(r.GetCopyrightInfo(), L"");
+  EXPECT_EQ(r.GetPatentInfo(), L"");
+  EXPECT_EQ(r.GetHostInfo().GetHostName(), L"");
+  EXPECT_EQ(r.GetName(), L"other");
+}
+
 TEST_F(Messages, ContentReadingRulesAndVersionGate) {
   auto read = [](const std::string& attributes) {
     auto a = ReadAs<CAgentStartupAnnouncement>("<agent-startup-announcement xmlns='" + kAgentNs +
