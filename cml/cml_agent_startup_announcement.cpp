@@ -1,5 +1,6 @@
 #include "cml/cml_agent_startup_announcement.h"
 
+#include "cml/cml_avp_sections.h"
 #include "cml/cml_class_factory.h"
 #include "cml/cml_memory.h"
 #include "cml/cml_uris.h"
@@ -83,6 +84,8 @@ void CAgentStartupAnnouncement::WriteChildElements(std::ostream& os, unsigned le
 
 void CAgentStartupAnnouncement::Register() {
   RegisterAgentMessage(vocab::kAgentStartupAnnouncement, CAgentStartupAnnouncement());
+  // The modules of its content convert their status details to AVP sections.
+  CCmlAvpSections::Register();
 }
 
 }  // namespace cml

@@ -41,6 +41,8 @@ class CAgentStartupAnnouncement : public CCmlRequest {
   CAgentInfoContent& GetContent() { return m_content; }
   const CAgentInfoContent& GetContent() const { return m_content; }
 
+  // Registers the prototype (RegisterAgentMessage) and the AVP sections policies that
+  // the status details of the content's modules convert to.
   static void Register();
 
  private:

@@ -8,6 +8,7 @@
 
 #include "cml/cml_agent_startup_announcement.h"
 #include "cml/cml_avp_sections.h"
+#include "cml/cml_class_factory.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_message.h"
 #include "cml/cml_module_info.h"
@@ -334,9 +335,14 @@ TEST_F(Messages, NameValuePairElement) {
 }
 
 // Status details that are AVP sections become read-only AVP sections policies; other
-// details stay policy nodes.
+// details stay policy nodes. Registering the announcement is all it takes.
 TEST_F(Messages, ModuleStatusDetailsConvertToReadOnlyAvpSections) {
-  CCmlAvpSections::Register();
+  CCmlClassFactory* factory = CCmlClassFactory::GetGlobalFactory();
+  for (const wchar_t* ns :
+       {uri::kAvpSections, uri::kCdAvpSections, uri::kRoAvpSections, uri::kCdRoAvpSections}) {
+    factory->DeregisterDocumentClassFactory(ns, version::kAvpSections);
+  }
+  CAgentStartupAnnouncement::Register();
   const std::string xml = "<module-list xmlns='" + kAgentNs +
                           "'><module name='m' version='1'>"
                           "<policy xmlns='" +
