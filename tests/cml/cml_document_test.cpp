@@ -106,6 +106,54 @@ TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   EXPECT_EQ(CodeOf([&] { Write(*back); }), 0xC738000Eu);
 }
 
+// Group settings are read in both of their namespaces, and their comments and
+// processing instructions come back in their place.
+TEST_F(Documents, GroupSettingsInBothNamespacesKeepCommentsAndInstructions) {
+  CCmlGroupSettings::Register();
+  for (const std::string ns : {"/cml/GroupSettings", "/cml/CommonDocuments/GroupSettings"}) {
+    SCOPED_TRACE(ns);
+    const std::string text =
+        "<?xml version='1.0' encoding='UTF-8' standalone='no'?>\n"
+        "<policy xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'\n"
+        "    xsi:schemaLocation='" +
+        kBase + ns + " ./schemas" + ns +
+        "/GroupSettings2_3_3.xsd'"
+        " xmlns='" +
+        kBase + ns +
+        "' schema-version='2.3.3' name='p'>\n"
+        "    <!-- before the settings -->\n"
+        "    <agent-settings a='1'>\n"
+        "        <?tune fast?>\n"
+        "        <poster-info host='h'/>\n"
+        "        <!--inside-->\n"
+        "    </agent-settings>\n"
+        "    <mixed>text<!--c--><?pi?></mixed>\n"
+        "    <?after?>\n"
+        "</policy>\n";
+    auto policy = ReadAs<CCmlGroupSettings>(text);
+    ASSERT_NE(policy, nullptr);
+    EXPECT_EQ(policy->GetNamespace(), FromUtf8(kBase + ns));
+    ASSERT_EQ(policy->GetSettings().size(), 4u);
+    EXPECT_EQ(policy->GetSettings()[0].GetKind(), CGroupSettingsNode::Kind::Comment);
+    EXPECT_EQ(policy->GetSettings()[0].GetText(), L" before the settings ");
+    const CGroupSettingsNode* agent = policy->FindSetting(L"agent-settings");
+    ASSERT_NE(agent, nullptr);
+    ASSERT_EQ(agent->GetChildren().size(), 3u);
+    EXPECT_EQ(agent->GetChildren()[0].GetKind(), CGroupSettingsNode::Kind::ProcessingInstruction);
+    EXPECT_EQ(agent->GetChildren()[0].GetName(), L"tune");
+    EXPECT_EQ(agent->GetChildren()[0].GetText(), L"fast");
+    EXPECT_NE(agent->FindChild(L"poster-info", FromUtf8(kBase + ns)), nullptr);
+    EXPECT_EQ(Write(*policy), text);
+  }
+  // What would not read back is refused, not written differently.
+  CCmlGroupSettings policy;
+  policy.AddSetting(L"s").AddComment(L"a--b");
+  EXPECT_EQ(CodeOf([&] { Write(policy); }), 0xC7210003u);
+  CCmlGroupSettings instruction;
+  instruction.AddProcessingInstruction(L"xml", L"x");
+  EXPECT_EQ(CodeOf([&] { Write(instruction); }), 0xC7210003u);
+}
+
 TEST_F(Documents, BaseReaderChecksTheNamespace) {
   CCmlParser parser;
   const std::string xml = "<policy xmlns='urn:wrong' schema-version='2.3.3'/>";
