@@ -246,11 +246,12 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
 }
 
 void CCmlParser::CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
-                                 const std::wstring& supported, CSchemaException& e) const {
+                                 const std::wstring& supported, bool unversionedToo,
+                                 CSchemaException& e) const {
   for (std::size_t i = 0; i < elements.getLength(); ++i) {
     CCmlDOM_Element element(elements.item(i));
     std::wstring instance = element.getAttribute(vocab::kSchemaVersion);
-    if (instance.empty()) continue;
+    if (instance.empty() && !unversionedToo) continue;
     SchemaVersionRelation r = CompareSchemaVersions(instance, supported);
     if (r == SchemaVersionRelation::NewerPatch || r == SchemaVersionRelation::MinorMismatch ||
         r == SchemaVersionRelation::MajorMismatch) {
@@ -274,13 +275,15 @@ void CCmlParser::CheckSchemaCompatibility(const xercesc::InputSource& source,
         e.AddIncompatibility(uri::kBase, version::kCompoundMessage, instance);
       }
     }
+    // A "cml" element without a version compares as the empty version (no match);
+    // other elements are compared only when they state one.
     CompareVersions(m_document.getElementsByTagNameNS(uri::kCml, vocab::kCml), uri::kCml,
-                    version::kMessageLayerOld, e);
-    CompareVersions(m_document.getElementsByTagNameNS(uri::kMessage, vocab::kCml),
-                    uri::kMessage, version::kMessageLayer, e);
+                    version::kMessageLayerOld, true, e);
+    CompareVersions(m_document.getElementsByTagNameNS(uri::kMessage, vocab::kCml), uri::kMessage,
+                    version::kMessageLayer, true, e);
     for (const CNamespace& ns : m_instanceNamespaces) {
       CompareVersions(m_document.getElementsByTagNameNS(ns.GetUri(), L"*"), ns.GetUri(),
-                      ns.GetVersion(), e);
+                      ns.GetVersion(), false, e);
     }
   });
 }

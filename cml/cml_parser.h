@@ -79,8 +79,12 @@ class CCmlParser {
   bool ShouldValidate(int mode) const;
   void ParseOnce(const xercesc::InputSource& source, bool validate,
                  const std::wstring& schemaFolder);
+  // Adds an incompatibility for each element whose "schema-version" is a newer patch,
+  // another minor or major version than `supported`; an element without one counts
+  // (as the empty version) only with `unversionedToo`.
   void CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
-                       const std::wstring& supported, CSchemaException& e) const;
+                       const std::wstring& supported, bool unversionedToo,
+                       CSchemaException& e) const;
 
   struct XercesReady {
     XercesReady();

@@ -119,6 +119,22 @@ TEST(Parser, FailedValidationReportsUnsupportedVersions) {
     EXPECT_EQ(e.begin()->GetInstanceVersion(), L"1.0.2");
     EXPECT_EQ(e.GetCode(), 0xC7380002u);
   }
+  // A "cml" element without a version is compared as the empty version.
+  for (const std::string layer : {"/cml", "/cml/Message"}) {
+    const std::string unversioned = "<qel xmlns='" + base +
+                                    "' schema-version='1.0.1'><cml xmlns='" + base + layer +
+                                    "'/></qel>";
+    try {
+      CCmlParser parser;
+      parser.Parse(unversioned.data(), unversioned.size(), kParseValidate);
+      FAIL();
+    } catch (const CSchemaException& e) {
+      ASSERT_EQ(e.GetCount(), 1u);
+      EXPECT_EQ(e.begin()->GetNamespace(), FromUtf8(base + layer));
+      EXPECT_EQ(e.begin()->GetSupportedVersion(), layer == "/cml" ? L"2.4.2" : L"1.0.0");
+      EXPECT_EQ(e.begin()->GetInstanceVersion(), L"");
+    }
+  }
   const std::string same = "<qel xmlns='" + base + "' schema-version='1.0.0'/>";
   try {
     CCmlParser parser;
