@@ -157,7 +157,7 @@ void CCmlParser::ParseWithoutSchema(const xercesc::InputSource& source) {
   m_parser->setDoSchema(false);
   m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Never);
   m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
-  m_entityResolver.SetSchemaFolder(std::string());
+  m_entityResolver.AdmitNoSchemas();
   ParseDocument(source);
 }
 
@@ -167,7 +167,8 @@ void CCmlParser::ParseWithSchema(const xercesc::InputSource& source,
   m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Always);
   m_parser->cacheGrammarFromParse(true);
   std::wstring folder = schemaFolder.empty() ? GetSchemaFolder() : schemaFolder;
-  m_entityResolver.SetSchemaFolder(ToUtf8(folder));
+  // No folder: the schema locations the document names are followed (local files only).
+  m_entityResolver.AdmitSchemasIn(ToUtf8(folder));
   std::wstring location;
   BuildExternalSchemaLocation(location, schemaFolder);
   m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));

@@ -2,6 +2,7 @@
 // compatibility, and hostile input.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -164,12 +165,49 @@ TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
   }
   laughs += "]><l>&j;</l>";
   EXPECT_EQ(ParseCode(laughs), 0xC7380003u);
-  // An external schema named by the document is not fetched either.
-  EXPECT_EQ(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
-                      "xsi:noNamespaceSchemaLocation='file://" +
-                          secret + "'/>",
-                      kParseValidate),
+  // A schema the document names on the network is never fetched, in no form; one
+  // named on another host by a file URI neither.
+  for (const std::string location :
+       {"http://127.0.0.1:9/x.xsd", "https://127.0.0.1:9/x.xsd", "ftp://127.0.0.1:9/x.xsd",
+        "file://otherhost/x.xsd", "http%3A//127.0.0.1:9/x.xsd"}) {
+    EXPECT_EQ(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                        "xsi:noNamespaceSchemaLocation='" +
+                            location + "'/>",
+                        kParseValidate),
+              0xC7380031u)
+        << location;
+  }
+  // A local one outside a configured schema folder is refused; without a folder it is
+  // read as a schema (and this one is none), but its content appears in no report.
+  const std::string named =
+      "<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+      "xsi:noNamespaceSchemaLocation='file://" +
+      secret + "'/>";
+  const std::string folder = ::testing::TempDir() + "cml_hardening_schemas";
+  ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+  EXPECT_EQ(CodeOf([&] {
+              CCmlParser parser;
+              parser.Parse(named.data(), named.size(), kParseValidate, FromUtf8(folder));
+            }),
             0xC7380031u);
+  try {
+    CCmlParser parser;
+    parser.Parse(named.data(), named.size(), kParseValidate);
+    FAIL() << "a text file validated as a schema";
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380003u);
+    EXPECT_EQ(e.GetText().find(L"TOP-SECRET"), std::wstring::npos);
+  }
+  // Devices and the kernel's pseudo-files are no schema files: reading them could
+  // block or never end.
+  for (const char* device : {"/dev/zero", "/proc/self/status"}) {
+    EXPECT_EQ(ParseCode(std::string("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                                    "xsi:noNamespaceSchemaLocation='") +
+                            device + "'/>",
+                        kParseValidate),
+              0xC7380031u)
+        << device;
+  }
 }
 
 TEST(ParserHardening, DeepNestingAndInvalidUtf8FailCleanly) {
@@ -208,8 +246,16 @@ TEST(ParserHardening, ResolverAdmitsOnlyFilesInsideTheSchemaFolder) {
   EXPECT_FALSE(R::AdmittedPath("sub/a.xsd", folder + "/main.xsd", folder).empty());
   EXPECT_TRUE(R::AdmittedPath(folder + "/../outside.xsd", "", folder).empty());
   EXPECT_TRUE(R::AdmittedPath("http://example.com/a.xsd", "", folder).empty());
-  EXPECT_TRUE(R::AdmittedPath(folder + "/sub/a.xsd", "", "").empty());
   EXPECT_TRUE(R::AdmittedPath(folder + "/sub/missing.xsd", "", folder).empty());
+  EXPECT_TRUE(R::AdmittedPath(folder + "/sub", "", folder).empty());  // a folder
+  // Without a folder: any regular local file, never a network location.
+  EXPECT_FALSE(R::AdmittedPath(folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_FALSE(R::AdmittedPath("file://localhost" + folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_FALSE(R::AdmittedPath("a.xsd", "file://" + folder + "/sub/main.xsd", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("http://example.com/a.xsd", "", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("file://example.com" + folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("/dev/null", "", "").empty());
+  EXPECT_TRUE(R::MissingInsideFolder(folder + "/sub/missing.xsd", "", ""));
   // A schema missing from the folder is simply not loaded; outside it is refused.
   EXPECT_TRUE(R::MissingInsideFolder(folder + "/sub/missing.xsd", "", folder));
   EXPECT_TRUE(R::MissingInsideFolder(folder + "/new/dir/missing.xsd", "", folder));
