@@ -229,6 +229,127 @@ TEST_F(Messages, AnnouncementContentAttributesAndRecords) {
   EXPECT_EQ(CodeOf([&] { a.GetContent().GetContentDate(1); }), 0xC738000Bu);
 }
 
+// Attributes at their default values are written only with the write-defaults switch
+// on; the indent width sets every level's indentation.
+TEST_F(Messages, WriteDefaultsSwitchAndIndentWidth) {
+  test::CSettingsGuard settings;
+  CCmlGroupSettings policy;
+  CAgentStartupAnnouncement announcement;
+  CAgentInfoContent& content = announcement.GetContent();
+  SetWriteDefaults(false);
+  EXPECT_EQ(Element(policy, 0).find("valid="), std::string::npos);
+  std::string text = Element(announcement, 0);
+  EXPECT_EQ(text.find("use-local-settings="), std::string::npos);
+  EXPECT_EQ(text.find("send-new-schemas="), std::string::npos);
+  policy.SetValid(false);
+  content.SetUseLocalSettings(true);
+  content.SetSendNewSchemas(false);
+  EXPECT_NE(Element(policy, 0).find(" valid='false'"), std::string::npos);
+  text = Element(announcement, 0);
+  EXPECT_NE(text.find(" use-local-settings='true'"), std::string::npos);
+  EXPECT_NE(text.find(" send-new-schemas='false'"), std::string::npos);
+  policy.SetValid(true);
+  content.SetUseLocalSettings(false);
+  content.SetSendNewSchemas(true);
+  SetWriteDefaults(true);
+  EXPECT_NE(Element(policy, 0).find(" valid='true'"), std::string::npos);
+  text = Element(announcement, 0);
+  EXPECT_NE(text.find(" use-local-settings='false'"), std::string::npos);
+  EXPECT_NE(text.find(" send-new-schemas='true'"), std::string::npos);
+  SetWriteDefaults(false);
+
+  SetIndentWidth(2);
+  EXPECT_EQ(Element(announcement, 1).substr(0, 29), "  <agent-startup-announcement");
+  EXPECT_NE(Element(announcement, 1).find("\n    <host-info "), std::string::npos);
+  CCmlMessage message;
+  message.AddRequestCopy(announcement);
+  text = Write(message);
+  EXPECT_NE(text.find("\n  <cml "), std::string::npos);
+  EXPECT_NE(text.find("\n    <message-envelope "), std::string::npos);
+  EXPECT_NE(text.find("\n            <host-info "), std::string::npos);  // level 6
+  SetIndentWidth(0);
+  EXPECT_NE(Write(message).find("\n<host-info "), std::string::npos);
+}
+
+// The assignment operations replace everything the target held (they are not the
+// copy constructors: the targets exist with values of their own) and copy deeply.
+TEST_F(Messages, AssignOperationsReplaceWhatTheTargetHeld) {
+  CSetSiteResponse response;
+  response.SetRequestId(L"x");
+  response.SetCode(0x47210047u);
+  response.SetText(L"t");
+  response.SetSiteAccessible(true);
+  response.AddPolicySourceCopy(
+      CPolicyDocumentText(L"l", L"urn:l", L"1.0.0", L"<l xmlns='urn:l'/>", L"n", L"1"));
+  CSetSiteResponse targetResponse;
+  targetResponse.AddPolicySourceCopy(CCmlGroupSettings());
+  targetResponse.AssignSetSiteResponse(response);
+  EXPECT_EQ(Element(targetResponse, 0), Element(response, 0));
+  EXPECT_NE(targetResponse.GetPolicySource(0), response.GetPolicySource(0));
+
+  CSetSiteRequest request;
+  request.SetRequestId(L"r");
+  request.SetNeedReply(false);
+  request.SetSetSite(false);
+  request.SetOverrideSite(true);
+  request.AddPolicySourceCopy(CCmlGroupSettings());
+  CSetSiteRequest targetRequest;
+  targetRequest.SetNamespace(uri::kCml);
+  targetRequest.AssignSetSiteRequest(request);
+  EXPECT_EQ(Element(targetRequest, 0), Element(request, 0));
+
+  CAgentStartupAnnouncement announcement;
+  announcement.GetContent().SetName(L"n");
+  announcement.GetContent().GetModules().emplace_back(L"m", L"1", 0u);
+  CAgentStartupAnnouncement targetAnnouncement;
+  targetAnnouncement.GetContent().SetCopyrightInfo(L"old");
+  targetAnnouncement.AssignAnnouncement(announcement);
+  EXPECT_EQ(Element(targetAnnouncement, 0), Element(announcement, 0));
+
+  CPolicyDocumentText text(L"d", L"urn:d", L"2.0.0", L"<d/>", L"name", L"3");
+  text.AddNamespace(L"urn:extra", L"1.0.0");
+  CPolicyDocumentText targetText(L"o", L"urn:o", L"1.0.0", L"<o/>", L"", L"");
+  targetText.AssignDocumentText(text);
+  EXPECT_EQ(targetText.GetTagName(), L"d");
+  EXPECT_EQ(targetText.GetNamespace(), L"urn:d");
+  EXPECT_EQ(targetText.GetInstanceSchemaVersion(), L"2.0.0");
+  EXPECT_EQ(targetText.GetText(), L"<d/>");
+  EXPECT_EQ(targetText.GetPolicyName(), L"name");
+  EXPECT_EQ(targetText.GetPolicyVersion(), L"3");
+  EXPECT_EQ(targetText.GetNamespaceSet().size(), 1u);
+
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"p");
+  policy.SetPolicyVersion(L"2");
+  policy.SetOverwrite(true);
+  policy.SetValid(false);
+  CCmlGroupSettings targetPolicy;
+  targetPolicy.SetNamespace(uri::kGroupSettings);
+  targetPolicy.AssignPolicy(policy);
+  EXPECT_EQ(Element(targetPolicy, 0), Element(policy, 0));
+
+  CCmlMessage message;
+  message.SetSchemaVersion(L"1.0.0");
+  message.SetMessageId(L"m");
+  message.SetResponseTo(L"p");
+  message.SetBroadcast(true);
+  message.GetDestinations().emplace_back(vocab::kDestination);
+  message.AddRequestCopy(announcement);
+  message.AddResponseCopy(response);
+  message.ApplyMessageLayerToChildren();
+  CCmlMessage targetMessage;
+  targetMessage.AddRequestCopy(request);
+  targetMessage.AddRequestCopy(request);
+  targetMessage.AssignMessage(message);
+  EXPECT_EQ(Write(targetMessage), Write(message));
+  ASSERT_EQ(targetMessage.GetRequests().size(), 1u);
+  EXPECT_NE(targetMessage.GetRequests()[0].get(), message.GetRequests()[0].get());
+  message.GetRequests()[0]->SetRequestId(L"changed later");
+  EXPECT_EQ(targetMessage.GetRequests()[0]->GetRequestId(), L"");
+  targetMessage.AssignMessage(targetMessage);  // itself: nothing changes
+  EXPECT_EQ(targetMessage.GetRequests().size(), 1u);
+}
+
 // Reading replaces what an object held: the same element read twice into one
 // announcement gives the object read once; a sparse element leaves nothing behind.
 TEST_F(Messages, ReadingTheSameContentObjectTwice) {

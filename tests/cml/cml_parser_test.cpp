@@ -148,6 +148,36 @@ TEST(Parser, FailedValidationReportsUnsupportedVersions) {
   }
 }
 
+// Both message layers are checked when validation fails: "cml" in "/cml" against
+// 2.4.2 and in "/cml/Message" against 1.0.0; older or equal patch levels are fine.
+TEST(Parser, CompatibilityOfTheTwoMessageLayers) {
+  const std::string base = "http://www.example.com";
+  auto incompatibilities = [&](const std::string& old, const std::string& current) {
+    const std::string xml = "<qel xmlns='" + base + "' schema-version='1.0.1'><cml xmlns='" + base +
+                            "/cml' schema-version='" + old + "'/><cml xmlns='" + base +
+                            "/cml/Message' schema-version='" + current + "'/></qel>";
+    CCmlParser parser;
+    try {
+      parser.Parse(xml.data(), xml.size(), kParseValidate);
+    } catch (const CSchemaException& e) {
+      std::wstring found;
+      for (const CSchemaIncompatibility& i : e) {
+        found += i.GetNamespace().substr(base.size()) + L" " + i.GetSupportedVersion() + L" " +
+                 i.GetInstanceVersion() + L";";
+      }
+      return found;
+    } catch (const CCmlException& e) {
+      EXPECT_EQ(e.GetCode(), 0xC7380002u);  // invalid, but every version is supported
+    }
+    return std::wstring();
+  };
+  EXPECT_EQ(incompatibilities("2.4.1", "1.0.0"), L"");
+  EXPECT_EQ(incompatibilities("2.4.2", "0.9.0"), L"/cml/Message 1.0.0 0.9.0;");
+  EXPECT_EQ(incompatibilities("2.4.3", "1.0.1"), L"/cml 2.4.2 2.4.3;/cml/Message 1.0.0 1.0.1;");
+  EXPECT_EQ(incompatibilities("2.5.0", "2.0.0"), L"/cml 2.4.2 2.5.0;/cml/Message 1.0.0 2.0.0;");
+  EXPECT_EQ(incompatibilities("2.4.10", "1.0.0"), L"/cml 2.4.2 2.4.10;");  // 10 > 2
+}
+
 TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
   const std::string secret = ::testing::TempDir() + "cml_secret.txt";
   std::ofstream(secret) << "TOP-SECRET";
