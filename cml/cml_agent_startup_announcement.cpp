@@ -38,7 +38,7 @@ std::unique_ptr<CCmlDocumentBase> CAgentStartupAnnouncement::Clone() const {
 CAgentStartupAnnouncement& CAgentStartupAnnouncement::AssignAnnouncement(
     const CAgentStartupAnnouncement& other) {
   if (&other != this) {
-    AssignRequest(other);
+    CCmlRequest::Assign(other);
     m_content = other.m_content;
   }
   return *this;

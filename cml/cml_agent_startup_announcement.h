@@ -37,7 +37,7 @@ class CAgentStartupAnnouncement : public CCmlRequest {
   void WriteChildElements(std::wostream& os, unsigned level) const override;
   void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CAgentStartupAnnouncement& AssignAnnouncement(const CAgentStartupAnnouncement& other);
+  virtual CAgentStartupAnnouncement& AssignAnnouncement(const CAgentStartupAnnouncement& other);
   CAgentInfoContent& GetContent() { return m_content; }
   const CAgentInfoContent& GetContent() const { return m_content; }
 

@@ -38,9 +38,7 @@ CCmlMessage::CCmlMessage()
   SetSchemaVersion(version::kCompoundMessage);
 }
 
-CCmlMessage::CCmlMessage(const CCmlMessage& other) : CCmlDocumentBase(other) {
-  AssignMessage(other);
-}
+CCmlMessage::CCmlMessage(const CCmlMessage& other) : CCmlDocumentBase(other) { Assign(other); }
 
 CCmlMessage::~CCmlMessage() = default;
 
@@ -59,9 +57,9 @@ void CCmlMessage::SetSchemaVersion(const std::wstring& version) {
   }
 }
 
-CCmlMessage& CCmlMessage::AssignMessage(const CCmlMessage& other) {
+CCmlMessage& CCmlMessage::Assign(const CCmlMessage& other) {
   if (&other == this) return *this;
-  Assign(other);
+  CCmlDocumentBase::Assign(other);
   m_requests.clear();
   m_responses.clear();
   m_source = other.m_source;

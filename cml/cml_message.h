@@ -39,7 +39,10 @@ class CCmlMessage : public CCmlDocumentBase {
   void Serialize(std::wostream& os) const override;
   void Serialize(std::ostream& os) const override;
 
-  CCmlMessage& AssignMessage(const CCmlMessage& other);
+  // Unless `other` is this message: the base part, then everything else; the
+  // requests and responses held before are deleted and `other`'s are cloned.
+  using CCmlDocumentBase::Assign;
+  virtual CCmlMessage& Assign(const CCmlMessage& other);
   const CAgentInfo& GetSource() const { return m_source; }
   CAgentInfo& GetSource() { return m_source; }
   const std::vector<CAgentInfo>& GetDestinations() const { return m_destinations; }

@@ -16,9 +16,9 @@ CMessageBase::CMessageBase(const std::wstring& tag, const std::wstring& ns,
 CMessageBase::CMessageBase(const CMessageBase& other) = default;
 CMessageBase::~CMessageBase() = default;
 
-CMessageBase& CMessageBase::AssignMessage(const CMessageBase& other) {
+CMessageBase& CMessageBase::Assign(const CMessageBase& other) {
   if (&other != this) {
-    Assign(other);
+    CCmlDocumentBase::Assign(other);
     m_requestId = other.m_requestId;
     m_schemaVersion = other.m_schemaVersion;
   }

@@ -23,7 +23,9 @@ class CMessageBase : public CCmlDocumentBase {
   void WriteStandardAttributes(std::wostream& os) const override;
   void WriteStandardAttributes(std::ostream& os) const override;
 
-  CMessageBase& AssignMessage(const CMessageBase& other);
+  // The base part (CCmlDocumentBase::Assign), request id and schema version.
+  using CCmlDocumentBase::Assign;
+  virtual CMessageBase& Assign(const CMessageBase& other);
   const std::wstring& GetRequestId() const { return m_requestId; }
   void SetRequestId(const std::wstring& id) { m_requestId = id; }
   // 0 and empty for anything that is not a response.

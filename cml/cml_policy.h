@@ -25,7 +25,7 @@ class CCmlPolicy : public CPolicySource {
   void WriteStandardAttributes(std::wostream& os) const override;
   void WriteStandardAttributes(std::ostream& os) const override;
 
-  CCmlPolicy& AssignPolicy(const CCmlPolicy& policy);
+  virtual CCmlPolicy& AssignPolicy(const CCmlPolicy& policy);
   bool GetOverwrite() const { return m_overwrite; }
   void SetPolicyName(const std::wstring& name) { m_name = name; }
   void SetPolicyVersion(const std::wstring& version) { m_version = version; }

@@ -38,7 +38,7 @@ class CPolicyDocumentText : public CPolicySource {
   std::wstring GetPolicyVersion() const override { return m_policyVersion; }
   bool IsValid() const override { return true; }
 
-  CPolicyDocumentText& AssignDocumentText(const CPolicyDocumentText& other);
+  virtual CPolicyDocumentText& AssignDocumentText(const CPolicyDocumentText& other);
   const std::wstring& GetText() const { return m_text; }
   void SetPolicyName(const std::wstring& name) { m_policyName = name; }
   void SetPolicyVersion(const std::wstring& version) { m_policyVersion = version; }

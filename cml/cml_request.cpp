@@ -20,9 +20,9 @@ std::unique_ptr<CCmlDocumentBase> CCmlRequest::Clone() const {
   return GuardedClone<CCmlDocumentBase>(*this, L"Cloning request object");
 }
 
-CCmlRequest& CCmlRequest::AssignRequest(const CCmlRequest& other) {
+CCmlRequest& CCmlRequest::Assign(const CCmlRequest& other) {
   if (&other != this) {
-    AssignMessage(other);
+    CMessageBase::Assign(other);
     m_needReply = other.m_needReply;
   }
   return *this;

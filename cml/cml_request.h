@@ -25,7 +25,9 @@ class CCmlRequest : public CMessageBase {
   void WriteStandardAttributes(std::wostream& os) const override;
   void WriteStandardAttributes(std::ostream& os) const override;
 
-  CCmlRequest& AssignRequest(const CCmlRequest& other);
+  // The message part, then need-reply.
+  using CMessageBase::Assign;
+  virtual CCmlRequest& Assign(const CCmlRequest& other);
   bool GetNeedReply() const { return m_needReply; }
   void SetNeedReply(bool needReply) { m_needReply = needReply; }
 

@@ -21,9 +21,9 @@ std::unique_ptr<CCmlDocumentBase> CCmlResponse::Clone() const {
   return GuardedClone<CCmlDocumentBase>(*this, L"Cloning response object");
 }
 
-CCmlResponse& CCmlResponse::AssignResponse(const CCmlResponse& other) {
+CCmlResponse& CCmlResponse::Assign(const CCmlResponse& other) {
   if (&other != this) {
-    AssignMessage(other);
+    CMessageBase::Assign(other);
     m_code = other.m_code;
     m_text = other.m_text;
   }

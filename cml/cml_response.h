@@ -28,7 +28,9 @@ class CCmlResponse : public CMessageBase {
   std::uint32_t GetCode() const override { return m_code; }
   std::wstring GetText() const override { return m_text; }
 
-  CCmlResponse& AssignResponse(const CCmlResponse& other);
+  // The message part, then code and text.
+  using CMessageBase::Assign;
+  virtual CCmlResponse& Assign(const CCmlResponse& other);
   void SetCode(std::uint32_t code) { m_code = code; }
   void SetText(const std::wstring& text) { m_text = text; }
 

@@ -29,7 +29,7 @@ std::unique_ptr<CCmlDocumentBase> CSetSiteRequest::Clone() const {
 
 CSetSiteRequest& CSetSiteRequest::AssignSetSiteRequest(const CSetSiteRequest& other) {
   if (&other != this) {
-    AssignRequest(other);
+    CCmlRequest::Assign(other);
     m_setSite = other.m_setSite;
     m_overrideSite = other.m_overrideSite;
     m_policies.SetAll(other.m_policies);

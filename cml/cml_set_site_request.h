@@ -28,7 +28,7 @@ class CSetSiteRequest : public CCmlRequest {
   void WriteChildElements(std::wostream& os, unsigned level) const override;
   void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CSetSiteRequest& AssignSetSiteRequest(const CSetSiteRequest& other);
+  virtual CSetSiteRequest& AssignSetSiteRequest(const CSetSiteRequest& other);
   bool GetSetSite() const { return m_setSite; }
   bool GetOverrideSite() const { return m_overrideSite; }
   void SetSetSite(bool v) { m_setSite = v; }

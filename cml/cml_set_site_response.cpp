@@ -29,7 +29,7 @@ std::unique_ptr<CCmlDocumentBase> CSetSiteResponse::Clone() const {
 
 CSetSiteResponse& CSetSiteResponse::AssignSetSiteResponse(const CSetSiteResponse& other) {
   if (&other != this) {
-    AssignResponse(other);
+    CCmlResponse::Assign(other);
     m_siteAccessible = other.m_siteAccessible;
     m_policies.SetAll(other.m_policies);
   }

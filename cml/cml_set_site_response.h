@@ -28,7 +28,7 @@ class CSetSiteResponse : public CCmlResponse {
   void WriteChildElements(std::wostream& os, unsigned level) const override;
   void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CSetSiteResponse& AssignSetSiteResponse(const CSetSiteResponse& other);
+  virtual CSetSiteResponse& AssignSetSiteResponse(const CSetSiteResponse& other);
   bool GetSiteAccessible() const { return m_siteAccessible; }
   void SetSiteAccessible(bool v) { m_siteAccessible = v; }
   CPolicySource* GetPolicySource(std::size_t index) const { return m_policies.Get(index); }

@@ -32,6 +32,7 @@
 #include "cml/cml_local_file_input_source.h"
 #include "cml/cml_mem_buf_input_source.h"
 #include "cml/cml_message.h"
+#include "cml/cml_message_base.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_policy.h"
 #include "cml/cml_set_site_response.h"
@@ -370,6 +371,13 @@ TEST(VirtualOrder, DocumentBaseAndPolicySourceKeepTheirSlots) {
   EXPECT_EQ(Slot(&CPolicySource::GetPolicyVersion), 28);
   EXPECT_EQ(Slot(&CPolicySource::IsValid), 29);
   EXPECT_EQ(Slot(&CAppendsToPolicy::Appended), 30);
+  // The message classes append their assignment first.
+  EXPECT_EQ(Slot(static_cast<CMessageBase& (CMessageBase::*)(const CMessageBase&)>(
+                &CMessageBase::Assign)),
+            25);
+  EXPECT_EQ(
+      Slot(static_cast<CCmlMessage& (CCmlMessage::*)(const CCmlMessage&)>(&CCmlMessage::Assign)),
+      25);
   // Overrides stay in their slots.
   EXPECT_EQ(Slot(static_cast<WideDocument>(&CCmlMessage::Serialize)), 17);
   EXPECT_EQ(Slot(static_cast<void (CCmlPolicy::*)(std::ostream&) const>(

@@ -340,13 +340,13 @@ TEST_F(Messages, AssignOperationsReplaceWhatTheTargetHeld) {
   CCmlMessage targetMessage;
   targetMessage.AddRequestCopy(request);
   targetMessage.AddRequestCopy(request);
-  targetMessage.AssignMessage(message);
+  targetMessage.Assign(message);
   EXPECT_EQ(Write(targetMessage), Write(message));
   ASSERT_EQ(targetMessage.GetRequests().size(), 1u);
   EXPECT_NE(targetMessage.GetRequests()[0].get(), message.GetRequests()[0].get());
   message.GetRequests()[0]->SetRequestId(L"changed later");
   EXPECT_EQ(targetMessage.GetRequests()[0]->GetRequestId(), L"");
-  targetMessage.AssignMessage(targetMessage);  // itself: nothing changes
+  targetMessage.Assign(targetMessage);  // itself: nothing changes
   EXPECT_EQ(targetMessage.GetRequests().size(), 1u);
 }
 
