@@ -90,13 +90,13 @@ void CCmlParser::Parse(const char* buffer, std::size_t length, int mode,
   Parse(source, mode, schemaFolder);
 }
 
-void CCmlParser::ParseFile(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
+void CCmlParser::Parse(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
   CCmlLocalFileInputSource source(path);
   Parse(source, mode, schemaFolder);
 }
 
-void CCmlParser::ParseFile(const std::string& path, int mode, const std::wstring& schemaFolder) {
-  ParseFile(FromUtf8(path), mode, schemaFolder);
+void CCmlParser::Parse(const std::string& path, int mode, const std::wstring& schemaFolder) {
+  Parse(FromUtf8(path), mode, schemaFolder);
 }
 
 CCmlDOM_Element CCmlParser::GetDocumentElement() const {

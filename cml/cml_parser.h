@@ -49,10 +49,9 @@ class CCmlParser {
 
   void Parse(const char* buffer, std::size_t length, int mode,
              const std::wstring& schemaFolder = std::wstring());
-  void ParseFile(const std::wstring& path, int mode,
-                 const std::wstring& schemaFolder = std::wstring());
-  void ParseFile(const std::string& path, int mode,
-                 const std::wstring& schemaFolder = std::wstring());
+  // A local file; the byte form of the path is UTF-8.
+  void Parse(const std::wstring& path, int mode, const std::wstring& schemaFolder = std::wstring());
+  void Parse(const std::string& path, int mode, const std::wstring& schemaFolder = std::wstring());
 
   const std::wstring& GetRootTagName() const { return m_rootTagName; }
   const std::wstring& GetRootNamespace() const { return m_rootNamespace; }

@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 
+#include "cml/cml_deserialize.h"
 #include "cml/cml_dom_attr.h"
 #include "cml/cml_dom_cdata_section.h"
 #include "cml/cml_dom_comment.h"
@@ -29,6 +30,7 @@
 #include "cml/cml_dom_processing_instruction.h"
 #include "cml/cml_dom_text.h"
 #include "cml/cml_dom_type_info.h"
+#include "cml/cml_group_settings.h"
 #include "cml/cml_local_file_input_source.h"
 #include "cml/cml_mem_buf_input_source.h"
 #include "cml/cml_message.h"
@@ -283,8 +285,22 @@ TEST(InputSources, MemoryBuffersAndLocalFiles) {
   std::ofstream(path) << "<file-root/>";
   CCmlLocalFileInputSource file(path);
   EXPECT_EQ(FromXml(file.getSystemId()), FromUtf8(path));
-  parser.ParseFile(path, kParseNoValidation);
+  parser.Parse(path, kParseNoValidation);
   EXPECT_EQ(parser.GetRootTagName(), L"file-root");
+
+  // Documents are read from files by the same name as from buffers.
+  CCmlGroupSettings::Register();
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"from a file");
+  const std::string policyPath = ::testing::TempDir() + "cml_policy_file.xml";
+  policy.SerializeToFile(policyPath.c_str());
+  for (const auto& read :
+       {DeserializeDocument(policyPath, kParseNoValidation, nullptr),
+        DeserializeDocument(FromUtf8(policyPath), kParseNoValidation, nullptr)}) {
+    auto* back = dynamic_cast<const CCmlGroupSettings*>(read.get());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetPolicyName(), L"from a file");
+  }
 }
 
 // ---- Order of the virtual operations.

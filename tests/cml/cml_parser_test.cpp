@@ -54,7 +54,7 @@ TEST(Parser, ParseFileAndTheWarningPath) {
       << "\xef\xbb\xbf<?xml version='1.0' encoding='UTF-16'?><r/>";
   CCmlParser parser;
   try {
-    parser.ParseFile(path, kParseNoValidation);
+    parser.Parse(path, kParseNoValidation);
     FAIL() << "no warning";
   } catch (const CCmlException& e) {
     EXPECT_EQ(e.GetCode(), 0x47380001u);
@@ -64,10 +64,10 @@ TEST(Parser, ParseFileAndTheWarningPath) {
   }
   const std::string wide = ::testing::TempDir() + "cml_parse_file_\xc3\xa9.xml";
   std::ofstream(wide, std::ios::binary) << "<m:root xmlns:m='urn:m' schema-version='2.0.1'/>";
-  parser.ParseFile(FromUtf8(wide), kParseNoValidation);
+  parser.Parse(FromUtf8(wide), kParseNoValidation);
   EXPECT_EQ(parser.GetRootTagName(), L"m:root");
   EXPECT_EQ(parser.GetRootSchemaVersion(), L"2.0.1");
-  EXPECT_EQ(CodeOf([&] { parser.ParseFile(path + ".missing", kParseNoValidation); }), 0xC7380003u);
+  EXPECT_EQ(CodeOf([&] { parser.Parse(path + ".missing", kParseNoValidation); }), 0xC7380003u);
 }
 
 TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
