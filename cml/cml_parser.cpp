@@ -172,7 +172,7 @@ void CCmlParser::ParseWithSchema(const xercesc::InputSource& source,
   std::wstring location;
   BuildExternalSchemaLocation(location, schemaFolder);
   m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
-  if (!location.empty()) m_parser->SetExternalSchemaLocation(location);
+  if (!location.empty()) m_parser->setExternalSchemaLocation(location);
   ParseDocument(source);
 }
 
@@ -201,7 +201,7 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
     m_parser->resetDocumentPool();
     m_errorHandler.resetErrors();
     m_parser->parse(source);
-    m_document = m_parser->GetCmlDocument();
+    m_document = m_parser->getDocument();
     xercesc::DOMDocument* doc = m_document.GetDOMDocument();
     if (doc == nullptr || doc->getDocumentElement() == nullptr) {
       throw ParseFailure(L"Error parsing input content\nMessage:  no document element");

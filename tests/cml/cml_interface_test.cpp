@@ -27,6 +27,7 @@
 #include "cml/cml_dom_named_node_map.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_dom_notation.h"
+#include "cml/cml_dom_parser.h"
 #include "cml/cml_dom_processing_instruction.h"
 #include "cml/cml_dom_text.h"
 #include "cml/cml_dom_type_info.h"
@@ -37,6 +38,7 @@
 #include "cml/cml_message_base.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_policy.h"
+#include "cml/cml_schema_exception.h"
 #include "cml/cml_set_site_response.h"
 #include "cml/cml_xerces.h"
 #include "cml_test_util.h"
@@ -231,6 +233,9 @@ QEL_CML_NAMED(Any<Map>().removeNamedItem(W()));
 QEL_CML_NAMED(Any<Map>().removeNamedItemNS(W(), W()));
 QEL_CML_NAMED(Any<CCmlDOM_TypeInfo>().getName());
 QEL_CML_NAMED(Any<CCmlDOM_TypeInfo>().getNamespace());
+QEL_CML_NAMED(Any<CCmlDOMParser>().getDocument().getDocumentElement());
+QEL_CML_NAMED(Any<CCmlDOMParser>().setExternalSchemaLocation(W()));
+QEL_CML_NAMED(Any<CSchemaIncompatibility>().Clone());
 static_assert(std::is_base_of<xercesc::DOMException, CCmlDOM_Exception>::value,
               "CCmlDOM_Exception is a Xerces DOMException");
 static_assert(std::is_base_of<xercesc::MemBufInputSource, CCmlMemBufInputSource>::value,
@@ -351,7 +356,7 @@ class CAppendsToPolicy : public CPolicySource {
   std::wstring m_version;
 };
 
-TEST(VirtualOrder, DocumentBaseAndPolicySourceKeepTheirSlots) {
+TEST(VirtualOrder, DocumentsPoliciesAndExceptionsKeepTheirSlots) {
 #if !defined(__x86_64__) && !defined(__i386__)
   GTEST_SKIP() << "member pointer layout checked for x86 only";
 #endif
@@ -387,6 +392,19 @@ TEST(VirtualOrder, DocumentBaseAndPolicySourceKeepTheirSlots) {
   EXPECT_EQ(Slot(&CPolicySource::GetPolicyVersion), 28);
   EXPECT_EQ(Slot(&CPolicySource::IsValid), 29);
   EXPECT_EQ(Slot(&CAppendsToPolicy::Appended), 30);
+  // The exceptions: the base's six, then the schema exception's own.
+  EXPECT_EQ(Slot(&CCmlException::GetOperation), 2);
+  EXPECT_EQ(Slot(&CCmlException::GetText), 3);
+  EXPECT_EQ(Slot(&CCmlException::GetCode), 4);
+  EXPECT_EQ(Slot(&CCmlException::Format), 5);
+  EXPECT_EQ(Slot(&CSchemaException::AddIncompatibility), 6);
+  EXPECT_EQ(Slot(&CSchemaException::begin), 7);
+  EXPECT_EQ(Slot(&CSchemaException::end), 8);
+  EXPECT_EQ(Slot(&CSchemaException::GetCount), 9);
+  using ConstSet = const CSchemaException::Set& (CSchemaException::*)() const;
+  using Set = CSchemaException::Set& (CSchemaException::*)();
+  EXPECT_EQ(Slot(static_cast<ConstSet>(&CSchemaException::GetIncompatibilities)), 10);
+  EXPECT_EQ(Slot(static_cast<Set>(&CSchemaException::GetIncompatibilities)), 11);
   // The message classes append their assignment first.
   EXPECT_EQ(Slot(static_cast<CMessageBase& (CMessageBase::*)(const CMessageBase&)>(
                 &CMessageBase::Assign)),
