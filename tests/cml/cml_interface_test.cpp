@@ -36,6 +36,7 @@
 #include "cml/cml_mem_buf_input_source.h"
 #include "cml/cml_message.h"
 #include "cml/cml_message_base.h"
+#include "cml/cml_module_info.h"
 #include "cml/cml_parser.h"
 #include "cml/cml_policy.h"
 #include "cml/cml_schema_exception.h"
@@ -236,6 +237,14 @@ QEL_CML_NAMED(Any<CCmlDOM_TypeInfo>().getNamespace());
 QEL_CML_NAMED(Any<CCmlDOMParser>().getDocument().getDocumentElement());
 QEL_CML_NAMED(Any<CCmlDOMParser>().setExternalSchemaLocation(W()));
 QEL_CML_NAMED(Any<CSchemaIncompatibility>().Clone());
+// A module's status details have the policy list operations of the set-site messages.
+QEL_CML_NAMED(Any<CModuleInfo>().GetPolicySource(0));
+QEL_CML_NAMED(Any<CModuleInfo>().GetPolicySourceCount());
+QEL_CML_NAMED(Any<CModuleInfo>().SetPolicySources(Any<CPolicySourceList>()));
+QEL_CML_NAMED(Any<CModuleInfo>().AddPolicyNode(Any<Element>()));
+QEL_CML_NAMED(Any<CModuleInfo>().AddPolicySourceCopy(Any<CPolicySource>()));
+QEL_CML_NAMED(Any<CModuleInfo>().AddPolicySource(nullptr));
+QEL_CML_NAMED(Any<CModuleInfo>().SetPolicySource(0, nullptr));
 static_assert(std::is_base_of<xercesc::DOMException, CCmlDOM_Exception>::value,
               "CCmlDOM_Exception is a Xerces DOMException");
 static_assert(std::is_base_of<xercesc::MemBufInputSource, CCmlMemBufInputSource>::value,
