@@ -129,6 +129,10 @@ void CCmlMessage::ApplyMessageLayerToChildren() {
 // covered by the "cml" element's entry: the schema of a patch level reads the older
 // ones. Any other second version of a namespace is a conflict.
 void CCmlMessage::AddChildNamespaces(const CMessageBase& child, CNamespaceSet& set) const {
+  if (child.GetNamespace() != m_layerNamespace) {
+    child.GetNamespaces(set);
+    return;
+  }
   CNamespaceSet own;
   child.GetNamespaces(own);
   for (const CNamespace& ns : own) {
