@@ -5,8 +5,10 @@
 namespace qel {
 namespace cml {
 
+// Xerces' memory manager is passed on purpose: it initialises Xerces, so a source made
+// before any parser works.
 CCmlLocalFileInputSource::CCmlLocalFileInputSource(const std::wstring& path)
-    : xercesc::LocalFileInputSource(ToXml(path).c_str()) {}
+    : xercesc::LocalFileInputSource(ToXml(path).c_str(), XercesMemoryManager()) {}
 
 CCmlLocalFileInputSource::CCmlLocalFileInputSource(const std::string& utf8Path)
     : CCmlLocalFileInputSource(FromUtf8(utf8Path)) {}

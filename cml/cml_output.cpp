@@ -164,7 +164,6 @@ std::ostream& CCmlOutput::ByteStream() {
 }
 
 void CCmlOutput::Finish() {
-  if (m_byteStream) m_byteStream->FlushPending();
   if (m_utf8 != nullptr) {
     if (!AppendUtf8(*m_utf8, m_text.get(), m_size)) {
       AppendConverted(*m_utf8, m_text.get(), m_size, qelToolsLib::qelCodecvtInstance());

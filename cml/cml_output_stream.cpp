@@ -4,6 +4,7 @@
 
 #include "cml/cml_output.h"
 #include "cml/cml_xerces.h"
+#include "cml/cml_xml_chars.h"
 
 namespace qel {
 namespace cml {
@@ -59,21 +60,25 @@ CCmlOutputStream::Buffer::int_type CCmlOutputStream::Buffer::overflow(int_type c
   return c;
 }
 
+// An incomplete sequence at the end is written as U+FFFD at once, so the text stays
+// in order whatever follows; the next write takes its place if nothing came between.
 std::streamsize CCmlOutputStream::Buffer::xsputn(const char* s, std::streamsize n) {
-  m_pending.append(s, static_cast<std::size_t>(n));
-  const std::size_t end = CompleteEnd(m_pending);
-  if (end == 0) return n;
-  const std::wstring text = FromUtf8(m_pending.substr(0, end));
-  m_out.append(text.data(), text.size());
-  m_pending.erase(0, end);
-  return n;
-}
-
-void CCmlOutputStream::Buffer::FlushPending() {
-  if (m_pending.empty()) return;
-  const std::wstring text = FromUtf8(m_pending);
+  std::string bytes;
+  if (!m_pending.empty() && m_out.Size() == m_placeholder) {
+    bytes.swap(m_pending);
+    m_out.Erase(m_placeholder - 1, 1);
+  }
   m_pending.clear();
+  bytes.append(s, static_cast<std::size_t>(n));
+  const std::size_t end = CompleteEnd(bytes);
+  const std::wstring text = FromUtf8(bytes.substr(0, end));
   m_out.append(text.data(), text.size());
+  if (end < bytes.size()) {
+    m_pending = bytes.substr(end);
+    m_out.push_back(kReplacementChar);
+    m_placeholder = m_out.Size();
+  }
+  return n;
 }
 
 CCmlOutput* BoundOutput(std::wostream& os) {

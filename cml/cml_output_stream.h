@@ -2,8 +2,9 @@
 // hands to the virtual writers of the documents it writes (WriteStandardAttributes,
 // WriteChildElements, SerializeElement of nested documents). Text written to them
 // joins the collected output of that write (CCmlOutput) at its place: wide text as it
-// is, bytes as UTF-8 (a sequence split across writes is joined; one left incomplete
-// at the end becomes U+FFFD). The library's own writers find the collected output
+// is, bytes as UTF-8 (an incomplete sequence stands as U+FFFD, replaced by the whole
+// character when the next write to the stream completes it before other text
+// follows). The library's own writers find the collected output
 // again (BoundOutput) and write to it directly. Both streams throw on failure, so an
 // allocation failure reaches the writer. Owned by their CCmlOutput; one thread.
 #ifndef QEL_CML_OUTPUT_STREAM_H
@@ -52,15 +53,12 @@ class CCmlOutputStream final : public std::ostream {
   ~CCmlOutputStream() override;
 
   CCmlOutput& Output() const { return m_buf.Output(); }
-  // Adds what is left of an incomplete UTF-8 sequence (as U+FFFD).
-  void FlushPending() { m_buf.FlushPending(); }
 
  private:
   class Buffer : public std::streambuf {
    public:
     explicit Buffer(CCmlOutput& out) : m_out(out) {}
     CCmlOutput& Output() const { return m_out; }
-    void FlushPending();
 
    protected:
     int_type overflow(int_type c) override;
@@ -68,7 +66,8 @@ class CCmlOutputStream final : public std::ostream {
 
    private:
     CCmlOutput& m_out;
-    std::string m_pending;  // bytes of a sequence not complete yet
+    std::string m_pending;          // bytes of a sequence not complete yet
+    std::size_t m_placeholder = 0;  // output size just after its U+FFFD
   };
 
   Buffer m_buf;

@@ -523,6 +523,27 @@ TEST(VirtualDispatch, WritesGoThroughTheOverriddenOperations) {
   EXPECT_EQ(other.m_copies, 1);
 }
 
+// Bytes written to the stream a write hands over are UTF-8: a character split across
+// two writes is joined, one left incomplete stands as U+FFFD where it was written.
+class CSplitBytes : public CProbe {
+ public:
+  void WriteStandardAttributes(std::ostream& os) const override {
+    os << " a='";
+    os.put('\xc3');
+    os.put('\xa9');
+    os << "' b='x";
+    os.put('\xc3');  // never completed: the library's text comes next
+  }
+  bool HasChildElements() const override { return false; }
+};
+
+TEST(VirtualDispatch, BytesFromOverridesAreUtf8InTheirPlace) {
+  CSplitBytes split;
+  std::string text;
+  split.SerializeUtf8(text);
+  EXPECT_NE(text.find(" a='\xc3\xa9' b='x\xef\xbf\xbd/>\n"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace cml
 }  // namespace qel
