@@ -198,6 +198,15 @@ void CAgentInfoContent::Deserialize(const CCmlDOM_Element& element) {
   if (element.IsNull()) {
     throw CCmlException(kReadOperation, L"Null element received", qel::status::CML_NULL_ELEMENT);
   }
+  // What the element holds replaces what was read before: reading twice gives the same.
+  m_hostInfo = CHostInfo();
+  m_schemas.clear();
+  m_contentDates.clear();
+  m_modules.clear();
+  m_updates.clear();
+  m_copyrightInfo.clear();
+  m_patentInfo.clear();
+  m_policies.Clear();
   WithDomErrors(kReadOperation, [&] {
     ReadAttributes(element);
     for (CCmlDOM_Node node = element.getFirstChild(); !node.IsNull();

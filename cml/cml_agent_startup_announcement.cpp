@@ -1,5 +1,6 @@
 #include "cml/cml_agent_startup_announcement.h"
 
+#include "cml/cml_avp_sections.h"
 #include "cml/cml_class_factory.h"
 #include "cml/cml_memory.h"
 #include "cml/cml_uris.h"
@@ -37,7 +38,7 @@ std::unique_ptr<CCmlDocumentBase> CAgentStartupAnnouncement::Clone() const {
 CAgentStartupAnnouncement& CAgentStartupAnnouncement::AssignAnnouncement(
     const CAgentStartupAnnouncement& other) {
   if (&other != this) {
-    AssignRequest(other);
+    CCmlRequest::Assign(other);
     m_content = other.m_content;
   }
   return *this;
@@ -63,17 +64,28 @@ void CAgentStartupAnnouncement::Deserialize(const CCmlDOM_Element& element) {
   m_content.Deserialize(element);
 }
 
-void CAgentStartupAnnouncement::WriteStandardAttributes(CCmlOutput& out) const {
-  CCmlRequest::WriteStandardAttributes(out);
-  m_content.WriteAttributes(out);
+void CAgentStartupAnnouncement::WriteStandardAttributes(std::wostream& os) const {
+  CCmlRequest::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { m_content.WriteAttributes(out); });
 }
 
-void CAgentStartupAnnouncement::WriteChildElements(CCmlOutput& out, unsigned level) const {
-  m_content.WriteChildElements(out, level);
+void CAgentStartupAnnouncement::WriteStandardAttributes(std::ostream& os) const {
+  CCmlRequest::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { m_content.WriteAttributes(out); });
+}
+
+void CAgentStartupAnnouncement::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { m_content.WriteChildElements(out, level); });
+}
+
+void CAgentStartupAnnouncement::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { m_content.WriteChildElements(out, level); });
 }
 
 void CAgentStartupAnnouncement::Register() {
   RegisterAgentMessage(vocab::kAgentStartupAnnouncement, CAgentStartupAnnouncement());
+  // The modules of its content convert their status details to AVP sections.
+  CCmlAvpSections::Register();
 }
 
 }  // namespace cml

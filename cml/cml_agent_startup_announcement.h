@@ -31,13 +31,18 @@ class CAgentStartupAnnouncement : public CCmlRequest {
   // Its own pair, then the content's namespaces.
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteStandardAttributes(CCmlOutput& out) const override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  // The request attributes, then the content's.
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CAgentStartupAnnouncement& AssignAnnouncement(const CAgentStartupAnnouncement& other);
+  virtual CAgentStartupAnnouncement& AssignAnnouncement(const CAgentStartupAnnouncement& other);
   CAgentInfoContent& GetContent() { return m_content; }
   const CAgentInfoContent& GetContent() const { return m_content; }
 
+  // Registers the prototype (RegisterAgentMessage) and the AVP sections policies that
+  // the status details of the content's modules convert to.
   static void Register();
 
  private:

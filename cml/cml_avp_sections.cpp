@@ -65,7 +65,15 @@ void CCmlAvpSections::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlAvpSections::WriteChildElements(CCmlOutput& out, unsigned level) const {
+void CCmlAvpSections::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlAvpSections::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlAvpSections::WriteChildren(CCmlOutput& out, unsigned level) const {
   for (const CAvpSection& section : m_sections) section.WriteElement(out, level);
 }
 

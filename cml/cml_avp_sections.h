@@ -30,7 +30,8 @@ class CCmlAvpSections : public CCmlPolicy {
   bool HasChildElements() const override { return !m_sections.empty(); }
   // The standard policy attributes, then the "section" children in the namespace.
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
   const std::vector<CAvpSection>& GetSections() const { return m_sections; }
   std::vector<CAvpSection>& GetSections() { return m_sections; }
@@ -47,6 +48,8 @@ class CCmlAvpSections : public CCmlPolicy {
   static void Register();
 
  private:
+  void WriteChildren(CCmlOutput& out, unsigned level) const;
+
   std::wstring m_schemaVersion;
   std::vector<CAvpSection> m_sections;
 };

@@ -47,25 +47,23 @@ std::unique_ptr<CCmlDocumentBase> DeserializeDocument(const char* buffer, std::s
   });
 }
 
-std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(const std::wstring& path,
-                                                          int parseMode,
-                                                          const CNamespaceSet* namespaces,
-                                                          const std::wstring& schemaFolder,
-                                                          FactoryLookup lookup) {
+std::unique_ptr<CCmlDocumentBase> DeserializeDocument(const std::wstring& path, int parseMode,
+                                                      const CNamespaceSet* namespaces,
+                                                      const std::wstring& schemaFolder,
+                                                      FactoryLookup lookup) {
   return WithMemoryGuard(kDeserializing, [&] {
     CCmlParser parser(3);
     AddInstanceNamespaces(parser, parseMode, namespaces);
-    parser.ParseFile(path, parseMode, schemaFolder);
+    parser.Parse(path, parseMode, schemaFolder);
     return DeserializeParsedDocument(parser.GetDocumentElement(), lookup);
   });
 }
 
-std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(const std::string& path,
-                                                          int parseMode,
-                                                          const CNamespaceSet* namespaces,
-                                                          const std::wstring& schemaFolder,
-                                                          FactoryLookup lookup) {
-  return DeserializeDocumentFile(FromUtf8(path), parseMode, namespaces, schemaFolder, lookup);
+std::unique_ptr<CCmlDocumentBase> DeserializeDocument(const std::string& path, int parseMode,
+                                                      const CNamespaceSet* namespaces,
+                                                      const std::wstring& schemaFolder,
+                                                      FactoryLookup lookup) {
+  return DeserializeDocument(FromUtf8(path), parseMode, namespaces, schemaFolder, lookup);
 }
 
 }  // namespace cml

@@ -20,17 +20,18 @@ namespace cml {
 std::unique_ptr<CCmlDocumentBase> DeserializeParsedDocument(const CCmlDOM_Element& element,
                                                             FactoryLookup mode);
 
-// Parse (mode 1 validates; with a namespace set its pairs become instance
-// namespaces), then DeserializeParsedDocument on the document element.
+// Parse a buffer or a file (the byte form of the path is UTF-8; mode 1 validates;
+// with a namespace set its pairs become instance namespaces), then
+// DeserializeParsedDocument on the document element.
 std::unique_ptr<CCmlDocumentBase> DeserializeDocument(
     const char* buffer, std::size_t length, int parseMode, const CNamespaceSet* namespaces,
     const std::wstring& schemaFolder = std::wstring(),
     FactoryLookup lookup = FactoryLookup::LatestCompatible);
-std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(
+std::unique_ptr<CCmlDocumentBase> DeserializeDocument(
     const std::wstring& path, int parseMode, const CNamespaceSet* namespaces,
     const std::wstring& schemaFolder = std::wstring(),
     FactoryLookup lookup = FactoryLookup::LatestCompatible);
-std::unique_ptr<CCmlDocumentBase> DeserializeDocumentFile(
+std::unique_ptr<CCmlDocumentBase> DeserializeDocument(
     const std::string& path, int parseMode, const CNamespaceSet* namespaces,
     const std::wstring& schemaFolder = std::wstring(),
     FactoryLookup lookup = FactoryLookup::LatestCompatible);

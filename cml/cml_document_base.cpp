@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cml/cml_codes.h"
+#include "cml/cml_document_output.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_files.h"
@@ -71,83 +72,59 @@ void CCmlDocumentBase::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlDocumentBase::WriteElement(CCmlOutput& out, unsigned level) const {
-  WriteOpenTag(out, level, GetTagName());
-  WriteStandardAttributes(out);
-  if (!HasChildElements()) {
-    out << L"/>\n";
-    return;
-  }
-  out << L">\n";
-  WriteChildElements(out, level + 1);
-  WriteEndTag(out, level, GetTagName());
-}
-
-void CCmlDocumentBase::WriteDocument(CCmlOutput& out) const {
-  CNamespaceSet set;
-  GetNamespaces(set);
-  WriteDocumentStart(out, GetTagName(), set);
-  WriteStandardAttributes(out);
-  if (!HasChildElements()) {
-    out << L"/>\n";
-    return;
-  }
-  out << L">\n";
-  WriteChildElements(out, 1);
-  out << L"</" << GetTagName() << L">\n";
-}
-
-void CCmlDocumentBase::WriteStandardAttributes(CCmlOutput& out) const {
-  WriteNamespaceAttributes(out, GetTagName(), GetNamespace());
-  WriteAttribute(out, vocab::kSchemaVersion, GetSchemaVersion());
-}
-
-void CCmlDocumentBase::WriteChildElements(CCmlOutput&, unsigned) const {}
-
 namespace {
-const wchar_t kSerializing[] = L"Serializing document";
+template <class Stream>
+void ElementForm(const CCmlDocumentBase& doc, Stream& os, unsigned level) {
+  WriteElementOutput(os, [&](CCmlOutput& out, auto& stream) {
+    WriteOpenTag(out, level, doc.GetTagName());
+    doc.WriteStandardAttributes(stream);
+    if (!doc.HasChildElements()) {
+      out << L"/>\n";
+      return;
+    }
+    out << L">\n";
+    doc.WriteChildElements(stream, level + 1);
+    WriteEndTag(out, level, doc.GetTagName());
+  });
+}
 
-template <class Stream, class Write>
-void WriteTo(Stream& os, Write&& write) {
-  WithMemoryGuard(kSerializing, [&] {
-    CCmlOutput out(os);
-    write(out);
-    out.Finish();
+template <class Stream>
+void DocumentForm(const CCmlDocumentBase& doc, Stream& os) {
+  WriteDocumentOutput(os, [&](CCmlOutput& out, auto& stream) {
+    CNamespaceSet set;
+    doc.GetNamespaces(set);
+    WriteDocumentStart(out, doc.GetTagName(), set);
+    doc.WriteStandardAttributes(stream);
+    if (!doc.HasChildElements()) {
+      out << L"/>\n";
+      return;
+    }
+    out << L">\n";
+    doc.WriteChildElements(stream, 1);
+    out << L"</" << doc.GetTagName() << L">\n";
+  });
+}
+
+template <class Stream>
+void StandardAttributes(const CCmlDocumentBase& doc, Stream& os) {
+  WriteThrough(os, [&](CCmlOutput& out) {
+    WriteNamespaceAttributes(out, doc.GetTagName(), doc.GetNamespace());
+    WriteAttribute(out, vocab::kSchemaVersion, doc.GetSchemaVersion());
   });
 }
 }  // namespace
 
 void CCmlDocumentBase::SerializeElement(std::wostream& os, unsigned level) const {
-  WriteTo(os, [&](CCmlOutput& out) { WriteElement(out, level); });
+  ElementForm(*this, os, level);
 }
 
 void CCmlDocumentBase::SerializeElement(std::ostream& os, unsigned level) const {
-  WriteTo(os, [&](CCmlOutput& out) { WriteElement(out, level); });
+  ElementForm(*this, os, level);
 }
 
-void CCmlDocumentBase::Serialize(std::wostream& os) const {
-  WithMemoryGuard(kSerializing, [&] {
-    CUtf8LocaleGuard utf8(os);
-    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
-  });
-}
+void CCmlDocumentBase::Serialize(std::wostream& os) const { DocumentForm(*this, os); }
 
-void CCmlDocumentBase::Serialize(std::ostream& os) const {
-  WithMemoryGuard(kSerializing, [&] {
-    CUtf8LocaleGuard utf8(os);
-    WriteTo(os, [&](CCmlOutput& out) { WriteDocument(out); });
-  });
-}
-
-void CCmlDocumentBase::SerializeUtf8(std::string& utf8) const {
-  WithMemoryGuard(kSerializing, [&] {
-    std::string text;
-    CCmlOutput out(text);
-    WriteDocument(out);
-    out.Finish();
-    utf8.swap(text);
-  });
-}
+void CCmlDocumentBase::Serialize(std::ostream& os) const { DocumentForm(*this, os); }
 
 void CCmlDocumentBase::SerializeToFile(const std::wstring& path) const {
   SerializeToFile(ToUtf8(path).c_str());
@@ -163,6 +140,27 @@ void CCmlDocumentBase::SerializeToFile(const char* path) const {
     std::string text;
     SerializeUtf8(text);
     ReplaceFile(path, text, operation);
+  });
+}
+
+void CCmlDocumentBase::WriteStandardAttributes(std::wostream& os) const {
+  StandardAttributes(*this, os);
+}
+
+void CCmlDocumentBase::WriteStandardAttributes(std::ostream& os) const {
+  StandardAttributes(*this, os);
+}
+
+void CCmlDocumentBase::WriteChildElements(std::wostream&, unsigned) const {}
+void CCmlDocumentBase::WriteChildElements(std::ostream&, unsigned) const {}
+
+void CCmlDocumentBase::SerializeUtf8(std::string& utf8) const {
+  WithMemoryGuard(kSerializingDocument, [&] {
+    std::string text;
+    CCmlOutput out(text);
+    Serialize(out.ByteStream());
+    out.Finish();
+    utf8.swap(text);
   });
 }
 

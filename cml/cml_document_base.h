@@ -2,7 +2,9 @@
 // the element's tag name, namespace URI and the schema version read from an
 // instance, reads the standard attributes, collects namespaces and writes the
 // element form (nested) and the document form (with declaration and schema
-// locations). Writers exist once over CCmlOutput; the stream forms wrap them.
+// locations). Each write collects its text in a CCmlOutput and hands the virtual
+// writers the output's stream (cml_document_output.h), so a class may override any
+// of them and its text lands in place.
 // Objects are heap-allocated and owned by their container; copies come from Clone.
 // One thread uses an object at a time.
 #ifndef QEL_CML_DOCUMENT_BASE_H
@@ -21,10 +23,12 @@ namespace cml {
 
 class CCmlDocumentBase {
  public:
-  virtual ~CCmlDocumentBase();
+  // The virtual operations keep this order: every document class overrides them in
+  // place and appends its own after the last one (tests/cml/cml_interface_test.cpp).
 
   // Copies tag name, instance schema version and namespace through the setters.
   virtual CCmlDocumentBase& Assign(const CCmlDocumentBase& other);
+  virtual ~CCmlDocumentBase();
   virtual std::unique_ptr<CCmlDocumentBase> Clone() const = 0;
 
   virtual const std::wstring& GetTagName() const;
@@ -43,26 +47,30 @@ class CCmlDocumentBase {
   // Reads the standard attributes; the element must be in GetNamespace().
   virtual void Deserialize(const CCmlDOM_Element& element);
 
-  // Element form at `level`.
-  virtual void WriteElement(CCmlOutput& out, unsigned level) const;
-  // Document form: declaration, namespaces, schema locations, element.
-  virtual void WriteDocument(CCmlOutput& out) const;
-  // " xmlns='<namespace>' schema-version='<class schema version>'"
-  virtual void WriteStandardAttributes(CCmlOutput& out) const;
-  virtual void WriteChildElements(CCmlOutput& out, unsigned level) const;
-
-  // The byte form converts through the stream's locale: imbue the UTF-8 facet first
+  // Element form at `level`: start tag, WriteStandardAttributes, then "/>" or the
+  // children (WriteChildElements at level + 1) and the end tag. The byte form
+  // converts through the stream's locale: imbue the UTF-8 facet first
   // (qelToolsLib::ImbueUtf8); non-ASCII text on a plain stream throws 0xC7380033.
-  void SerializeElement(std::wostream& os, unsigned level) const;
-  void SerializeElement(std::ostream& os, unsigned level) const;
-  // The stream is imbued with the UTF-8 facet for the duration of the call.
-  void Serialize(std::wostream& os) const;
-  void Serialize(std::ostream& os) const;
+  virtual void SerializeElement(std::wostream& os, unsigned level) const;
+  virtual void SerializeElement(std::ostream& os, unsigned level) const;
+  // Document form: declaration, namespaces, schema locations, element. The stream is
+  // imbued with the UTF-8 facet for the duration of the call.
+  virtual void Serialize(std::wostream& os) const;
+  virtual void Serialize(std::ostream& os) const;
+  // The path converted to UTF-8, then the byte-path form.
+  virtual void SerializeToFile(const std::wstring& path) const;
+  // The document form (Serialize on a byte stream) replaces the file when complete.
+  virtual void SerializeToFile(const char* path) const;
+  // " xmlns='<namespace>' schema-version='<class schema version>'"
+  virtual void WriteStandardAttributes(std::wostream& os) const;
+  virtual void WriteStandardAttributes(std::ostream& os) const;
+  // Writes nothing.
+  virtual void WriteChildElements(std::wostream& os, unsigned level) const;
+  virtual void WriteChildElements(std::ostream& os, unsigned level) const;
+
   // Document form as UTF-8 bytes, straight into `utf8` (replaced only after a
-  // complete write), without a stream: the same bytes as Serialize on a byte stream.
+  // complete write): Serialize on a byte stream, without a stream or its locale.
   void SerializeUtf8(std::string& utf8) const;
-  void SerializeToFile(const std::wstring& path) const;   // path converted to UTF-8
-  void SerializeToFile(const char* path) const;
 
  protected:
   CCmlDocumentBase();

@@ -2,6 +2,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/impl/DOMDocumentImpl.hpp>
 
 #include "cml/cml_dom_attr.h"
 #include "cml/cml_dom_cdata_section.h"
@@ -76,6 +77,12 @@ void CCmlDOM_Document::release() {
   Checked("release");
   m_owner = true;
   ReleaseOwned();
+}
+
+xercesc::DOMDocumentImpl* CCmlDOM_Document::Impl(const char* op) const {
+  auto* impl = dynamic_cast<xercesc::DOMDocumentImpl*>(Checked(op));
+  if (impl == nullptr) throw xercesc::DOMException(xercesc::DOMException::NOT_SUPPORTED_ERR);
+  return impl;
 }
 
 xercesc::DOMDocument* CCmlDOM_Document::Checked(const char* op) const {
@@ -184,6 +191,13 @@ CCmlDOM_NodeList CCmlDOM_Document::getElementsByTagNameNS(const std::wstring& ur
 
 std::wstring CCmlDOM_Document::getEncoding() const {
   return FromXml(Checked("getEncoding")->getXmlEncoding());
+}
+// Xerces copies the texts into the document's heap.
+void CCmlDOM_Document::setEncoding(const std::wstring& encoding) {
+  Impl("setEncoding")->setXmlEncoding(ToXml(encoding).c_str());
+}
+void CCmlDOM_Document::setActualEncoding(const std::wstring& encoding) {
+  Impl("setActualEncoding")->setInputEncoding(ToXml(encoding).c_str());
 }
 std::wstring CCmlDOM_Document::getActualEncoding() const {
   return FromXml(Checked("getActualEncoding")->getInputEncoding());

@@ -2,8 +2,10 @@
 // an owning document wrapper releases the whole document). Also makes new, empty
 // documents owned by the returned wrapper. Xerces-C 3 names the document's encodings
 // and version after XML: getEncoding is the declared encoding, getActualEncoding the
-// one the input was read in, getVersion the XML version; the input encoding cannot
-// be set, so there is no setter for the encodings.
+// one the input was read in, getVersion the XML version. Its document interface has
+// no setters for the encodings; setEncoding and setActualEncoding reach them through
+// Xerces' own document implementation (DOMDocumentImpl), which keeps a copy of the
+// text (a document of another implementation gives DOMException NOT_SUPPORTED_ERR).
 #ifndef QEL_CML_DOM_DOCUMENT_H
 #define QEL_CML_DOM_DOCUMENT_H
 
@@ -12,6 +14,10 @@
 #include <xercesc/dom/DOMConfiguration.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocumentImpl;
+XERCES_CPP_NAMESPACE_END
 
 namespace qel {
 namespace cml {
@@ -81,7 +87,9 @@ class CCmlDOM_Document {
                                           const std::wstring& localName) const;
 
   std::wstring getEncoding() const;
+  void setEncoding(const std::wstring& encoding);
   std::wstring getActualEncoding() const;
+  void setActualEncoding(const std::wstring& encoding);
   std::wstring getVersion() const;
   void setVersion(const std::wstring& version);
   bool getStandalone() const;
@@ -95,6 +103,8 @@ class CCmlDOM_Document {
 
  private:
   xercesc::DOMDocument* Checked(const char* op) const;
+  // Xerces' document implementation (DOMException when the document is of another).
+  xercesc::DOMDocumentImpl* Impl(const char* op) const;
   void ReleaseOwned();
 
   xercesc::DOMDocument* m_document = nullptr;

@@ -1,5 +1,8 @@
 #include "cml/cml_dom_entity.h"
 
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/impl/DOMEntityImpl.hpp>
+
 #include "cml/cml_dom_error.h"
 #include "cml/cml_xerces.h"
 
@@ -39,6 +42,23 @@ std::wstring CCmlDOM_Entity::getActualEncoding() const {
 }
 std::wstring CCmlDOM_Entity::getVersion() const {
   return FromXml(Typed("getVersion")->getXmlVersion());
+}
+
+xercesc::DOMEntityImpl* CCmlDOM_Entity::Impl(const char* op) const {
+  auto* impl = dynamic_cast<xercesc::DOMEntityImpl*>(Typed(op));
+  if (impl == nullptr) throw xercesc::DOMException(xercesc::DOMException::NOT_SUPPORTED_ERR);
+  return impl;
+}
+
+// Xerces copies the texts into the document's heap.
+void CCmlDOM_Entity::setEncoding(const std::wstring& encoding) {
+  Impl("setEncoding")->setXmlEncoding(ToXml(encoding).c_str());
+}
+void CCmlDOM_Entity::setActualEncoding(const std::wstring& encoding) {
+  Impl("setActualEncoding")->setInputEncoding(ToXml(encoding).c_str());
+}
+void CCmlDOM_Entity::setVersion(const std::wstring& version) {
+  Impl("setVersion")->setXmlVersion(ToXml(version).c_str());
 }
 
 }  // namespace cml

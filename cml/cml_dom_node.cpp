@@ -158,8 +158,11 @@ bool CCmlDOM_Node::isEqualNode(const CCmlDOM_Node& other) const {
 bool CCmlDOM_Node::isSameNode(const CCmlDOM_Node& other) const {
   return Checked(kCls, "isSameNode")->isSameNode(other.GetDOMNode());
 }
-std::wstring CCmlDOM_Node::lookupPrefix(const std::wstring& uri) const {
-  return FromXml(Checked(kCls, "lookupPrefix")->lookupPrefix(ToXml(uri).c_str()));
+std::wstring CCmlDOM_Node::lookupNamespacePrefix(const std::wstring& uri, bool useDefault) const {
+  xercesc::DOMNode* node = Checked(kCls, "lookupNamespacePrefix");
+  const std::u16string u = ToXml(uri);
+  if (useDefault && node->isDefaultNamespace(u.c_str())) return std::wstring();
+  return FromXml(node->lookupPrefix(u.c_str()));
 }
 std::wstring CCmlDOM_Node::lookupNamespaceURI(const std::wstring& prefix) const {
   std::u16string p = ToXml(prefix);

@@ -63,7 +63,10 @@ class CCmlDOM_Node {
   bool isEqualNode(const CCmlDOM_Node& other) const;
   bool isSameNode(const CCmlDOM_Node& other) const;
   bool isSupported(const std::wstring& feature, const std::wstring& version) const;
-  std::wstring lookupPrefix(const std::wstring& uri) const;
+  // The prefix bound to `uri` (empty: none). With `useDefault`, a node whose default
+  // namespace is `uri` answers at once with no prefix (empty); without, only
+  // prefixed bindings count.
+  std::wstring lookupNamespacePrefix(const std::wstring& uri, bool useDefault = false) const;
   std::wstring lookupNamespaceURI(const std::wstring& prefix) const;
   void normalize();
   // Hands the node back to Xerces and clears the wrapper.

@@ -24,9 +24,11 @@ void CCmlDOMParser::Harden() {
   getScanner()->setDisallowDTD(true);
 }
 
-CCmlDOM_Document CCmlDOMParser::GetCmlDocument() { return CCmlDOM_Document(getDocument()); }
+CCmlDOM_Document CCmlDOMParser::getDocument() {
+  return CCmlDOM_Document(xercesc::XercesDOMParser::getDocument());
+}
 
-void CCmlDOMParser::SetExternalSchemaLocation(const std::wstring& location) {
+void CCmlDOMParser::setExternalSchemaLocation(const std::wstring& location) {
   setExternalSchemaLocation(ToXml(location).c_str());
 }
 

@@ -20,8 +20,11 @@ class CCmlDOMParser : public xercesc::XercesDOMParser {
   CCmlDOMParser();
   ~CCmlDOMParser() override;
 
-  CCmlDOM_Document GetCmlDocument();
-  void SetExternalSchemaLocation(const std::wstring& location);
+  // The parsed document as a wrapper (still owned by the parser); hides Xerces' form.
+  CCmlDOM_Document getDocument();
+  // Wide text, converted to UTF-16; Xerces' forms stay available.
+  using xercesc::XercesDOMParser::setExternalSchemaLocation;
+  void setExternalSchemaLocation(const std::wstring& location);
   // Applies the hardening again; the parser calls it before every parse.
   void Harden();
 

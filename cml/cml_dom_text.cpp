@@ -29,8 +29,8 @@ xercesc::DOMText* CCmlDOM_Text::Text(const char* op) const {
 bool CCmlDOM_Text::isIgnorableWhitespace() const {
   return Text("isIgnorableWhitespace")->isIgnorableWhitespace();
 }
-bool CCmlDOM_Text::getIsElementContentWhitespace() const {
-  return Text("getIsElementContentWhitespace")->getIsElementContentWhitespace();
+bool CCmlDOM_Text::getIsWhitespaceInElementContent() const {
+  return Text("getIsWhitespaceInElementContent")->getIsElementContentWhitespace();
 }
 std::wstring CCmlDOM_Text::getWholeText() const {
   return FromXml(Text("getWholeText")->getWholeText());

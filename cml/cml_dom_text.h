@@ -21,7 +21,8 @@ class CCmlDOM_Text : public CCmlDOM_CharacterData {
 
   void SetDOMText(xercesc::DOMNode* node);
   bool isIgnorableWhitespace() const;
-  bool getIsElementContentWhitespace() const;
+  // True for white space in element content (as the schema or DTD says).
+  bool getIsWhitespaceInElementContent() const;
   std::wstring getWholeText() const;
   // Replaces the text of this node and its logically adjacent text nodes; the result
   // wraps the node that holds `content` (null when `content` is empty).

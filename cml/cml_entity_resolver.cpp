@@ -6,13 +6,14 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 
 #include "cml/cml_codes.h"
 #include "cml/cml_exception.h"
+#include "cml/cml_local_file_input_source.h"
 #include "cml/cml_xerces.h"
 
 namespace qel {
@@ -25,9 +26,27 @@ std::string Canonical(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
+bool StartsWith(const std::string& text, const char* start) {
+  return text.compare(0, std::char_traits<char>::length(start), start) == 0;
+}
+
+// The path of a file URI ("file:///p", "file://localhost/p", "file:/p"); a system id
+// without the scheme as it is; empty for a file URI that names another host.
 std::string StripFileScheme(const std::string& id) {
-  const std::string scheme = "file://";
-  return id.compare(0, scheme.size(), scheme) == 0 ? id.substr(scheme.size()) : id;
+  if (!StartsWith(id, "file:")) return id;
+  const std::string rest = id.substr(5);
+  if (StartsWith(rest, "///")) return rest.substr(2);
+  if (StartsWith(rest, "//localhost/")) return rest.substr(11);
+  if (StartsWith(rest, "/") && !StartsWith(rest, "//")) return rest;
+  return std::string();
+}
+
+// Only a regular file with content can be a schema. Devices, pipes and folders are
+// none, and the kernel's pseudo-files (which report size 0, and some of which block
+// when read) neither.
+bool IsSchemaFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
 }
 
 // Schema locations escape blanks as "%20"; file names have them plain.
@@ -70,7 +89,8 @@ bool Inside(const std::string& real, const std::string& root) {
 std::string LocalPath(const std::string& systemId, const std::string& baseUri) {
   if (systemId.empty()) return std::string();
   std::string path = PercentDecoded(StripFileScheme(systemId));
-  if (HasScheme(path)) return std::string();  // http:, ftp: and the like: never
+  // http:, ftp:, a file URI of another host and the like: never.
+  if (path.empty() || HasScheme(path)) return std::string();
   if (path[0] != '/') {
     std::string base = PercentDecoded(StripFileScheme(baseUri));
     std::size_t cut = base.rfind('/');
@@ -112,21 +132,23 @@ std::string Lexical(const std::string& path) {
 std::string CCmlEntityResolver::AdmittedPath(const std::string& systemId,
                                              const std::string& baseUri,
                                              const std::string& folder) {
-  if (folder.empty()) return std::string();
   std::string path = LocalPath(systemId, baseUri);
   if (path.empty()) return std::string();
   std::string real = Canonical(path);
-  std::string root = Canonical(folder);
-  if (!Inside(real, root) || real.size() == root.size()) return std::string();
+  if (real.empty() || !IsSchemaFile(real)) return std::string();
+  if (!folder.empty()) {
+    std::string root = Canonical(folder);
+    if (!Inside(real, root) || real.size() == root.size()) return std::string();
+  }
   return real;
 }
 
 bool CCmlEntityResolver::MissingInsideFolder(const std::string& systemId,
                                              const std::string& baseUri,
                                              const std::string& folder) {
-  if (folder.empty()) return false;
   std::string path = LocalPath(systemId, baseUri);
   if (path.empty() || !Canonical(path).empty()) return false;
+  if (folder.empty()) return true;
   // A folder that does not exist holds nothing: a schema named inside it is missing.
   if (Canonical(folder).empty()) return Inside(Lexical(path), Lexical(folder));
   // Climb to the nearest existing folder; the missing part may not step upwards.
@@ -146,14 +168,14 @@ bool CCmlEntityResolver::MissingInsideFolder(const std::string& systemId,
 
 xercesc::InputSource* CCmlEntityResolver::resolveEntity(xercesc::XMLResourceIdentifier* id) {
   std::string systemId = id != nullptr ? ToUtf8(FromXml(id->getSystemId())) : std::string();
-  if (id != nullptr && IsSchemaLoad(id->getResourceIdentifierType())) {
+  if (m_schemas && id != nullptr && IsSchemaLoad(id->getResourceIdentifierType())) {
     // An import by namespace alone names no file: its grammar comes from another
     // location hint, and with default resolution off nothing is opened here.
     if (systemId.empty()) return nullptr;
     std::string admitted =
         AdmittedPath(systemId, ToUtf8(FromXml(id->getBaseURI())), m_folder);
     if (!admitted.empty()) {
-      return new xercesc::LocalFileInputSource(ToXml(FromUtf8(admitted)).c_str());
+      return new CCmlLocalFileInputSource(admitted);
     }
     // A schema the folder does not hold: nothing is loaded, and validation reports
     // the elements it cannot check.

@@ -26,9 +26,23 @@ CGroupSettingsNode& CCmlGroupSettings::AddSetting(const std::wstring& name) {
   return m_settings.back();
 }
 
+CGroupSettingsNode& CCmlGroupSettings::AddComment(const std::wstring& text) {
+  m_settings.push_back(CGroupSettingsNode::MakeComment(text));
+  return m_settings.back();
+}
+
+CGroupSettingsNode& CCmlGroupSettings::AddProcessingInstruction(const std::wstring& target,
+                                                                const std::wstring& data) {
+  m_settings.push_back(CGroupSettingsNode::MakeProcessingInstruction(target, data));
+  return m_settings.back();
+}
+
 const CGroupSettingsNode* CCmlGroupSettings::FindSetting(const std::wstring& name) const {
   for (const CGroupSettingsNode& setting : m_settings) {
-    if (setting.GetName() == name && setting.GetNamespace() == GetNamespace()) return &setting;
+    if (setting.GetKind() == CGroupSettingsNode::Kind::Element && setting.GetName() == name &&
+        setting.GetNamespace() == GetNamespace()) {
+      return &setting;
+    }
   }
   return nullptr;
 }
@@ -38,17 +52,19 @@ void CCmlGroupSettings::Deserialize(const CCmlDOM_Element& element) {
   const wchar_t* operation = L"Parsing group settings policy element";
   CheckElementDepth(element.GetDOMNode(), operation);
   m_settings.clear();
-  WithDomErrors(operation, [&] {
-    for (CCmlDOM_Node node = element.getFirstChild(); !node.IsNull();
-         node = node.getNextSibling()) {
-      if (node.getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-      m_settings.emplace_back();
-      m_settings.back().Deserialize(CCmlDOM_Element(node));
-    }
-  });
+  // Text directly in the policy is not part of its settings.
+  WithDomErrors(operation, [&] { CGroupSettingsNode::ReadChildren(element, m_settings); });
 }
 
-void CCmlGroupSettings::WriteChildElements(CCmlOutput& out, unsigned level) const {
+void CCmlGroupSettings::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlGroupSettings::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CCmlGroupSettings::WriteChildren(CCmlOutput& out, unsigned level) const {
   for (const CGroupSettingsNode& setting : m_settings) {
     setting.WriteElement(out, level, GetNamespace(), 2);
   }
@@ -56,8 +72,11 @@ void CCmlGroupSettings::WriteChildElements(CCmlOutput& out, unsigned level) cons
 
 void CCmlGroupSettings::Register() {
   CCmlGroupSettings prototype;
-  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(
-      uri::kCdGroupSettings, version::kGroupSettings, vocab::kPolicy, prototype);
+  const CCmlClassFactory::VersionPair first(uri::kCdGroupSettings, version::kGroupSettings);
+  const std::vector<CCmlClassFactory::VersionPair> further = {
+      {uri::kGroupSettings, version::kGroupSettings}};
+  CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(first, further, vocab::kPolicy,
+                                                               prototype);
 }
 
 }  // namespace cml

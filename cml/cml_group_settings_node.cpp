@@ -70,15 +70,44 @@ void CGroupSettingsNode::RemoveAttribute(const std::wstring& name) {
                      m_attributes.end());
 }
 
+CGroupSettingsNode CGroupSettingsNode::MakeComment(std::wstring text) {
+  CGroupSettingsNode node;
+  node.m_kind = Kind::Comment;
+  node.m_text = std::move(text);
+  return node;
+}
+
+CGroupSettingsNode CGroupSettingsNode::MakeProcessingInstruction(std::wstring target,
+                                                                 std::wstring data) {
+  CGroupSettingsNode node;
+  node.m_kind = Kind::ProcessingInstruction;
+  node.m_name = std::move(target);
+  node.m_text = std::move(data);
+  return node;
+}
+
 CGroupSettingsNode& CGroupSettingsNode::AddChild(const std::wstring& name, const std::wstring& ns) {
   m_children.emplace_back(name, ns);
+  return m_children.back();
+}
+
+CGroupSettingsNode& CGroupSettingsNode::AddComment(const std::wstring& text) {
+  m_children.push_back(MakeComment(text));
+  return m_children.back();
+}
+
+CGroupSettingsNode& CGroupSettingsNode::AddProcessingInstruction(const std::wstring& target,
+                                                                 const std::wstring& data) {
+  m_children.push_back(MakeProcessingInstruction(target, data));
   return m_children.back();
 }
 
 const CGroupSettingsNode* CGroupSettingsNode::FindChild(const std::wstring& name,
                                                         const std::wstring& ns) const {
   for (const CGroupSettingsNode& child : m_children) {
-    if (child.m_name == name && child.m_namespace == ns) return &child;
+    if (child.m_kind == Kind::Element && child.m_name == name && child.m_namespace == ns) {
+      return &child;
+    }
   }
   return nullptr;
 }
@@ -107,8 +136,36 @@ void CGroupSettingsNode::WriteAttributes(CCmlOutput& out) const {
   }
 }
 
+// A comment or processing instruction, on a line of its own unless inline.
+void CGroupSettingsNode::WriteMarkup(CCmlOutput& out, unsigned level) const {
+  const bool comment = m_kind == Kind::Comment;
+  if (comment ? !IsWritableComment(m_text) : !IsWritableProcessingInstruction(m_name, m_text)) {
+    throw CCmlException(kWriteOperation,
+                        comment ? L"A comment that would not read back cannot be written"
+                                : L"The processing instruction \"" + EscapeAttributeValue(m_name) +
+                                      L"\" cannot be written",
+                        codes::kInvalidArgument);
+  }
+  if (level != kInline) out.Indent(level);
+  if (comment) {
+    out << L"<!--";
+    out.CharacterData(m_text);
+    out << L"-->";
+  } else {
+    out << L"<?" << m_name;
+    if (!m_text.empty()) out << L" ";
+    out.CharacterData(m_text);
+    out << L"?>";
+  }
+  if (level != kInline) out << L"\n";
+}
+
 void CGroupSettingsNode::WriteElement(CCmlOutput& out, unsigned level,
                                       const std::wstring& parentNamespace, unsigned depth) const {
+  if (m_kind != Kind::Element) {
+    WriteMarkup(out, level);
+    return;
+  }
   if (depth > kMaxElementDepth) {
     throw CCmlException(kWriteOperation, L"Group settings nest deeper than the limit",
                         qel::status::CML_TOO_DEEP);
@@ -142,8 +199,8 @@ void CGroupSettingsNode::WriteElement(CCmlOutput& out, unsigned level,
 void CGroupSettingsNode::Deserialize(const CCmlDOM_Element& element) {
   m_name = element.getLocalName();
   m_namespace = element.getNamespaceURI();
+  m_kind = Kind::Element;
   m_attributes.clear();
-  m_text.clear();
   m_children.clear();
   const xercesc::DOMNamedNodeMap* attrs = element.GetDOMElement()->getAttributes();
   for (XMLSize_t i = 0; attrs != nullptr && i < attrs->getLength(); ++i) {
@@ -153,17 +210,34 @@ void CGroupSettingsNode::Deserialize(const CCmlDOM_Element& element) {
     const std::wstring uri = PrefixOf(name).empty() ? L"" : FromXml(a->getNamespaceURI());
     SetAttributeNS(uri, name, FromXml(a->getValue()));
   }
-  for (CCmlDOM_Node node = element.getFirstChild(); !node.IsNull(); node = node.getNextSibling()) {
-    const short type = node.getNodeType();
-    if (type == xercesc::DOMNode::ELEMENT_NODE) {
-      m_children.emplace_back();
-      m_children.back().Deserialize(CCmlDOM_Element(node));
-    } else if (type == xercesc::DOMNode::TEXT_NODE ||
-               type == xercesc::DOMNode::CDATA_SECTION_NODE) {
-      m_text += node.getNodeValue();
+  m_text = ReadChildren(element, m_children);
+}
+
+std::wstring CGroupSettingsNode::ReadChildren(const CCmlDOM_Node& parent,
+                                              std::vector<CGroupSettingsNode>& nodes) {
+  std::wstring text;
+  for (CCmlDOM_Node node = parent.getFirstChild(); !node.IsNull(); node = node.getNextSibling()) {
+    switch (node.getNodeType()) {
+      case xercesc::DOMNode::ELEMENT_NODE:
+        nodes.emplace_back();
+        nodes.back().Deserialize(CCmlDOM_Element(node));
+        break;
+      case xercesc::DOMNode::COMMENT_NODE:
+        nodes.push_back(MakeComment(node.getNodeValue()));
+        break;
+      case xercesc::DOMNode::PROCESSING_INSTRUCTION_NODE:
+        nodes.push_back(MakeProcessingInstruction(node.getNodeName(), node.getNodeValue()));
+        break;
+      case xercesc::DOMNode::TEXT_NODE:
+      case xercesc::DOMNode::CDATA_SECTION_NODE:
+        text += node.getNodeValue();
+        break;
+      default:
+        break;
     }
   }
-  if (!m_children.empty() && IsWhitespace(m_text)) m_text.clear();
+  if (!nodes.empty() && IsWhitespace(text)) text.clear();
+  return text;
 }
 
 }  // namespace cml

@@ -5,10 +5,12 @@
 #include "cml/cml_class_factory.h"
 #include "cml/cml_codes.h"
 #include "cml/cml_deserialize.h"
+#include "cml/cml_document_output.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_memory.h"
+#include "cml/cml_schema_version.h"
 #include "cml/cml_serializer.h"
 #include "cml/cml_uris.h"
 #include "cml/cml_vocabulary.h"
@@ -36,9 +38,7 @@ CCmlMessage::CCmlMessage()
   SetSchemaVersion(version::kCompoundMessage);
 }
 
-CCmlMessage::CCmlMessage(const CCmlMessage& other) : CCmlDocumentBase(other) {
-  AssignMessage(other);
-}
+CCmlMessage::CCmlMessage(const CCmlMessage& other) : CCmlDocumentBase(other) { Assign(other); }
 
 CCmlMessage::~CCmlMessage() = default;
 
@@ -57,9 +57,9 @@ void CCmlMessage::SetSchemaVersion(const std::wstring& version) {
   }
 }
 
-CCmlMessage& CCmlMessage::AssignMessage(const CCmlMessage& other) {
+CCmlMessage& CCmlMessage::Assign(const CCmlMessage& other) {
   if (&other == this) return *this;
-  Assign(other);
+  CCmlDocumentBase::Assign(other);
   m_requests.clear();
   m_responses.clear();
   m_source = other.m_source;
@@ -118,9 +118,29 @@ void CCmlMessage::ApplyMessageLayerToChildren() {
   for (MessageList* list : {&m_requests, &m_responses}) {
     for (auto& child : *list) {
       child->SetNamespace(m_layerNamespace);
-      child->SetInstanceSchemaVersion(m_layerVersion);
-      child->SetSchemaVersion(m_layerVersion);
+      child->SetInstanceSchemaVersion(version::kMessageLayerChildren);
+      child->SetSchemaVersion(version::kMessageLayerChildren);
     }
+  }
+}
+
+// A body element in the message-layer namespace at the layer's version or an older
+// patch of it (the older layout's 2.4.1 elements under its 2.4.2 "cml" element) is
+// covered by the "cml" element's entry: the schema of a patch level reads the older
+// ones. Any other second version of a namespace is a conflict.
+void CCmlMessage::AddChildNamespaces(const CMessageBase& child, CNamespaceSet& set) const {
+  if (child.GetNamespace() != m_layerNamespace) {
+    child.GetNamespaces(set);
+    return;
+  }
+  CNamespaceSet own;
+  child.GetNamespaces(own);
+  for (const CNamespace& ns : own) {
+    if (ns.GetUri() == m_layerNamespace) {
+      SchemaVersionRelation r = CompareSchemaVersions(ns.GetVersion(), m_layerVersion);
+      if (r == SchemaVersionRelation::Equal || r == SchemaVersionRelation::OlderPatch) continue;
+    }
+    AddNamespaceChecked(set, ns, L"Constructing document namespace object");
   }
 }
 
@@ -129,15 +149,16 @@ void CCmlMessage::GetNamespaces(CNamespaceSet& set) const {
   AddNamespaceChecked(set, CNamespace(GetNamespace(), m_messageVersion), operation);
   AddNamespaceChecked(set, CNamespace(m_layerNamespace, m_layerVersion), operation);
   try {
-    for (const auto& request : m_requests) request->GetNamespaces(set);
-    for (const auto& response : m_responses) response->GetNamespaces(set);
+    for (const auto& request : m_requests) AddChildNamespaces(*request, set);
+    for (const auto& response : m_responses) AddChildNamespaces(*response, set);
   } catch (const CCmlException& e) {
     if (e.GetCode() != qel::status::CML_NAMESPACE_CONFLICT) throw;
     throw CCmlException(operation, e.GetText(), e.GetCode());
   }
 }
 
-void CCmlMessage::WriteDocument(CCmlOutput& out) const {
+template <class Stream>
+void CCmlMessage::WriteMessage(CCmlOutput& out, Stream& stream) const {
   CNamespaceSet set;
   GetNamespaces(set);
   WriteDocumentStart(out, GetTagName(), set);
@@ -154,21 +175,23 @@ void CCmlMessage::WriteDocument(CCmlOutput& out) const {
   WriteAttribute(out, vocab::kXmlns, m_layerNamespace);
   WriteAttribute(out, vocab::kSchemaVersion, m_layerVersion);
   out << L">\n";
-  WriteElement(out, 2);
+  SerializeElement(stream, 2);
   WriteEndTag(out, 1, vocab::kCml);
   out << L"</" << GetTagName() << L">\n";
 }
 
-void CCmlMessage::WriteContainer(CCmlOutput& out, unsigned level, const wchar_t* name,
-                                 const MessageList& list) const {
+template <class Stream>
+void CCmlMessage::WriteContainer(CCmlOutput& out, Stream& stream, unsigned level,
+                                 const wchar_t* name, const MessageList& list) const {
   if (list.empty()) return;
   WriteOpenTag(out, level, name);
   out << L">\n";
-  for (const auto& child : list) child->WriteElement(out, level + 1);
+  for (const auto& child : list) child->SerializeElement(stream, level + 1);
   WriteEndTag(out, level, name);
 }
 
-void CCmlMessage::WriteElement(CCmlOutput& out, unsigned level) const {
+template <class Stream>
+void CCmlMessage::WriteEnvelope(CCmlOutput& out, Stream& stream, unsigned level) const {
   WriteOpenTag(out, level, vocab::kMessageEnvelope);
   WriteAttribute(out, vocab::kBroadcast, BoolText(m_broadcast));
   WriteAttribute(out, vocab::kMessageId, m_messageId);
@@ -178,10 +201,26 @@ void CCmlMessage::WriteElement(CCmlOutput& out, unsigned level) const {
   for (const CAgentInfo& destination : m_destinations) destination.WriteElement(out, level + 1);
   WriteOpenTag(out, level + 1, vocab::kMessageBody);
   out << L">\n";
-  WriteContainer(out, level + 2, vocab::kRequest, m_requests);
-  WriteContainer(out, level + 2, vocab::kResponse, m_responses);
+  WriteContainer(out, stream, level + 2, vocab::kRequest, m_requests);
+  WriteContainer(out, stream, level + 2, vocab::kResponse, m_responses);
   WriteEndTag(out, level + 1, vocab::kMessageBody);
   WriteEndTag(out, level, vocab::kMessageEnvelope);
+}
+
+void CCmlMessage::Serialize(std::wostream& os) const {
+  WriteDocumentOutput(os, [this](CCmlOutput& out, std::wostream& s) { WriteMessage(out, s); });
+}
+
+void CCmlMessage::Serialize(std::ostream& os) const {
+  WriteDocumentOutput(os, [this](CCmlOutput& out, std::ostream& s) { WriteMessage(out, s); });
+}
+
+void CCmlMessage::SerializeElement(std::wostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::wostream& s) { WriteEnvelope(out, s, level); });
+}
+
+void CCmlMessage::SerializeElement(std::ostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::ostream& s) { WriteEnvelope(out, s, level); });
 }
 
 void CCmlMessage::ReadContainers(const CCmlDOM_Element& body, const wchar_t* name,

@@ -32,11 +32,17 @@ class CCmlMessage : public CCmlDocumentBase {
   bool HasChildElements() const override { return true; }
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  // The envelope.
-  void WriteElement(CCmlOutput& out, unsigned level) const override;
-  void WriteDocument(CCmlOutput& out) const override;
+  // The envelope at `level`.
+  void SerializeElement(std::wostream& os, unsigned level) const override;
+  void SerializeElement(std::ostream& os, unsigned level) const override;
+  // Outer element, "cml" element of the message layer, the envelope at level 2.
+  void Serialize(std::wostream& os) const override;
+  void Serialize(std::ostream& os) const override;
 
-  CCmlMessage& AssignMessage(const CCmlMessage& other);
+  // Unless `other` is this message: the base part, then everything else; the
+  // requests and responses held before are deleted and `other`'s are cloned.
+  using CCmlDocumentBase::Assign;
+  virtual CCmlMessage& Assign(const CCmlMessage& other);
   const CAgentInfo& GetSource() const { return m_source; }
   CAgentInfo& GetSource() { return m_source; }
   const std::vector<CAgentInfo>& GetDestinations() const { return m_destinations; }
@@ -62,7 +68,8 @@ class CCmlMessage : public CCmlDocumentBase {
   MessageList& GetRequests() { return m_requests; }
   const MessageList& GetResponses() const { return m_responses; }
   MessageList& GetResponses() { return m_responses; }
-  // Every request and response takes the message-layer namespace and version.
+  // Every request and response takes the message-layer namespace and the version
+  // "2.4.1" (instance and schema version).
   void ApplyMessageLayerToChildren();
 
   // Registers the prototype under (base URI, "1.0.1") and (base URI, "1.0.0").
@@ -70,7 +77,13 @@ class CCmlMessage : public CCmlDocumentBase {
 
  private:
   void ReadContainers(const CCmlDOM_Element& body, const wchar_t* name, bool requests);
-  void WriteContainer(CCmlOutput& out, unsigned level, const wchar_t* name,
+  void AddChildNamespaces(const CMessageBase& child, CNamespaceSet& set) const;
+  template <class Stream>
+  void WriteMessage(CCmlOutput& out, Stream& stream) const;
+  template <class Stream>
+  void WriteEnvelope(CCmlOutput& out, Stream& stream, unsigned level) const;
+  template <class Stream>
+  void WriteContainer(CCmlOutput& out, Stream& stream, unsigned level, const wchar_t* name,
                       const MessageList& list) const;
 
   CAgentInfo m_source;

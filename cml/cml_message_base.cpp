@@ -16,9 +16,9 @@ CMessageBase::CMessageBase(const std::wstring& tag, const std::wstring& ns,
 CMessageBase::CMessageBase(const CMessageBase& other) = default;
 CMessageBase::~CMessageBase() = default;
 
-CMessageBase& CMessageBase::AssignMessage(const CMessageBase& other) {
+CMessageBase& CMessageBase::Assign(const CMessageBase& other) {
   if (&other != this) {
-    Assign(other);
+    CCmlDocumentBase::Assign(other);
     m_requestId = other.m_requestId;
     m_schemaVersion = other.m_schemaVersion;
   }
@@ -35,14 +35,22 @@ void CMessageBase::Deserialize(const CCmlDOM_Element& element) {
                 [&] { m_requestId = element.getAttribute(vocab::kRequestId); });
 }
 
-void CMessageBase::WriteStandardAttributes(CCmlOutput& out) const {
-  CCmlDocumentBase::WriteStandardAttributes(out);
-  WriteAttribute(out, vocab::kRequestId, m_requestId);
+void CMessageBase::WriteStandardAttributes(std::wostream& os) const {
+  CCmlDocumentBase::WriteStandardAttributes(os);
+  WriteThrough(os,
+               [this](CCmlOutput& out) { WriteAttribute(out, vocab::kRequestId, m_requestId); });
+}
+
+void CMessageBase::WriteStandardAttributes(std::ostream& os) const {
+  CCmlDocumentBase::WriteStandardAttributes(os);
+  WriteThrough(os,
+               [this](CCmlOutput& out) { WriteAttribute(out, vocab::kRequestId, m_requestId); });
 }
 
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype) {
   const CCmlClassFactory::VersionPair current(uri::kAgentMessages, version::kAgentMessages);
-  const std::vector<CCmlClassFactory::VersionPair> older = {{uri::kCml, version::kMessageLayerOld}};
+  const std::vector<CCmlClassFactory::VersionPair> older = {
+      {uri::kCml, version::kMessageLayerChildren}};
   CCmlClassFactory::GetGlobalFactory()->RegisterDocumentObject(current, older, tag, prototype);
 }
 

@@ -20,9 +20,12 @@ class CMessageBase : public CCmlDocumentBase {
   bool HasChildElements() const override { return false; }
   void Deserialize(const CCmlDOM_Element& element) override;
   // Namespace, schema version, then "request-id" (always).
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
 
-  CMessageBase& AssignMessage(const CMessageBase& other);
+  // The base part (CCmlDocumentBase::Assign), request id and schema version.
+  using CCmlDocumentBase::Assign;
+  virtual CMessageBase& Assign(const CMessageBase& other);
   const std::wstring& GetRequestId() const { return m_requestId; }
   void SetRequestId(const std::wstring& id) { m_requestId = id; }
   // 0 and empty for anything that is not a response.
@@ -41,7 +44,8 @@ class CMessageBase : public CCmlDocumentBase {
 
 // Registers an agent message element with the class factory under
 // ("/cml/Message/AgentMessages", "1.0.4") and, for messages of the older layout, under
-// ("/cml", "2.4.2"), where the registered clone takes that namespace and version.
+// ("/cml", "2.4.1"), where the registered clone takes that namespace and version (the
+// ones ApplyMessageLayerToChildren gives; a lookup of any 2.4 patch finds it).
 void RegisterAgentMessage(const std::wstring& tag, const CCmlDocumentBase& prototype);
 
 }  // namespace cml

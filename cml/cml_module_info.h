@@ -4,6 +4,7 @@
 #define QEL_CML_MODULE_INFO_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -30,6 +31,17 @@ class CModuleInfo {
   void SetStatus(std::uint32_t v) { m_status = v; }
   CPolicySourceList& GetPolicySources() { return m_policies; }
   const CPolicySourceList& GetPolicySources() const { return m_policies; }
+  // The policy list operations of the set-site messages; index errors name the
+  // module's list ("Getting policy source from set-policy-request", 0xC738000B).
+  CPolicySource* GetPolicySource(std::size_t index) const { return m_policies.Get(index); }
+  std::size_t GetPolicySourceCount() const { return m_policies.Count(); }
+  void SetPolicySources(const CPolicySourceList& list) { m_policies.SetAll(list); }
+  CPolicySource* AddPolicyNode(const CCmlDOM_Element& node) { return m_policies.AddNode(node); }
+  CPolicySource* AddPolicySourceCopy(const CPolicySource& s) { return m_policies.AddCopy(s); }
+  CPolicySource* AddPolicySource(CPolicySource* s) { return m_policies.Add(s); }
+  void SetPolicySource(std::size_t index, std::unique_ptr<CPolicySource> source) {
+    m_policies.Set(index, std::move(source));
+  }
 
   virtual void WriteElement(CCmlOutput& out, unsigned level) const;
   // Reads name, version, status; replaces the policy sources by the element children.

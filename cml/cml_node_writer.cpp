@@ -300,8 +300,7 @@ void CNodeWriter::Cdata(const std::wstring& text) {
 }
 
 void CNodeWriter::Comment(const std::wstring& text) {
-  if (text.find(L"--") != std::wstring::npos || (!text.empty() && text.back() == L'-') ||
-      text.find(L'\r') != std::wstring::npos) {
+  if (!IsWritableComment(text)) {
     Refuse(L"A comment holding \"--\" or a CR, or ending with \"-\", cannot be written");
   }
   m_out << L"<!--";
@@ -313,12 +312,7 @@ void CNodeWriter::ProcessingInstruction(const DOMNode* n) {
   const auto* pi = static_cast<const xercesc::DOMProcessingInstruction*>(n);
   const std::wstring target = FromXml(pi->getTarget());
   const std::wstring data = FromXml(pi->getData());
-  std::wstring lower;
-  for (wchar_t c : target) lower.push_back(c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c);
-  // Data cannot hold "?>", and a CR or leading white space would not read back.
-  if (!IsNCName(target) || lower == L"xml" || data.find(L"?>") != std::wstring::npos ||
-      data.find(L'\r') != std::wstring::npos ||
-      (!data.empty() && std::wstring(L" \t\n").find(data[0]) != std::wstring::npos)) {
+  if (!IsWritableProcessingInstruction(target, data)) {
     Refuse(L"The processing instruction \"" + EscapeAttributeValue(target) +
            L"\" cannot be written");
   }

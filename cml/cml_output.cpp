@@ -153,6 +153,16 @@ void CCmlOutput::Indent(unsigned level) {
   m_size += count;
 }
 
+std::wostream& CCmlOutput::WideStream() {
+  if (!m_wideStream) m_wideStream.emplace(*this);
+  return *m_wideStream;
+}
+
+std::ostream& CCmlOutput::ByteStream() {
+  if (!m_byteStream) m_byteStream.emplace(*this);
+  return *m_byteStream;
+}
+
 void CCmlOutput::Finish() {
   if (m_utf8 != nullptr) {
     if (!AppendUtf8(*m_utf8, m_text.get(), m_size)) {

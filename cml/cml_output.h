@@ -3,7 +3,9 @@
 // locale imbued on the stream, the toolkit's UTF-8 facet in practice, which is
 // applied directly) or a UTF-8 string (no stream at all: the fast form for callers
 // that want the bytes). All output is collected and only Finish() writes it, so a
-// failed write leaves nothing. Owned by the writing call on its stack; one thread.
+// failed write leaves nothing. The virtual writers of the documents take a stream:
+// WithStream hands them the stream of this output (cml_output_stream.h), whose text
+// joins the collected output. Owned by the writing call on its stack; one thread.
 #ifndef QEL_CML_OUTPUT_H
 #define QEL_CML_OUTPUT_H
 
@@ -11,7 +13,10 @@
 #include <iosfwd>
 #include <locale>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "cml/cml_output_stream.h"
 
 namespace qel {
 namespace cml {
@@ -30,6 +35,20 @@ class CCmlOutput {
   ~CCmlOutput();
 
   Kind GetKind() const { return m_kind; }
+
+  // The streams whose text joins this output (made on first use).
+  std::wostream& WideStream();
+  std::ostream& ByteStream();
+  // Calls `write` with the stream of this output's kind: the wide stream for an
+  // output to a wide stream, the byte stream otherwise (`write` takes either).
+  template <class Write>
+  void WithStream(Write&& write) {
+    if (m_wide != nullptr) {
+      write(WideStream());
+    } else {
+      write(ByteStream());
+    }
+  }
 
   // Markup and text that is already safe to write.
   CCmlOutput& operator<<(const std::wstring& text) {
@@ -83,7 +102,28 @@ class CCmlOutput {
   std::unique_ptr<wchar_t[]> m_text;  // the collected text, m_size of m_capacity used
   std::size_t m_size = 0;
   std::size_t m_capacity = 0;
+  std::optional<CCmlOutputWStream> m_wideStream;
+  std::optional<CCmlOutputStream> m_byteStream;
 };
+
+// The stream of `out` of the same kind as `os`: what a write that began on `os` hands
+// to the virtual writers.
+inline std::wostream& StreamOf(CCmlOutput& out, std::wostream&) { return out.WideStream(); }
+inline std::ostream& StreamOf(CCmlOutput& out, std::ostream&) { return out.ByteStream(); }
+
+// Runs `write` on the output of the write in progress that handed `os` over or, for
+// any other stream, on an output of its own, finished at the end (the text reaches
+// `os` only when `write` completes).
+template <class Stream, class Write>
+void WriteThrough(Stream& os, Write&& write) {
+  if (CCmlOutput* bound = BoundOutput(os)) {
+    write(*bound);
+    return;
+  }
+  CCmlOutput out(os);
+  write(out);
+  out.Finish();
+}
 
 // Imbues a stream with the UTF-8 facet for the lifetime of the guard and restores
 // the previous locale afterwards (nothing changes when it already has the facet).

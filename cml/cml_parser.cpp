@@ -3,8 +3,6 @@
 #include <exception>
 
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/LocalFileInputSource.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/SAXException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -14,6 +12,7 @@
 #include "cml/cml_dom_error.h"
 #include "cml/cml_dom_node_list.h"
 #include "cml/cml_implicit_namespaces.h"
+#include "cml/cml_local_file_input_source.h"
 #include "cml/cml_memory.h"
 #include "cml/cml_sax_exception.h"
 #include "cml/cml_schema_version.h"
@@ -87,20 +86,17 @@ void CCmlParser::Parse(const char* buffer, std::size_t length, int mode,
   if (buffer == nullptr && length != 0) {
     throw CCmlException(kParseOperation, L"NULL pointer received", codes::kInvalidArgument);
   }
-  static const char kEmpty[] = "";
-  xercesc::MemBufInputSource source(
-      reinterpret_cast<const XMLByte*>(buffer != nullptr ? buffer : kEmpty), length,
-      kMemBufSystemId, false);
+  CCmlMemBufInputSource source(buffer, length);
   Parse(source, mode, schemaFolder);
 }
 
-void CCmlParser::ParseFile(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
-  xercesc::LocalFileInputSource source(ToXml(path).c_str());
+void CCmlParser::Parse(const std::wstring& path, int mode, const std::wstring& schemaFolder) {
+  CCmlLocalFileInputSource source(path);
   Parse(source, mode, schemaFolder);
 }
 
-void CCmlParser::ParseFile(const std::string& path, int mode, const std::wstring& schemaFolder) {
-  ParseFile(FromUtf8(path), mode, schemaFolder);
+void CCmlParser::Parse(const std::string& path, int mode, const std::wstring& schemaFolder) {
+  Parse(FromUtf8(path), mode, schemaFolder);
 }
 
 CCmlDOM_Element CCmlParser::GetDocumentElement() const {
@@ -161,7 +157,7 @@ void CCmlParser::ParseWithoutSchema(const xercesc::InputSource& source) {
   m_parser->setDoSchema(false);
   m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Never);
   m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
-  m_entityResolver.SetSchemaFolder(std::string());
+  m_entityResolver.AdmitNoSchemas();
   ParseDocument(source);
 }
 
@@ -171,11 +167,12 @@ void CCmlParser::ParseWithSchema(const xercesc::InputSource& source,
   m_parser->setValidationScheme(xercesc::XercesDOMParser::Val_Always);
   m_parser->cacheGrammarFromParse(true);
   std::wstring folder = schemaFolder.empty() ? GetSchemaFolder() : schemaFolder;
-  m_entityResolver.SetSchemaFolder(ToUtf8(folder));
+  // No folder: the schema locations the document names are followed (local files only).
+  m_entityResolver.AdmitSchemasIn(ToUtf8(folder));
   std::wstring location;
   BuildExternalSchemaLocation(location, schemaFolder);
   m_parser->setExternalSchemaLocation(static_cast<const XMLCh*>(nullptr));
-  if (!location.empty()) m_parser->SetExternalSchemaLocation(location);
+  if (!location.empty()) m_parser->setExternalSchemaLocation(location);
   ParseDocument(source);
 }
 
@@ -204,7 +201,7 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
     m_parser->resetDocumentPool();
     m_errorHandler.resetErrors();
     m_parser->parse(source);
-    m_document = m_parser->GetCmlDocument();
+    m_document = m_parser->getDocument();
     xercesc::DOMDocument* doc = m_document.GetDOMDocument();
     if (doc == nullptr || doc->getDocumentElement() == nullptr) {
       throw ParseFailure(L"Error parsing input content\nMessage:  no document element");
@@ -250,11 +247,12 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
 }
 
 void CCmlParser::CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
-                                 const std::wstring& supported, CSchemaException& e) const {
+                                 const std::wstring& supported, bool unversionedToo,
+                                 CSchemaException& e) const {
   for (std::size_t i = 0; i < elements.getLength(); ++i) {
     CCmlDOM_Element element(elements.item(i));
     std::wstring instance = element.getAttribute(vocab::kSchemaVersion);
-    if (instance.empty()) continue;
+    if (instance.empty() && !unversionedToo) continue;
     SchemaVersionRelation r = CompareSchemaVersions(instance, supported);
     if (r == SchemaVersionRelation::NewerPatch || r == SchemaVersionRelation::MinorMismatch ||
         r == SchemaVersionRelation::MajorMismatch) {
@@ -278,13 +276,15 @@ void CCmlParser::CheckSchemaCompatibility(const xercesc::InputSource& source,
         e.AddIncompatibility(uri::kBase, version::kCompoundMessage, instance);
       }
     }
+    // A "cml" element without a version compares as the empty version (no match);
+    // other elements are compared only when they state one.
     CompareVersions(m_document.getElementsByTagNameNS(uri::kCml, vocab::kCml), uri::kCml,
-                    version::kMessageLayerOld, e);
-    CompareVersions(m_document.getElementsByTagNameNS(uri::kMessage, vocab::kCml),
-                    uri::kMessage, version::kMessageLayer, e);
+                    version::kMessageLayerOld, true, e);
+    CompareVersions(m_document.getElementsByTagNameNS(uri::kMessage, vocab::kCml), uri::kMessage,
+                    version::kMessageLayer, true, e);
     for (const CNamespace& ns : m_instanceNamespaces) {
       CompareVersions(m_document.getElementsByTagNameNS(ns.GetUri(), L"*"), ns.GetUri(),
-                      ns.GetVersion(), e);
+                      ns.GetVersion(), false, e);
     }
   });
 }

@@ -18,6 +18,7 @@
 #include "cml/cml_dom_element.h"
 #include "cml/cml_dom_parser.h"
 #include "cml/cml_entity_resolver.h"
+#include "cml/cml_mem_buf_input_source.h"
 #include "cml/cml_namespace.h"
 #include "cml/cml_sax_error_handler.h"
 #include "cml/cml_schema_exception.h"
@@ -27,9 +28,6 @@ namespace cml {
 
 // Parse modes: validate, do not validate, validate as the schema check mode says.
 enum ParseMode : int { kParseValidate = 1, kParseNoValidation = 2, kParseByCheckMode = 3 };
-
-// System id of a parsed memory buffer, as error texts name it.
-inline constexpr char kMemBufSystemId[] = "QEL CML Stream";
 
 class CCmlParser {
  public:
@@ -51,10 +49,9 @@ class CCmlParser {
 
   void Parse(const char* buffer, std::size_t length, int mode,
              const std::wstring& schemaFolder = std::wstring());
-  void ParseFile(const std::wstring& path, int mode,
-                 const std::wstring& schemaFolder = std::wstring());
-  void ParseFile(const std::string& path, int mode,
-                 const std::wstring& schemaFolder = std::wstring());
+  // A local file; the byte form of the path is UTF-8.
+  void Parse(const std::wstring& path, int mode, const std::wstring& schemaFolder = std::wstring());
+  void Parse(const std::string& path, int mode, const std::wstring& schemaFolder = std::wstring());
 
   const std::wstring& GetRootTagName() const { return m_rootTagName; }
   const std::wstring& GetRootNamespace() const { return m_rootNamespace; }
@@ -81,8 +78,12 @@ class CCmlParser {
   bool ShouldValidate(int mode) const;
   void ParseOnce(const xercesc::InputSource& source, bool validate,
                  const std::wstring& schemaFolder);
+  // Adds an incompatibility for each element whose "schema-version" is a newer patch,
+  // another minor or major version than `supported`; an element without one counts
+  // (as the empty version) only with `unversionedToo`.
   void CompareVersions(const CCmlDOM_NodeList& elements, const std::wstring& uri,
-                       const std::wstring& supported, CSchemaException& e) const;
+                       const std::wstring& supported, bool unversionedToo,
+                       CSchemaException& e) const;
 
   struct XercesReady {
     XercesReady();

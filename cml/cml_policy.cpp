@@ -39,8 +39,17 @@ void CCmlPolicy::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlPolicy::WriteStandardAttributes(CCmlOutput& out) const {
-  CPolicySource::WriteStandardAttributes(out);
+void CCmlPolicy::WriteStandardAttributes(std::wostream& os) const {
+  CPolicySource::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WritePolicyAttributes(out); });
+}
+
+void CCmlPolicy::WriteStandardAttributes(std::ostream& os) const {
+  CPolicySource::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WritePolicyAttributes(out); });
+}
+
+void CCmlPolicy::WritePolicyAttributes(CCmlOutput& out) const {
   if (!m_name.empty()) WriteAttribute(out, vocab::kName, m_name);
   if (!m_version.empty()) WriteAttribute(out, vocab::kVersion, m_version);
   if (m_overwrite) WriteAttribute(out, vocab::kOverwrite, vocab::kTrue);

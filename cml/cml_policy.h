@@ -21,9 +21,11 @@ class CCmlPolicy : public CPolicySource {
   bool IsValid() const override { return m_valid; }
   bool HasChildElements() const override { return false; }
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  // The base attributes, then "name", "version", "overwrite" and "valid" as set.
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
 
-  CCmlPolicy& AssignPolicy(const CCmlPolicy& policy);
+  virtual CCmlPolicy& AssignPolicy(const CCmlPolicy& policy);
   bool GetOverwrite() const { return m_overwrite; }
   void SetPolicyName(const std::wstring& name) { m_name = name; }
   void SetPolicyVersion(const std::wstring& version) { m_version = version; }
@@ -35,6 +37,8 @@ class CCmlPolicy : public CPolicySource {
   CCmlPolicy(const CCmlPolicy& other);
 
  private:
+  void WritePolicyAttributes(CCmlOutput& out) const;
+
   std::wstring m_name;
   std::wstring m_version;
   bool m_overwrite = false;

@@ -1,5 +1,6 @@
 #include "cml/cml_policy_document_text.h"
 
+#include "cml/cml_document_output.h"
 #include "cml/cml_memory.h"
 #include "cml/cml_serializer.h"
 
@@ -51,7 +52,15 @@ void CPolicyDocumentText::GetNamespaces(CNamespaceSet& set) const {
   for (const CNamespace& ns : m_namespaces) AddNamespaceChecked(set, ns, operation);
 }
 
-void CPolicyDocumentText::WriteElement(CCmlOutput& out, unsigned) const {
+void CPolicyDocumentText::SerializeElement(std::wostream& os, unsigned) const {
+  WriteElementOutput(os, [this](CCmlOutput& out, std::wostream&) { WriteText(out); });
+}
+
+void CPolicyDocumentText::SerializeElement(std::ostream& os, unsigned) const {
+  WriteElementOutput(os, [this](CCmlOutput& out, std::ostream&) { WriteText(out); });
+}
+
+void CPolicyDocumentText::WriteText(CCmlOutput& out) const {
   out.CharacterData(m_text);
   out << L"\n";
 }

@@ -29,14 +29,16 @@ class CPolicyDocumentText : public CPolicySource {
   bool HasChildElements() const override { return false; }
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element&) override {}
-  void WriteElement(CCmlOutput& out, unsigned level) const override;
+  // The text as stored, on a line of its own (no indentation, no escaping).
+  void SerializeElement(std::wostream& os, unsigned level) const override;
+  void SerializeElement(std::ostream& os, unsigned level) const override;
 
   int GetPolicySourceType() const override { return kPolicyDocumentText; }
   std::wstring GetPolicyName() const override { return m_policyName; }
   std::wstring GetPolicyVersion() const override { return m_policyVersion; }
   bool IsValid() const override { return true; }
 
-  CPolicyDocumentText& AssignDocumentText(const CPolicyDocumentText& other);
+  virtual CPolicyDocumentText& AssignDocumentText(const CPolicyDocumentText& other);
   const std::wstring& GetText() const { return m_text; }
   void SetPolicyName(const std::wstring& name) { m_policyName = name; }
   void SetPolicyVersion(const std::wstring& version) { m_policyVersion = version; }
@@ -47,6 +49,8 @@ class CPolicyDocumentText : public CPolicySource {
   CNamespaceSet& GetNamespaceSet() { return m_namespaces; }
 
  private:
+  void WriteText(CCmlOutput& out) const;
+
   std::wstring m_policyName;
   std::wstring m_policyVersion;
   std::wstring m_text;

@@ -2,6 +2,7 @@
 
 #include "cml/cml_codes.h"
 #include "cml/cml_depth.h"
+#include "cml/cml_document_output.h"
 #include "cml/cml_dom_error.h"
 #include "cml/cml_exception.h"
 #include "cml/cml_memory.h"
@@ -92,8 +93,16 @@ void CPolicyNode::GetNamespaces(CNamespaceSet& set) const {
                       L"Constructing policy node namespace object");
 }
 
-void CPolicyNode::WriteElement(CCmlOutput& out, unsigned level) const {
-  SerializeNodeFormatted(GetElement(), out, level);
+void CPolicyNode::SerializeElement(std::wostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::wostream&) {
+    SerializeNodeFormatted(GetElement(), out, level);
+  });
+}
+
+void CPolicyNode::SerializeElement(std::ostream& os, unsigned level) const {
+  WriteElementOutput(os, [&](CCmlOutput& out, std::ostream&) {
+    SerializeNodeFormatted(GetElement(), out, level);
+  });
 }
 
 std::wstring CPolicyNode::GetPolicyName() const {

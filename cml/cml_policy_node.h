@@ -30,7 +30,9 @@ class CPolicyNode : public CPolicySource, public CCmlDOM_Element {
   void SetSchemaVersion(const std::wstring& version) override;
   bool HasChildElements() const override { return false; }
   void GetNamespaces(CNamespaceSet& set) const override;
-  void WriteElement(CCmlOutput& out, unsigned level) const override;
+  // The element and its subtree as they are (the DOM subtree writer).
+  void SerializeElement(std::wostream& os, unsigned level) const override;
+  void SerializeElement(std::ostream& os, unsigned level) const override;
 
   int GetPolicySourceType() const override { return kPolicyNode; }
   std::wstring GetPolicyName() const override;

@@ -19,8 +19,9 @@ class CPolicySource : public CCmlDocumentBase {
  public:
   ~CPolicySource() override;
 
-  // Assign, unless `source` is this object.
-  CPolicySource& CopyFrom(const CPolicySource& source);
+  // The operations every policy source appends, in this order after those of the
+  // document base. CopyFrom: Assign, unless `source` is this object.
+  virtual CPolicySource& CopyFrom(const CPolicySource& source);
   virtual int GetPolicySourceType() const = 0;
   virtual std::wstring GetPolicyName() const = 0;
   virtual std::wstring GetPolicyVersion() const = 0;

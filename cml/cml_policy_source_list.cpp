@@ -80,7 +80,9 @@ void CPolicySourceList::GetNamespaces(CNamespaceSet& set) const {
 }
 
 void CPolicySourceList::Write(CCmlOutput& out, unsigned level) const {
-  for (const auto& item : m_items) item->WriteElement(out, level);
+  out.WithStream([&](auto& os) {
+    for (const auto& item : m_items) item->SerializeElement(os, level);
+  });
 }
 
 }  // namespace cml

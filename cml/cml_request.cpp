@@ -20,9 +20,9 @@ std::unique_ptr<CCmlDocumentBase> CCmlRequest::Clone() const {
   return GuardedClone<CCmlDocumentBase>(*this, L"Cloning request object");
 }
 
-CCmlRequest& CCmlRequest::AssignRequest(const CCmlRequest& other) {
+CCmlRequest& CCmlRequest::Assign(const CCmlRequest& other) {
   if (&other != this) {
-    AssignMessage(other);
+    CMessageBase::Assign(other);
     m_needReply = other.m_needReply;
   }
   return *this;
@@ -35,8 +35,17 @@ void CCmlRequest::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlRequest::WriteStandardAttributes(CCmlOutput& out) const {
-  CMessageBase::WriteStandardAttributes(out);
+void CCmlRequest::WriteStandardAttributes(std::wostream& os) const {
+  CMessageBase::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WriteNeedReply(out); });
+}
+
+void CCmlRequest::WriteStandardAttributes(std::ostream& os) const {
+  CMessageBase::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WriteNeedReply(out); });
+}
+
+void CCmlRequest::WriteNeedReply(CCmlOutput& out) const {
   if (!m_needReply) {
     WriteAttribute(out, vocab::kNeedReply, vocab::kFalse);
   } else if (GetWriteDefaults()) {

@@ -20,13 +20,20 @@ class CCmlRequest : public CMessageBase {
 
   std::unique_ptr<CCmlDocumentBase> Clone() const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  // The message attributes, then "need-reply" ("false"; "true" only when writing
+  // defaults).
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
 
-  CCmlRequest& AssignRequest(const CCmlRequest& other);
+  // The message part, then need-reply.
+  using CMessageBase::Assign;
+  virtual CCmlRequest& Assign(const CCmlRequest& other);
   bool GetNeedReply() const { return m_needReply; }
   void SetNeedReply(bool needReply) { m_needReply = needReply; }
 
  private:
+  void WriteNeedReply(CCmlOutput& out) const;
+
   bool m_needReply;
 };
 

@@ -21,9 +21,9 @@ std::unique_ptr<CCmlDocumentBase> CCmlResponse::Clone() const {
   return GuardedClone<CCmlDocumentBase>(*this, L"Cloning response object");
 }
 
-CCmlResponse& CCmlResponse::AssignResponse(const CCmlResponse& other) {
+CCmlResponse& CCmlResponse::Assign(const CCmlResponse& other) {
   if (&other != this) {
-    AssignMessage(other);
+    CMessageBase::Assign(other);
     m_code = other.m_code;
     m_text = other.m_text;
   }
@@ -38,8 +38,17 @@ void CCmlResponse::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CCmlResponse::WriteStandardAttributes(CCmlOutput& out) const {
-  CMessageBase::WriteStandardAttributes(out);
+void CCmlResponse::WriteStandardAttributes(std::wostream& os) const {
+  CMessageBase::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WriteCodeAndText(out); });
+}
+
+void CCmlResponse::WriteStandardAttributes(std::ostream& os) const {
+  CMessageBase::WriteStandardAttributes(os);
+  WriteThrough(os, [this](CCmlOutput& out) { WriteCodeAndText(out); });
+}
+
+void CCmlResponse::WriteCodeAndText(CCmlOutput& out) const {
   if (m_code != 0 || GetWriteDefaults()) WriteAttribute(out, vocab::kCode, HexCode(m_code));
   if (!m_text.empty()) WriteAttribute(out, vocab::kText, m_text);
 }

@@ -23,15 +23,20 @@ class CCmlResponse : public CMessageBase {
   std::unique_ptr<CCmlDocumentBase> Clone() const override;
   void Deserialize(const CCmlDOM_Element& element) override;
   // Then "code" (omitted when 0 unless writing defaults) and "text" (when not empty).
-  void WriteStandardAttributes(CCmlOutput& out) const override;
+  void WriteStandardAttributes(std::wostream& os) const override;
+  void WriteStandardAttributes(std::ostream& os) const override;
   std::uint32_t GetCode() const override { return m_code; }
   std::wstring GetText() const override { return m_text; }
 
-  CCmlResponse& AssignResponse(const CCmlResponse& other);
+  // The message part, then code and text.
+  using CMessageBase::Assign;
+  virtual CCmlResponse& Assign(const CCmlResponse& other);
   void SetCode(std::uint32_t code) { m_code = code; }
   void SetText(const std::wstring& text) { m_text = text; }
 
  private:
+  void WriteCodeAndText(CCmlOutput& out) const;
+
   std::uint32_t m_code;
   std::wstring m_text;
 };

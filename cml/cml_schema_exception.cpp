@@ -2,6 +2,8 @@
 
 #include <tuple>
 
+#include "cml/cml_memory.h"
+
 namespace qel {
 namespace cml {
 
@@ -12,6 +14,10 @@ CSchemaIncompatibility::CSchemaIncompatibility(std::wstring uri, std::wstring su
 bool CSchemaIncompatibility::operator<(const CSchemaIncompatibility& other) const {
   return std::tie(m_uri, m_supported, m_instance) <
          std::tie(other.m_uri, other.m_supported, other.m_instance);
+}
+
+std::unique_ptr<CSchemaIncompatibility> CSchemaIncompatibility::Clone() const {
+  return GuardedClone<CSchemaIncompatibility>(*this, L"Cloning schema incompatibility");
 }
 
 CSchemaException::CSchemaException(std::wstring operation, std::wstring text, std::uint32_t code)

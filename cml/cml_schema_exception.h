@@ -4,6 +4,7 @@
 #ifndef QEL_CML_SCHEMA_EXCEPTION_H
 #define QEL_CML_SCHEMA_EXCEPTION_H
 
+#include <memory>
 #include <set>
 #include <string>
 
@@ -20,6 +21,7 @@ class CSchemaIncompatibility {
   const std::wstring& GetInstanceVersion() const { return m_instance; }
   // Lexicographic over namespace, supported version, instance version.
   bool operator<(const CSchemaIncompatibility& other) const;
+  std::unique_ptr<CSchemaIncompatibility> Clone() const;
 
  private:
   std::wstring m_uri;
@@ -35,13 +37,14 @@ class CSchemaException : public CCmlException {
   explicit CSchemaException(const CCmlException& base);
   ~CSchemaException() override;
 
-  void AddIncompatibility(const std::wstring& uri, const std::wstring& supported,
-                          const std::wstring& instance);
-  Set::const_iterator begin() const { return m_incompatibilities.begin(); }
-  Set::const_iterator end() const { return m_incompatibilities.end(); }
-  std::size_t GetCount() const { return m_incompatibilities.size(); }
-  const Set& GetIncompatibilities() const { return m_incompatibilities; }
-  Set& GetIncompatibilities() { return m_incompatibilities; }
+  // Appended after the operations of CCmlException, in this order.
+  virtual void AddIncompatibility(const std::wstring& uri, const std::wstring& supported,
+                                  const std::wstring& instance);
+  virtual Set::const_iterator begin() const { return m_incompatibilities.begin(); }
+  virtual Set::const_iterator end() const { return m_incompatibilities.end(); }
+  virtual std::size_t GetCount() const { return m_incompatibilities.size(); }
+  virtual const Set& GetIncompatibilities() const { return m_incompatibilities; }
+  virtual Set& GetIncompatibilities() { return m_incompatibilities; }
 
  private:
   Set m_incompatibilities;

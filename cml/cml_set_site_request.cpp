@@ -29,7 +29,7 @@ std::unique_ptr<CCmlDocumentBase> CSetSiteRequest::Clone() const {
 
 CSetSiteRequest& CSetSiteRequest::AssignSetSiteRequest(const CSetSiteRequest& other) {
   if (&other != this) {
-    AssignRequest(other);
+    CCmlRequest::Assign(other);
     m_setSite = other.m_setSite;
     m_overrideSite = other.m_overrideSite;
     m_policies.SetAll(other.m_policies);
@@ -66,7 +66,15 @@ void CSetSiteRequest::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CSetSiteRequest::WriteChildElements(CCmlOutput& out, unsigned level) const {
+void CSetSiteRequest::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CSetSiteRequest::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CSetSiteRequest::WriteChildren(CCmlOutput& out, unsigned level) const {
   WriteOpenTag(out, level, vocab::kSetSiteRequestInfo);
   WriteAttribute(out, vocab::kSetSite, BoolText(m_setSite));
   WriteAttribute(out, vocab::kOverrideSite, BoolText(m_overrideSite));

@@ -25,9 +25,10 @@ class CSetSiteRequest : public CCmlRequest {
   // The policy sources' namespaces only.
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CSetSiteRequest& AssignSetSiteRequest(const CSetSiteRequest& other);
+  virtual CSetSiteRequest& AssignSetSiteRequest(const CSetSiteRequest& other);
   bool GetSetSite() const { return m_setSite; }
   bool GetOverrideSite() const { return m_overrideSite; }
   void SetSetSite(bool v) { m_setSite = v; }
@@ -46,6 +47,8 @@ class CSetSiteRequest : public CCmlRequest {
   static void Register();
 
  private:
+  void WriteChildren(CCmlOutput& out, unsigned level) const;
+
   bool m_setSite = true;
   bool m_overrideSite = false;
   CPolicySourceList m_policies;

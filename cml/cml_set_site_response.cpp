@@ -29,7 +29,7 @@ std::unique_ptr<CCmlDocumentBase> CSetSiteResponse::Clone() const {
 
 CSetSiteResponse& CSetSiteResponse::AssignSetSiteResponse(const CSetSiteResponse& other) {
   if (&other != this) {
-    AssignResponse(other);
+    CCmlResponse::Assign(other);
     m_siteAccessible = other.m_siteAccessible;
     m_policies.SetAll(other.m_policies);
   }
@@ -59,7 +59,15 @@ void CSetSiteResponse::Deserialize(const CCmlDOM_Element& element) {
   });
 }
 
-void CSetSiteResponse::WriteChildElements(CCmlOutput& out, unsigned level) const {
+void CSetSiteResponse::WriteChildElements(std::wostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CSetSiteResponse::WriteChildElements(std::ostream& os, unsigned level) const {
+  WriteThrough(os, [&](CCmlOutput& out) { WriteChildren(out, level); });
+}
+
+void CSetSiteResponse::WriteChildren(CCmlOutput& out, unsigned level) const {
   WriteOpenTag(out, level, vocab::kSetSiteResponseInfo);
   WriteAttribute(out, vocab::kSiteAccessible, BoolText(m_siteAccessible));
   out << L"/>\n";

@@ -25,9 +25,10 @@ class CSetSiteResponse : public CCmlResponse {
   // The policy sources' namespaces only.
   void GetNamespaces(CNamespaceSet& set) const override;
   void Deserialize(const CCmlDOM_Element& element) override;
-  void WriteChildElements(CCmlOutput& out, unsigned level) const override;
+  void WriteChildElements(std::wostream& os, unsigned level) const override;
+  void WriteChildElements(std::ostream& os, unsigned level) const override;
 
-  CSetSiteResponse& AssignSetSiteResponse(const CSetSiteResponse& other);
+  virtual CSetSiteResponse& AssignSetSiteResponse(const CSetSiteResponse& other);
   bool GetSiteAccessible() const { return m_siteAccessible; }
   void SetSiteAccessible(bool v) { m_siteAccessible = v; }
   CPolicySource* GetPolicySource(std::size_t index) const { return m_policies.Get(index); }
@@ -44,6 +45,8 @@ class CSetSiteResponse : public CCmlResponse {
   static void Register();
 
  private:
+  void WriteChildren(CCmlOutput& out, unsigned level) const;
+
   bool m_siteAccessible = false;
   CPolicySourceList m_policies;
 };

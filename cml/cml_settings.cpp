@@ -13,7 +13,6 @@ std::atomic<bool> g_writeDefaults{false};
 
 struct SchemaFolder {
   std::mutex lock;
-  // The folder the library's own documents name in their schema locations.
   std::wstring value = kDefaultSchemaFolder;
 };
 // Never destroyed: readers may run while the process exits.

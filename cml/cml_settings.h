@@ -18,11 +18,12 @@ bool SetValidation(bool on);               // returns the previous value
 bool GetWriteDefaults();                   // default false
 bool SetWriteDefaults(bool on);            // returns the previous value
 
-// Default folder of the external schema location and the only folder the parser
-// may load schemas from. By default "./schemas" (relative to the working directory),
-// the folder the library's own documents name in their schema locations; empty
-// means no external schema location and no schema file at all.
-inline constexpr wchar_t kDefaultSchemaFolder[] = L"./schemas";
+// Default folder of the external schema location and, when set, the only folder the
+// parser may load schemas from. Empty by default: no external schema location, and
+// validation follows the schema locations that documents name, local files only
+// (cml_entity_resolver.h). A host that must not let documents name the files it reads
+// sets a folder (or validates nothing: SetValidation(false), parse mode 2).
+inline constexpr wchar_t kDefaultSchemaFolder[] = L"";
 std::wstring GetSchemaFolder();
 void SetSchemaFolder(const std::wstring& folder);
 

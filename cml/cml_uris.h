@@ -71,6 +71,9 @@ inline constexpr wchar_t kCompoundMessage[] = L"1.0.1";   // supported compound 
 inline constexpr wchar_t kCompoundMessageOld[] = L"1.0.0";
 inline constexpr wchar_t kMessageLayer[] = L"1.0.0";      // "/cml/Message"
 inline constexpr wchar_t kMessageLayerOld[] = L"2.4.2";   // "/cml"
+// What ApplyMessageLayerToChildren gives the body elements of a message: in the older
+// layout "/cml" at 2.4.1, without the 2.4.2 attributes of the agent information.
+inline constexpr wchar_t kMessageLayerChildren[] = L"2.4.1";
 inline constexpr wchar_t kAgentMessages[] = L"1.0.4";
 inline constexpr wchar_t kGroupSettings[] = L"2.3.3";
 inline constexpr wchar_t kAvpSections[] = L"1.0.0";  // the library's own choice

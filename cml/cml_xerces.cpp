@@ -27,6 +27,11 @@ void EnsureXercesInitialized() {
   });
 }
 
+xercesc::MemoryManager* XercesMemoryManager() {
+  EnsureXercesInitialized();
+  return xercesc::XMLPlatformUtils::fgMemoryManager;
+}
+
 namespace {
 // The lenient conversions report only a lack of memory; the text would be cut short.
 void Converted(std::uint32_t status) {

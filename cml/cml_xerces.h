@@ -8,12 +8,19 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+XERCES_CPP_NAMESPACE_BEGIN
+class MemoryManager;
+XERCES_CPP_NAMESPACE_END
+
 namespace qel {
 namespace cml {
 
 // Initialises Xerces-C once for the process; later calls return at once. Throws
 // CCmlException when the initialisation fails.
 void EnsureXercesInitialized();
+// Xerces' memory manager, Xerces initialised first: for the Xerces objects the library
+// makes (input sources take it as an argument, which would be null before).
+xercesc::MemoryManager* XercesMemoryManager();
 
 // Wide text to Xerces text (UTF-16), invalid characters replaced.
 std::u16string ToXml(const std::wstring& text);

@@ -66,6 +66,19 @@ const wchar_t* Reference(wchar_t c, bool attribute, std::size_t& length) {
 }
 }  // namespace chars_detail
 
+bool IsWritableComment(const std::wstring& text) {
+  return text.find(L"--") == std::wstring::npos && (text.empty() || text.back() != L'-') &&
+         text.find(L'\r') == std::wstring::npos;
+}
+
+bool IsWritableProcessingInstruction(const std::wstring& target, const std::wstring& data) {
+  std::wstring lower;
+  for (wchar_t c : target) lower.push_back(c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c);
+  return IsNCName(target) && lower != L"xml" && data.find(L"?>") == std::wstring::npos &&
+         data.find(L'\r') == std::wstring::npos &&
+         (data.empty() || std::wstring(L" \t\n").find(data[0]) == std::wstring::npos);
+}
+
 bool AllXmlChars(const std::wstring& text) {
   for (wchar_t c : text) {
     if (!IsXmlChar(c)) return false;

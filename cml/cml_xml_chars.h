@@ -92,6 +92,13 @@ inline void AppendCharacterData(std::wstring& out, const std::wstring& text) {
 // True when `text` holds only characters XML 1.0 allows.
 bool AllXmlChars(const std::wstring& text);
 
+// Whether a comment or a processing instruction reads back as written: a comment
+// holds no "--" and no CR and does not end with "-"; an instruction's target is an
+// NCName other than "xml" (in any case) and its data holds no "?>" and no CR and does
+// not start with white space.
+bool IsWritableComment(const std::wstring& text);
+bool IsWritableProcessingInstruction(const std::wstring& target, const std::wstring& data);
+
 // Name and NCName (a Name without ':') of XML 1.0 and Namespaces in XML; QName is
 // an NCName or two NCNames joined by one ':'.
 bool IsXmlName(const std::wstring& name);

@@ -152,8 +152,16 @@ TEST(ClassFactory, LatestCompatibleAndExactLookup) {
   EXPECT_EQ(f->FindDocumentClassFactory(L"urn:lookup", L"1.0.5", FactoryLookup::Exact), nullptr);
   EXPECT_EQ(f->FindDocumentClassFactory(L"urn:lookup", L"1.0.3", FactoryLookup::Exact), f103);
   EXPECT_EQ(f->FindDocumentClassFactory(L"urn:none", L"1.0.3", latest), nullptr);
+  // The deregistration walk stops at the first patch level of the same minor version:
+  // 1.0.7 stays while 1.0.3 comes before it; a version of another minor is passed by.
+  f->DeregisterDocumentClassFactory(L"urn:lookup", L"1.0.7");
+  EXPECT_EQ(f->FindDocumentClassFactory(L"urn:lookup", L"1.0.7", FactoryLookup::Exact), f107);
+  f->RegisterNamespace(L"urn:lookup", L"0.9.0");
   f->DeregisterDocumentClassFactory(L"urn:lookup", L"1.0.3");
   EXPECT_EQ(f->FindDocumentClassFactory(L"urn:lookup", L"1.0.3", FactoryLookup::Exact), nullptr);
+  EXPECT_NE(f->FindDocumentClassFactory(L"urn:lookup", L"0.9.0", FactoryLookup::Exact), nullptr);
+  f->DeregisterDocumentClassFactory(L"urn:lookup", L"1.0.7");  // now the first of 1.0
+  EXPECT_EQ(f->FindDocumentClassFactory(L"urn:lookup", L"1.0.7", FactoryLookup::Exact), nullptr);
   try {
     f->RegisterNamespace(L"", L"");
     FAIL();

@@ -50,7 +50,8 @@ class Documents : public ::testing::Test {
   void SetUp() override { qel::funneltunnel::prepare_set_site_message_support(); }
 };
 
-// The older layout ("/cml" at 2.4.2) carries the same elements and reads back as
+// The older layout: a "cml" element of "/cml" at 2.4.2 over body elements at 2.4.1,
+// which do not carry the 2.4.2 attributes of the agent information; it reads back as
 // itself, announcement and set-site response included.
 TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   CCmlMessage message;
@@ -58,18 +59,35 @@ TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   EXPECT_EQ(message.GetMessageLayerNamespace(), uri::kCml);
   EXPECT_EQ(message.GetMessageLayerVersion(), L"2.4.2");
   auto* announcement = new CAgentStartupAnnouncement();
-  announcement->GetContent().SetName(L"old agent");
-  announcement->GetContent().SetPersistentConnection(kTriTrue);
+  CAgentInfoContent& content = announcement->GetContent();
+  content.SetName(L"old agent");
+  content.SetPersistentConnection(kTriTrue);
+  content.SetReverseConnection(kTriFalse);
+  content.SetTqeStatus(5);
+  content.SetRegisterAgent(L"yes");
   message.AddRequest(announcement);
   message.AddResponse(new CSetSiteResponse());
   message.ApplyMessageLayerToChildren();
   EXPECT_EQ(announcement->GetNamespace(), uri::kCml);
-  EXPECT_EQ(announcement->GetSchemaVersion(), L"2.4.2");
+  EXPECT_EQ(announcement->GetSchemaVersion(), L"2.4.1");
+  EXPECT_EQ(announcement->GetInstanceSchemaVersion(), L"2.4.1");
+  EXPECT_EQ(message.GetResponses()[0]->GetSchemaVersion(), L"2.4.1");
   const std::string text = Write(message);
-  EXPECT_NE(text.find("<cml xmlns='" + kBase + "/cml' schema-version='2.4.2'>"),
+  EXPECT_NE(text.find("    <cml xmlns='" + kBase + "/cml' schema-version='2.4.2'>\n"),
+            std::string::npos);
+  // One schema location for "/cml": the 2.4.2 schema, which reads 2.4.1 elements.
+  EXPECT_NE(text.find(kBase + "/cml ./schemas/cml/cml2_4_2.xsd'"), std::string::npos) << text;
+  EXPECT_EQ(text.find("cml2_4_1"), std::string::npos);
+  EXPECT_NE(text.find("<agent-startup-announcement xmlns='" + kBase +
+                      "/cml' schema-version='2.4.1' request-id='' name='old agent'"),
+            std::string::npos);
+  EXPECT_NE(text.find("<set-site-response xmlns='" + kBase + "/cml' schema-version='2.4.1'"),
             std::string::npos);
   EXPECT_NE(text.find("    xmlns='" + kBase + "' schema-version='1.0.0'>\n"), std::string::npos);
-  EXPECT_NE(text.find("persistent-connection='true'"), std::string::npos);  // 2.4.2: gate open
+  for (const char* feature :
+       {"tqe-status", "register-agent", "persistent-connection", "reverse-connection"}) {
+    EXPECT_EQ(text.find(feature), std::string::npos) << feature;
+  }
   auto back = ReadAs<CCmlMessage>(text);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->GetSchemaVersion(), L"1.0.0");
@@ -79,9 +97,61 @@ TEST_F(Documents, OlderMessageLayoutIsWrittenAndRead) {
   auto* read = dynamic_cast<CAgentStartupAnnouncement*>(back->GetRequests()[0].get());
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(read->GetContent().GetName(), L"old agent");
+  EXPECT_EQ(read->GetSchemaVersion(), L"2.4.1");
   ASSERT_EQ(back->GetResponses().size(), 1u);
   EXPECT_EQ(static_cast<CSetSiteResponse&>(*back->GetResponses()[0]).GetPolicySourceCount(), 0u);
   EXPECT_EQ(Write(*back), text);
+  // A body element of a later patch than the "cml" element is still a conflict.
+  back->GetRequests()[0]->SetSchemaVersion(L"2.4.3");
+  EXPECT_EQ(CodeOf([&] { Write(*back); }), 0xC738000Eu);
+}
+
+// Group settings are read in both of their namespaces, and their comments and
+// processing instructions come back in their place.
+TEST_F(Documents, GroupSettingsInBothNamespacesKeepCommentsAndInstructions) {
+  CCmlGroupSettings::Register();
+  for (const std::string ns : {"/cml/GroupSettings", "/cml/CommonDocuments/GroupSettings"}) {
+    SCOPED_TRACE(ns);
+    const std::string text =
+        "<?xml version='1.0' encoding='UTF-8' standalone='no'?>\n"
+        "<policy xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'\n"
+        "    xsi:schemaLocation='" +
+        kBase + ns + " ./schemas" + ns +
+        "/GroupSettings2_3_3.xsd'"
+        " xmlns='" +
+        kBase + ns +
+        "' schema-version='2.3.3' name='p'>\n"
+        "    <!-- before the settings -->\n"
+        "    <agent-settings a='1'>\n"
+        "        <?tune fast?>\n"
+        "        <poster-info host='h'/>\n"
+        "        <!--inside-->\n"
+        "    </agent-settings>\n"
+        "    <mixed>text<!--c--><?pi?></mixed>\n"
+        "    <?after?>\n"
+        "</policy>\n";
+    auto policy = ReadAs<CCmlGroupSettings>(text);
+    ASSERT_NE(policy, nullptr);
+    EXPECT_EQ(policy->GetNamespace(), FromUtf8(kBase + ns));
+    ASSERT_EQ(policy->GetSettings().size(), 4u);
+    EXPECT_EQ(policy->GetSettings()[0].GetKind(), CGroupSettingsNode::Kind::Comment);
+    EXPECT_EQ(policy->GetSettings()[0].GetText(), L" before the settings ");
+    const CGroupSettingsNode* agent = policy->FindSetting(L"agent-settings");
+    ASSERT_NE(agent, nullptr);
+    ASSERT_EQ(agent->GetChildren().size(), 3u);
+    EXPECT_EQ(agent->GetChildren()[0].GetKind(), CGroupSettingsNode::Kind::ProcessingInstruction);
+    EXPECT_EQ(agent->GetChildren()[0].GetName(), L"tune");
+    EXPECT_EQ(agent->GetChildren()[0].GetText(), L"fast");
+    EXPECT_NE(agent->FindChild(L"poster-info", FromUtf8(kBase + ns)), nullptr);
+    EXPECT_EQ(Write(*policy), text);
+  }
+  // What would not read back is refused, not written differently.
+  CCmlGroupSettings policy;
+  policy.AddSetting(L"s").AddComment(L"a--b");
+  EXPECT_EQ(CodeOf([&] { Write(policy); }), 0xC7210003u);
+  CCmlGroupSettings instruction;
+  instruction.AddProcessingInstruction(L"xml", L"x");
+  EXPECT_EQ(CodeOf([&] { Write(instruction); }), 0xC7210003u);
 }
 
 TEST_F(Documents, BaseReaderChecksTheNamespace) {

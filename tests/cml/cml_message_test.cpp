@@ -8,6 +8,7 @@
 
 #include "cml/cml_agent_startup_announcement.h"
 #include "cml/cml_avp_sections.h"
+#include "cml/cml_class_factory.h"
 #include "cml/cml_group_settings.h"
 #include "cml/cml_message.h"
 #include "cml/cml_module_info.h"
@@ -228,6 +229,170 @@ TEST_F(Messages, AnnouncementContentAttributesAndRecords) {
   EXPECT_EQ(CodeOf([&] { a.GetContent().GetContentDate(1); }), 0xC738000Bu);
 }
 
+// Attributes at their default values are written only with the write-defaults switch
+// on; the indent width sets every level's indentation.
+TEST_F(Messages, WriteDefaultsSwitchAndIndentWidth) {
+  test::CSettingsGuard settings;
+  CCmlGroupSettings policy;
+  CAgentStartupAnnouncement announcement;
+  CAgentInfoContent& content = announcement.GetContent();
+  SetWriteDefaults(false);
+  EXPECT_EQ(Element(policy, 0).find("valid="), std::string::npos);
+  std::string text = Element(announcement, 0);
+  EXPECT_EQ(text.find("use-local-settings="), std::string::npos);
+  EXPECT_EQ(text.find("send-new-schemas="), std::string::npos);
+  policy.SetValid(false);
+  content.SetUseLocalSettings(true);
+  content.SetSendNewSchemas(false);
+  EXPECT_NE(Element(policy, 0).find(" valid='false'"), std::string::npos);
+  text = Element(announcement, 0);
+  EXPECT_NE(text.find(" use-local-settings='true'"), std::string::npos);
+  EXPECT_NE(text.find(" send-new-schemas='false'"), std::string::npos);
+  policy.SetValid(true);
+  content.SetUseLocalSettings(false);
+  content.SetSendNewSchemas(true);
+  SetWriteDefaults(true);
+  EXPECT_NE(Element(policy, 0).find(" valid='true'"), std::string::npos);
+  text = Element(announcement, 0);
+  EXPECT_NE(text.find(" use-local-settings='false'"), std::string::npos);
+  EXPECT_NE(text.find(" send-new-schemas='true'"), std::string::npos);
+  SetWriteDefaults(false);
+
+  SetIndentWidth(2);
+  EXPECT_EQ(Element(announcement, 1).substr(0, 29), "  <agent-startup-announcement");
+  EXPECT_NE(Element(announcement, 1).find("\n    <host-info "), std::string::npos);
+  CCmlMessage message;
+  message.AddRequestCopy(announcement);
+  text = Write(message);
+  EXPECT_NE(text.find("\n  <cml "), std::string::npos);
+  EXPECT_NE(text.find("\n    <message-envelope "), std::string::npos);
+  EXPECT_NE(text.find("\n            <host-info "), std::string::npos);  // level 6
+  SetIndentWidth(0);
+  EXPECT_NE(Write(message).find("\n<host-info "), std::string::npos);
+}
+
+// The assignment operations replace everything the target held (they are not the
+// copy constructors: the targets exist with values of their own) and copy deeply.
+TEST_F(Messages, AssignOperationsReplaceWhatTheTargetHeld) {
+  CSetSiteResponse response;
+  response.SetRequestId(L"x");
+  response.SetCode(0x47210047u);
+  response.SetText(L"t");
+  response.SetSiteAccessible(true);
+  response.AddPolicySourceCopy(
+      CPolicyDocumentText(L"l", L"urn:l", L"1.0.0", L"<l xmlns='urn:l'/>", L"n", L"1"));
+  CSetSiteResponse targetResponse;
+  targetResponse.AddPolicySourceCopy(CCmlGroupSettings());
+  targetResponse.AssignSetSiteResponse(response);
+  EXPECT_EQ(Element(targetResponse, 0), Element(response, 0));
+  EXPECT_NE(targetResponse.GetPolicySource(0), response.GetPolicySource(0));
+
+  CSetSiteRequest request;
+  request.SetRequestId(L"r");
+  request.SetNeedReply(false);
+  request.SetSetSite(false);
+  request.SetOverrideSite(true);
+  request.AddPolicySourceCopy(CCmlGroupSettings());
+  CSetSiteRequest targetRequest;
+  targetRequest.SetNamespace(uri::kCml);
+  targetRequest.AssignSetSiteRequest(request);
+  EXPECT_EQ(Element(targetRequest, 0), Element(request, 0));
+
+  CAgentStartupAnnouncement announcement;
+  announcement.GetContent().SetName(L"n");
+  announcement.GetContent().GetModules().emplace_back(L"m", L"1", 0u);
+  CAgentStartupAnnouncement targetAnnouncement;
+  targetAnnouncement.GetContent().SetCopyrightInfo(L"old");
+  targetAnnouncement.AssignAnnouncement(announcement);
+  EXPECT_EQ(Element(targetAnnouncement, 0), Element(announcement, 0));
+
+  CPolicyDocumentText text(L"d", L"urn:d", L"2.0.0", L"<d/>", L"name", L"3");
+  text.AddNamespace(L"urn:extra", L"1.0.0");
+  CPolicyDocumentText targetText(L"o", L"urn:o", L"1.0.0", L"<o/>", L"", L"");
+  targetText.AssignDocumentText(text);
+  EXPECT_EQ(targetText.GetTagName(), L"d");
+  EXPECT_EQ(targetText.GetNamespace(), L"urn:d");
+  EXPECT_EQ(targetText.GetInstanceSchemaVersion(), L"2.0.0");
+  EXPECT_EQ(targetText.GetText(), L"<d/>");
+  EXPECT_EQ(targetText.GetPolicyName(), L"name");
+  EXPECT_EQ(targetText.GetPolicyVersion(), L"3");
+  EXPECT_EQ(targetText.GetNamespaceSet().size(), 1u);
+
+  CCmlGroupSettings policy;
+  policy.SetPolicyName(L"p");
+  policy.SetPolicyVersion(L"2");
+  policy.SetOverwrite(true);
+  policy.SetValid(false);
+  CCmlGroupSettings targetPolicy;
+  targetPolicy.SetNamespace(uri::kGroupSettings);
+  targetPolicy.AssignPolicy(policy);
+  EXPECT_EQ(Element(targetPolicy, 0), Element(policy, 0));
+
+  CCmlMessage message;
+  message.SetSchemaVersion(L"1.0.0");
+  message.SetMessageId(L"m");
+  message.SetResponseTo(L"p");
+  message.SetBroadcast(true);
+  message.GetDestinations().emplace_back(vocab::kDestination);
+  message.AddRequestCopy(announcement);
+  message.AddResponseCopy(response);
+  message.ApplyMessageLayerToChildren();
+  CCmlMessage targetMessage;
+  targetMessage.AddRequestCopy(request);
+  targetMessage.AddRequestCopy(request);
+  targetMessage.Assign(message);
+  EXPECT_EQ(Write(targetMessage), Write(message));
+  ASSERT_EQ(targetMessage.GetRequests().size(), 1u);
+  EXPECT_NE(targetMessage.GetRequests()[0].get(), message.GetRequests()[0].get());
+  message.GetRequests()[0]->SetRequestId(L"changed later");
+  EXPECT_EQ(targetMessage.GetRequests()[0]->GetRequestId(), L"");
+  targetMessage.Assign(targetMessage);  // itself: nothing changes
+  EXPECT_EQ(targetMessage.GetRequests().size(), 1u);
+}
+
+// Reading replaces what an object held: the same element read twice into one
+// announcement gives the object read once; a sparse element leaves nothing behind.
+TEST_F(Messages, ReadingTheSameContentObjectTwice) {
+  CAgentStartupAnnouncement a;
+  CAgentInfoContent& c = a.GetContent();
+  c.SetName(L"n");
+  c.GetHostInfo().SetHostName(L"h");
+  c.GetSchemas().emplace_back(L"s", L"urn:s", L"1.0.0");
+  c.GetContentDates().emplace_back(L"i", L"2024");
+  c.GetModules().emplace_back(L"m", L"2", 0xC738000Bu);
+  c.GetUpdates().emplace_back(L"m", L"t", L"3");
+  c.SetCopyrightInfo(L"(c)");
+  c.SetPatentInfo(L"p");
+  CPolicyDocumentText links(L"links", L"urn:links", L"", L"<links xmlns='urn:links'/>", L"", L"");
+  c.AddPolicySourceCopy(links);
+  const std::string text = Element(a, 0);
+  CCmlParser parser;
+  parser.Parse(text.data(), text.size(), kParseNoValidation);
+  CAgentStartupAnnouncement read;
+  read.Deserialize(parser.GetDocumentElement());
+  const std::string once = Element(read, 0);
+  read.Deserialize(parser.GetDocumentElement());
+  const CAgentInfoContent& r = read.GetContent();
+  EXPECT_EQ(r.GetSchemas().size(), 1u);
+  EXPECT_EQ(r.GetContentDates().size(), 1u);
+  EXPECT_EQ(r.GetModules().size(), 1u);
+  EXPECT_EQ(r.GetUpdates().size(), 1u);
+  EXPECT_EQ(r.GetPolicySourceCount(), 1u);
+  EXPECT_EQ(Element(read, 0), once);
+
+  const std::string sparse =
+      "<agent-startup-announcement xmlns='" + kAgentNs + "' schema-version='1.0.4' name='other'/>";
+  parser.Parse(sparse.data(), sparse.size(), kParseNoValidation);
+  read.Deserialize(parser.GetDocumentElement());
+  EXPECT_TRUE(r.GetSchemas().empty() && r.GetContentDates().empty() && r.GetModules().empty() &&
+              r.GetUpdates().empty());
+  EXPECT_EQ(r.GetPolicySourceCount(), 0u);
+  EXPECT_EQ(r.GetCopyrightInfo(), L"");
+  EXPECT_EQ(r.GetPatentInfo(), L"");
+  EXPECT_EQ(r.GetHostInfo().GetHostName(), L"");
+  EXPECT_EQ(r.GetName(), L"other");
+}
+
 TEST_F(Messages, ContentReadingRulesAndVersionGate) {
   auto read = [](const std::string& attributes) {
     auto a = ReadAs<CAgentStartupAnnouncement>("<agent-startup-announcement xmlns='" + kAgentNs +
@@ -291,9 +456,14 @@ TEST_F(Messages, NameValuePairElement) {
 }
 
 // Status details that are AVP sections become read-only AVP sections policies; other
-// details stay policy nodes.
+// details stay policy nodes. Registering the announcement is all it takes.
 TEST_F(Messages, ModuleStatusDetailsConvertToReadOnlyAvpSections) {
-  CCmlAvpSections::Register();
+  CCmlClassFactory* factory = CCmlClassFactory::GetGlobalFactory();
+  for (const wchar_t* ns :
+       {uri::kAvpSections, uri::kCdAvpSections, uri::kRoAvpSections, uri::kCdRoAvpSections}) {
+    factory->DeregisterDocumentClassFactory(ns, version::kAvpSections);
+  }
+  CAgentStartupAnnouncement::Register();
   const std::string xml = "<module-list xmlns='" + kAgentNs +
                           "'><module name='m' version='1'>"
                           "<policy xmlns='" +

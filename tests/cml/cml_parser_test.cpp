@@ -2,6 +2,7 @@
 // compatibility, and hostile input.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -53,7 +54,7 @@ TEST(Parser, ParseFileAndTheWarningPath) {
       << "\xef\xbb\xbf<?xml version='1.0' encoding='UTF-16'?><r/>";
   CCmlParser parser;
   try {
-    parser.ParseFile(path, kParseNoValidation);
+    parser.Parse(path, kParseNoValidation);
     FAIL() << "no warning";
   } catch (const CCmlException& e) {
     EXPECT_EQ(e.GetCode(), 0x47380001u);
@@ -63,10 +64,10 @@ TEST(Parser, ParseFileAndTheWarningPath) {
   }
   const std::string wide = ::testing::TempDir() + "cml_parse_file_\xc3\xa9.xml";
   std::ofstream(wide, std::ios::binary) << "<m:root xmlns:m='urn:m' schema-version='2.0.1'/>";
-  parser.ParseFile(FromUtf8(wide), kParseNoValidation);
+  parser.Parse(FromUtf8(wide), kParseNoValidation);
   EXPECT_EQ(parser.GetRootTagName(), L"m:root");
   EXPECT_EQ(parser.GetRootSchemaVersion(), L"2.0.1");
-  EXPECT_EQ(CodeOf([&] { parser.ParseFile(path + ".missing", kParseNoValidation); }), 0xC7380003u);
+  EXPECT_EQ(CodeOf([&] { parser.Parse(path + ".missing", kParseNoValidation); }), 0xC7380003u);
 }
 
 TEST(Parser, InstanceNamespacesAndImplicitConflicts) {
@@ -119,6 +120,22 @@ TEST(Parser, FailedValidationReportsUnsupportedVersions) {
     EXPECT_EQ(e.begin()->GetInstanceVersion(), L"1.0.2");
     EXPECT_EQ(e.GetCode(), 0xC7380002u);
   }
+  // A "cml" element without a version is compared as the empty version.
+  for (const std::string layer : {"/cml", "/cml/Message"}) {
+    const std::string unversioned = "<qel xmlns='" + base +
+                                    "' schema-version='1.0.1'><cml xmlns='" + base + layer +
+                                    "'/></qel>";
+    try {
+      CCmlParser parser;
+      parser.Parse(unversioned.data(), unversioned.size(), kParseValidate);
+      FAIL();
+    } catch (const CSchemaException& e) {
+      ASSERT_EQ(e.GetCount(), 1u);
+      EXPECT_EQ(e.begin()->GetNamespace(), FromUtf8(base + layer));
+      EXPECT_EQ(e.begin()->GetSupportedVersion(), layer == "/cml" ? L"2.4.2" : L"1.0.0");
+      EXPECT_EQ(e.begin()->GetInstanceVersion(), L"");
+    }
+  }
   const std::string same = "<qel xmlns='" + base + "' schema-version='1.0.0'/>";
   try {
     CCmlParser parser;
@@ -129,6 +146,36 @@ TEST(Parser, FailedValidationReportsUnsupportedVersions) {
   } catch (const CCmlException& e) {
     EXPECT_EQ(e.GetCode(), 0xC7380002u);
   }
+}
+
+// Both message layers are checked when validation fails: "cml" in "/cml" against
+// 2.4.2 and in "/cml/Message" against 1.0.0; older or equal patch levels are fine.
+TEST(Parser, CompatibilityOfTheTwoMessageLayers) {
+  const std::string base = "http://www.example.com";
+  auto incompatibilities = [&](const std::string& old, const std::string& current) {
+    const std::string xml = "<qel xmlns='" + base + "' schema-version='1.0.1'><cml xmlns='" + base +
+                            "/cml' schema-version='" + old + "'/><cml xmlns='" + base +
+                            "/cml/Message' schema-version='" + current + "'/></qel>";
+    CCmlParser parser;
+    try {
+      parser.Parse(xml.data(), xml.size(), kParseValidate);
+    } catch (const CSchemaException& e) {
+      std::wstring found;
+      for (const CSchemaIncompatibility& i : e) {
+        found += i.GetNamespace().substr(base.size()) + L" " + i.GetSupportedVersion() + L" " +
+                 i.GetInstanceVersion() + L";";
+      }
+      return found;
+    } catch (const CCmlException& e) {
+      EXPECT_EQ(e.GetCode(), 0xC7380002u);  // invalid, but every version is supported
+    }
+    return std::wstring();
+  };
+  EXPECT_EQ(incompatibilities("2.4.1", "1.0.0"), L"");
+  EXPECT_EQ(incompatibilities("2.4.2", "0.9.0"), L"/cml/Message 1.0.0 0.9.0;");
+  EXPECT_EQ(incompatibilities("2.4.3", "1.0.1"), L"/cml 2.4.2 2.4.3;/cml/Message 1.0.0 1.0.1;");
+  EXPECT_EQ(incompatibilities("2.5.0", "2.0.0"), L"/cml 2.4.2 2.5.0;/cml/Message 1.0.0 2.0.0;");
+  EXPECT_EQ(incompatibilities("2.4.10", "1.0.0"), L"/cml 2.4.2 2.4.10;");  // 10 > 2
 }
 
 TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
@@ -148,12 +195,49 @@ TEST(ParserHardening, RefusesDoctypeAndExternalEntities) {
   }
   laughs += "]><l>&j;</l>";
   EXPECT_EQ(ParseCode(laughs), 0xC7380003u);
-  // An external schema named by the document is not fetched either.
-  EXPECT_EQ(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
-                      "xsi:noNamespaceSchemaLocation='file://" +
-                          secret + "'/>",
-                      kParseValidate),
+  // A schema the document names on the network is never fetched, in no form; one
+  // named on another host by a file URI neither.
+  for (const std::string location :
+       {"http://127.0.0.1:9/x.xsd", "https://127.0.0.1:9/x.xsd", "ftp://127.0.0.1:9/x.xsd",
+        "file://otherhost/x.xsd", "http%3A//127.0.0.1:9/x.xsd"}) {
+    EXPECT_EQ(ParseCode("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                        "xsi:noNamespaceSchemaLocation='" +
+                            location + "'/>",
+                        kParseValidate),
+              0xC7380031u)
+        << location;
+  }
+  // A local one outside a configured schema folder is refused; without a folder it is
+  // read as a schema (and this one is none), but its content appears in no report.
+  const std::string named =
+      "<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+      "xsi:noNamespaceSchemaLocation='file://" +
+      secret + "'/>";
+  const std::string folder = ::testing::TempDir() + "cml_hardening_schemas";
+  ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+  EXPECT_EQ(CodeOf([&] {
+              CCmlParser parser;
+              parser.Parse(named.data(), named.size(), kParseValidate, FromUtf8(folder));
+            }),
             0xC7380031u);
+  try {
+    CCmlParser parser;
+    parser.Parse(named.data(), named.size(), kParseValidate);
+    FAIL() << "a text file validated as a schema";
+  } catch (const CCmlException& e) {
+    EXPECT_EQ(e.GetCode(), 0xC7380003u);
+    EXPECT_EQ(e.GetText().find(L"TOP-SECRET"), std::wstring::npos);
+  }
+  // Devices and the kernel's pseudo-files are no schema files: reading them could
+  // block or never end.
+  for (const char* device : {"/dev/zero", "/proc/self/status"}) {
+    EXPECT_EQ(ParseCode(std::string("<r xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                                    "xsi:noNamespaceSchemaLocation='") +
+                            device + "'/>",
+                        kParseValidate),
+              0xC7380031u)
+        << device;
+  }
 }
 
 TEST(ParserHardening, DeepNestingAndInvalidUtf8FailCleanly) {
@@ -192,8 +276,16 @@ TEST(ParserHardening, ResolverAdmitsOnlyFilesInsideTheSchemaFolder) {
   EXPECT_FALSE(R::AdmittedPath("sub/a.xsd", folder + "/main.xsd", folder).empty());
   EXPECT_TRUE(R::AdmittedPath(folder + "/../outside.xsd", "", folder).empty());
   EXPECT_TRUE(R::AdmittedPath("http://example.com/a.xsd", "", folder).empty());
-  EXPECT_TRUE(R::AdmittedPath(folder + "/sub/a.xsd", "", "").empty());
   EXPECT_TRUE(R::AdmittedPath(folder + "/sub/missing.xsd", "", folder).empty());
+  EXPECT_TRUE(R::AdmittedPath(folder + "/sub", "", folder).empty());  // a folder
+  // Without a folder: any regular local file, never a network location.
+  EXPECT_FALSE(R::AdmittedPath(folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_FALSE(R::AdmittedPath("file://localhost" + folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_FALSE(R::AdmittedPath("a.xsd", "file://" + folder + "/sub/main.xsd", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("http://example.com/a.xsd", "", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("file://example.com" + folder + "/sub/a.xsd", "", "").empty());
+  EXPECT_TRUE(R::AdmittedPath("/dev/null", "", "").empty());
+  EXPECT_TRUE(R::MissingInsideFolder(folder + "/sub/missing.xsd", "", ""));
   // A schema missing from the folder is simply not loaded; outside it is refused.
   EXPECT_TRUE(R::MissingInsideFolder(folder + "/sub/missing.xsd", "", folder));
   EXPECT_TRUE(R::MissingInsideFolder(folder + "/new/dir/missing.xsd", "", folder));

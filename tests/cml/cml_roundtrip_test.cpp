@@ -25,6 +25,7 @@
 #include "cml/cml_node_writer.h"
 #include "cml/cml_policy_document_text.h"
 #include "cml/cml_policy_node.h"
+#include "cml/cml_schema_version.h"
 #include "cml/cml_set_site_request.h"
 #include "cml/cml_set_site_response.h"
 #include "cml/cml_uris.h"
@@ -256,17 +257,27 @@ void Values(const CAgentInfo& a, std::vector<std::wstring>& v) {
   v.insert(v.end(), groups.begin(), groups.end());
 }
 
+// Content of the older layout's 2.4.1 elements: its 2.4.2 attributes are not written.
+bool WithoutLayerFeatures(const CAgentInfoContent& c) {
+  return c.GetContentNamespace() == uri::kCml &&
+         CompareSchemaVersions(c.GetContentSchemaVersion(), L"2.4.2") ==
+             SchemaVersionRelation::OlderPatch;
+}
+
 void Values(const CAgentInfoContent& c, std::vector<std::wstring>& v) {
+  const bool older = WithoutLayerFeatures(c);
+  const std::wstring none;
   for (const std::wstring* t :
        {&c.GetName(), &c.GetAgentId(), &c.GetAgentNamespace(), &c.GetVersion(), &c.GetModel(),
-        &c.GetLastRestart(), &c.GetRegisterAgent(), &c.GetCopyrightInfo(), &c.GetPatentInfo(),
-        &c.GetHostInfo().GetOs(), &c.GetHostInfo().GetNbDomain()}) {
+        &c.GetLastRestart(), older ? &none : &c.GetRegisterAgent(), &c.GetCopyrightInfo(),
+        &c.GetPatentInfo(), &c.GetHostInfo().GetOs(), &c.GetHostInfo().GetNbDomain()}) {
     v.push_back(Sanitized(*t));
   }
   for (std::uint32_t n :
-       {c.GetAgentStatus(), c.GetTqeStatus(), static_cast<std::uint32_t>(c.GetUseLocalSettings()),
+       {c.GetAgentStatus(), older ? codes::kStatusAbsent : c.GetTqeStatus(),
+        static_cast<std::uint32_t>(c.GetUseLocalSettings()),
         static_cast<std::uint32_t>(c.GetSendNewSchemas()),
-        static_cast<std::uint32_t>(c.GetPersistentConnection())}) {
+        static_cast<std::uint32_t>(older ? kTriNotStated : c.GetPersistentConnection())}) {
     v.push_back(std::to_wstring(n));
   }
   for (const CSchemaInfo& s : c.GetSchemas()) {

@@ -52,7 +52,11 @@ class Validation : public ::testing::Test {
   std::wstring Folder() const { return std::wstring(m_folder.begin(), m_folder.end()); }
 
   std::uint32_t Parse(CCmlParser& parser, const std::string& xml) {
-    return CodeOf([&] { parser.Parse(xml.data(), xml.size(), kParseValidate, Folder()); });
+    return Parse(parser, xml, Folder());
+  }
+  static std::uint32_t Parse(CCmlParser& parser, const std::string& xml,
+                             const std::wstring& folder) {
+    return CodeOf([&] { parser.Parse(xml.data(), xml.size(), kParseValidate, folder); });
   }
 
   std::string m_folder;
@@ -143,8 +147,35 @@ TEST_F(Validation, SchemasOutsideTheFolderAreNotLoaded) {
                              "xsi:schemaLocation='http://www.example.com/cml/common " +
                              std::string(file.begin(), file.end()) + "' n='1'/>";
   CCmlParser other;
-  EXPECT_EQ(CodeOf([&] { other.Parse(hinted.data(), hinted.size(), kParseValidate); }),
+  EXPECT_EQ(CodeOf([&] {
+              other.Parse(hinted.data(), hinted.size(), kParseValidate,
+                          std::wstring(elsewhere.begin(), elsewhere.end()));
+            }),
             0xC7380031u);
+}
+
+// With no schema folder (the default) validation relies on the locations the document
+// names: a local schema file is read and validates; a missing one loads nothing.
+TEST_F(Validation, WithoutAFolderTheDocumentsLocalSchemaLocationsAreFollowed) {
+  test::CSettingsGuard settings;
+  SetSchemaFolder(L"");
+  std::wstring file = SchemaFilePath(uri::kCommon, L"1.0.0", Folder());
+  auto hinted = [&](const std::string& location, const std::string& n) {
+    return "<item xmlns='http://www.example.com/cml/common' "
+           "xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+           "xsi:schemaLocation='http://www.example.com/cml/common " +
+           location + "' n='" + n + "'/>";
+  };
+  const std::string location(file.begin(), file.end());
+  // A new parser each time: a parser keeps the grammars it has read.
+  auto code = [](const std::string& xml) {
+    CCmlParser parser;
+    return Parse(parser, xml, L"");
+  };
+  EXPECT_EQ(code(hinted(location, "1")), 0u);
+  EXPECT_EQ(code(hinted(location, "x")), 0xC7380002u);  // the schema is in force
+  EXPECT_EQ(code(hinted(location + ".missing", "1")), 0xC7380002u);
+  EXPECT_EQ(code(hinted("http://127.0.0.1:9/common.xsd", "1")), 0xC7380031u);
 }
 
 // Runs `work` in `folder` as working directory and goes back afterwards.
@@ -161,11 +192,12 @@ void InFolder(const std::string& folder, Work&& work) {
   std::filesystem::current_path(previous);
 }
 
-// With the default settings the library's own documents validate against the schemas
-// of "./schemas", which is where they say their schemas are; namespaces of others in
-// the namespace sets are no obstacle.
+// With the default settings (no schema folder) the library's own documents validate
+// against the schemas of "./schemas", which is where they say their schemas are;
+// namespaces of others in the namespace sets are no obstacle.
 TEST(DefaultSchemaFolder, OwnDocumentsValidateWithTheDefaultSettings) {
   test::CSettingsGuard settings;
+  EXPECT_EQ(kDefaultSchemaFolder, std::wstring());
   const std::string work = ::testing::TempDir() + "cml_default_folder";
   const std::string folder = work + "/schemas/cml/CommonDocuments/GroupSettings";
   std::filesystem::remove_all(work);
