@@ -20,6 +20,7 @@ using namespace qel::scs;
 // The header's codes are the status table's.
 static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status table");
 static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
+static_assert(SCS_STATUS_NOT_REGISTERED == status::SCS_NOT_REGISTERED, "status table");
 
 namespace {
 
@@ -101,6 +102,21 @@ uint32_t SCS_SERVER_RegisterOnPostData(uint32_t listener_handle, const char* res
                                        uint32_t mode) {
   return guarded(__func__, [&] {
     server().register_post(listener_handle, resource, token, callback, mode);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
+                                 SCS_ADMIT_CALLBACK admit) {
+  return guarded(__func__, [&] {
+    server().set_admission(listener_handle, resource, admit);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {
+  return guarded(__func__, [&] {
+    server().quiesce(listener_handle);
     return 0u;
   });
 }
