@@ -73,16 +73,14 @@ Refusal ConnectionTable::admit_locked(Connection& connection, Clock::time_point 
   if (limits_.descriptors != 0 && open_in_process_.load() > limits_.descriptors) {
     return Refusal::descriptors;
   }
-  unsigned& from_address = per_address_[connection.address];
-  if (limits_.per_address != 0 && from_address >= limits_.per_address) {
-    if (from_address == 0) per_address_.erase(connection.address);
+  const auto from_address = per_address_.find(connection.address);
+  if (limits_.per_address != 0 && from_address != per_address_.end() &&
+      from_address->second >= limits_.per_address) {
     return Refusal::address;
   }
-  if (admitted_ >= limits_.connections && !evict_locked(now)) {
-    if (from_address == 0) per_address_.erase(connection.address);
-    return Refusal::endpoint;
-  }
-  ++from_address;
+  // An eviction may change the per-address counts: look them up again afterwards.
+  if (admitted_ >= limits_.connections && !evict_locked(now)) return Refusal::endpoint;
+  ++per_address_[connection.address];
   ++admitted_;
   return Refusal::none;
 }

@@ -123,7 +123,8 @@ ConnectionLimits HttpDaemon::limits_for(const EndpointConfig& config, unsigned& 
   limits.body_min_rate = config.body_min_rate;
   // Every endpoint's connections share the process's descriptors: past this many in
   // all, a new one is refused while a descriptor is still there to answer it with.
-  limits.descriptors = static_cast<std::size_t>(usable - std::min(refusal_room(usable), usable / 2));
+  limits.descriptors = static_cast<std::size_t>(
+      usable - std::min(std::max<rlim_t>(64, usable / 8), usable / 2));
   return limits;
 }
 
