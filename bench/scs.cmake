@@ -6,4 +6,10 @@ if(benchmark_FOUND AND TARGET qelSessionConfigSvcs5)
   target_include_directories(scs_hold_bench PRIVATE ${QEL_INCLUDE_DIR})
   target_link_libraries(scs_hold_bench PRIVATE qelSessionConfigSvcs5 qel_test_support
                         benchmark::benchmark Threads::Threads)
+  # 40 callers with 15 MiB bodies: resident memory held and after (docs/scs.md, "Memory").
+  # Run: build/bin/scs_body_memory_bench
+  add_executable(scs_body_memory_bench ${CMAKE_CURRENT_LIST_DIR}/scs_body_memory_bench.cpp)
+  target_include_directories(scs_body_memory_bench PRIVATE ${QEL_INCLUDE_DIR})
+  target_link_libraries(scs_body_memory_bench PRIVATE qelSessionConfigSvcs5 qel_test_support
+                        benchmark::benchmark Threads::Threads)
 endif()

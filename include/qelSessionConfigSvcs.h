@@ -122,16 +122,39 @@ uint32_t SCS_SERVER_AddListenerFrom(const char* settings_1, const char* source_1
                                     const char* settings_2, const char* source_2,
                                     uint32_t* listener_handle);
 
-/* A graceful stop: from now on requests for the listener's resources are answered 503
- * ("the server is stopping", Retry-After, Connection: close) before their body is read;
- * callbacks already running are untouched and their answers go out. When every listener
- * an HTTP server serves is quiesced, it stops accepting connections. StopServer and
- * RemoveListener work afterwards as before. */
+/* Admission before the body. Called on the connection thread once a request for the
+ * resource is routed, authenticated and has passed the method and length checks, before
+ * any body byte is read: request->content_length is the declared length (0 for a
+ * chunked body), request->request_handle serves SCS_SERVER_GetRequestHeader during the
+ * call. Returns 0 to go on, or an HTTP status 400-599 to refuse: the library answers that
+ * status with the one line the callback wrote into text[text_size] (NUL-terminated; the
+ * status's reason phrase when empty), Retry-After for 503, Connection: close, and neither
+ * reads the body nor calls the POST callback. Any other value is answered 500 and logged.
+ * It runs on many connection threads at once and must not block for long. */
+typedef uint32_t (*SCS_ADMIT_CALLBACK)(uint32_t listener_handle, uint32_t token,
+                                       const SCS_REQUEST* request, char* text,
+                                       uint32_t text_size);
+
+/* Sets (or with null removes) the admission callback of a resource registered on the
+ * listener; it takes effect at once on a running listener. Registering the resource
+ * again removes it: set it after each SCS_SERVER_RegisterOnPostData. Fails with
+ * SCS_STATUS_NOT_REGISTERED when the resource is not registered on the listener. */
+uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
+                                 SCS_ADMIT_CALLBACK admit);
+#define SCS_STATUS_NOT_REGISTERED 0xC7210119u
+
+/* Quiesce for a graceful stop: from now on requests for the listener's resources are
+ * answered 503 ("the server is stopping", Retry-After, Connection: close) before their
+ * body is read; callbacks already running are untouched and their answers go out with
+ * Connection: close. When every listener an HTTP server serves is quiesced, the server
+ * stops accepting connections and keeps the open ones. SCS_SERVER_StopServer and
+ * SCS_SERVER_RemoveListener work afterwards as before; a stopped listener starts again
+ * unquiesced. Quiescing twice is harmless. */
 uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle);
 
-#define SCS_EXTENSION_FUNCTIONS(X) \
+#define SCS_EXTENSION_FUNCTIONS(X)                                                      \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
-  X(SCS_SERVER_QuiesceServer)
+  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

@@ -20,6 +20,7 @@ using namespace qel::scs;
 // The header's codes are the status table's.
 static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status table");
 static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
+static_assert(SCS_STATUS_NOT_REGISTERED == status::SCS_NOT_REGISTERED, "status table");
 
 namespace {
 
@@ -105,6 +106,21 @@ uint32_t SCS_SERVER_RegisterOnPostData(uint32_t listener_handle, const char* res
   });
 }
 
+uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
+                                 SCS_ADMIT_CALLBACK admit) {
+  return guarded(__func__, [&] {
+    server().set_admission(listener_handle, resource, admit);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {
+  return guarded(__func__, [&] {
+    server().quiesce(listener_handle);
+    return 0u;
+  });
+}
+
 uint32_t SCS_SERVER_StartServer(uint32_t listener_handle) {
   return guarded(__func__, [&] {
     server().start(listener_handle);
@@ -118,10 +134,6 @@ uint32_t SCS_SERVER_StopServer(uint32_t listener_handle) {
     return 0u;
   });
 }
-
-// Replaced by the quiescing stop in the service library's limits work; until then a
-// connection server falls back to stopping the listener.
-uint32_t SCS_SERVER_QuiesceServer(uint32_t) { return status::SCS_NOT_SUPPORTED; }
 
 uint32_t SCS_SERVER_RemoveListener(uint32_t listener_handle) {
   return guarded(__func__, [&] {

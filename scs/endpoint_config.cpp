@@ -110,6 +110,21 @@ const std::map<std::string, Setter>& setters() {
        [](EndpointConfig& c, const std::string& v) {
          c.max_body_size = parse_number("max_body_size", v, 0, 1u << 30, "0 to 1073741824 bytes");
        }},
+      {"header_timeout",
+       [](EndpointConfig& c, const std::string& v) {
+         c.header_timeout = static_cast<unsigned>(
+             parse_number("header_timeout", v, 1, 3600, "1 to 3600 seconds"));
+       }},
+      {"body_min_rate",
+       [](EndpointConfig& c, const std::string& v) {
+         c.body_min_rate = static_cast<unsigned>(
+             parse_number("body_min_rate", v, 0, 1u << 30, "0 (none) to 1073741824 bytes/s"));
+       }},
+      {"body_budget",
+       [](EndpointConfig& c, const std::string& v) {
+         c.body_budget = parse_number("body_budget", v, 0, std::uint64_t(1) << 40,
+                                      "0 (none) to 1099511627776 bytes");
+       }},
       {"workers",
        [](EndpointConfig& c, const std::string& v) {
          c.workers = static_cast<unsigned>(parse_number("workers", v, 0, 64, "0 to 64"));
@@ -189,7 +204,9 @@ std::string EndpointConfig::share_key() const {
   }
   for (std::uint64_t n : {std::uint64_t(port), std::uint64_t(connection_limit),
                           std::uint64_t(per_ip_limit), std::uint64_t(connection_timeout),
-                          max_body_size, std::uint64_t(thread_stack_size),
+                          max_body_size, std::uint64_t(header_timeout),
+                          std::uint64_t(body_min_rate), body_budget,
+                          std::uint64_t(thread_stack_size),
                           std::uint64_t(workers), std::uint64_t(metrics),
                           std::uint64_t(access_log)}) {
     key += ';' + std::to_string(n);

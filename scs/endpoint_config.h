@@ -20,6 +20,9 @@ struct EndpointConfig {
   static constexpr unsigned kDefaultPerIpLimit = 256;
   static constexpr unsigned kDefaultConnectionTimeout = 60;
   static constexpr std::uint64_t kDefaultMaxBodySize = 16u << 20;
+  static constexpr unsigned kDefaultHeaderTimeout = 20;
+  static constexpr unsigned kDefaultBodyMinRate = 1024;
+  static constexpr std::uint64_t kDefaultBodyBudget = 256u << 20;
   static std::size_t default_thread_stack_size();
 
   std::string name;  // empty for the default endpoint
@@ -33,6 +36,9 @@ struct EndpointConfig {
   unsigned per_ip_limit = kDefaultPerIpLimit;
   unsigned connection_timeout = kDefaultConnectionTimeout;  // seconds
   std::uint64_t max_body_size = kDefaultMaxBodySize;
+  unsigned header_timeout = kDefaultHeaderTimeout;  // seconds for the request line and headers
+  unsigned body_min_rate = kDefaultBodyMinRate;     // bytes/s a body must average (0: none)
+  std::uint64_t body_budget = kDefaultBodyBudget;   // bytes of bodies buffered at once
   std::size_t thread_stack_size = default_thread_stack_size();
   unsigned workers = 0;  // 0: a thread per connection; N: N threads over epoll
   bool metrics = false;     // answer GET /metrics and /healthz (builtin_pages.h)

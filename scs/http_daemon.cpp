@@ -2,6 +2,7 @@
 
 #include <microhttpd.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "scs/api_guard.h"
 #include "scs/listen_socket.h"
 #include "scs/log.h"
 #include "scs/metrics_registry.h"
+#include "scs/mhd_messages.h"
 #include "scs/request_handler.h"
 #include "scs/scs_error.h"
 #include "scs/status.h"
@@ -26,11 +29,45 @@ constexpr const char* kTlsPriorities =
     "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:%SERVER_PRECEDENCE";
 // Descriptors kept free for the rest of the process when the limit is derived.
 constexpr rlim_t kDescriptorReserve = 64;
+// How often the ticker looks for slow connections (and flushes the counted lines).
+constexpr std::chrono::milliseconds kTick{200};
 
-void mhd_log(void*, const char* format, va_list args) noexcept {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, args);
-  log().write(MSL_LOG_WARNING, "HttpDaemon", "HTTP server: %s", text);
+// Connections libmicrohttpd accepts beyond ours, so that it never closes one without
+// a word before we have answered it: the refused ones wait there for their 503.
+rlim_t refusal_room(rlim_t limit) { return std::max<rlim_t>(64, limit / 4); }
+
+void connection_notice(void* cls, MHD_Connection* connection, void** socket_context,
+                       MHD_ConnectionNotificationCode code) noexcept {
+  auto& daemon = *static_cast<HttpDaemon*>(cls);
+  guarded_callback("HttpDaemon", [&] {
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+      daemon.connections().closed(static_cast<Connection*>(*socket_context));
+      *socket_context = nullptr;
+      return;
+    }
+    const MHD_ConnectionInfo* fd =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    const MHD_ConnectionInfo* address =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (fd == nullptr) return;
+    *socket_context = daemon.connections().opened(
+        fd->connect_fd, address != nullptr ? address->client_addr : nullptr,
+        daemon.config().tls());
+  });
+}
+
+// Called on the connection's thread when a request line has arrived.
+void* request_line(void* cls, const char*, MHD_Connection* connection) noexcept {
+  auto& daemon = *static_cast<HttpDaemon*>(cls);
+  guarded_callback("HttpDaemon", [&] {
+    note_request_line(daemon, connection);
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (info != nullptr) {
+      daemon.connections().request_line(static_cast<Connection*>(info->socket_context));
+    }
+  });
+  return nullptr;  // the request's state is made by the first request_access call
 }
 
 rlim_t descriptor_limit() {
@@ -57,34 +94,53 @@ void add_tls_options(const EndpointConfig& c, std::vector<MHD_OptionItem>& optio
 
 }  // namespace
 
-HttpDaemon::HttpDaemon(EndpointConfig config) : config_(std::move(config)) {}
+HttpDaemon::HttpDaemon(EndpointConfig config)
+    : config_(std::move(config)),
+      connections_(limits_for(config_, mhd_limit_), counted_log_),
+      budget_(config_.body_budget) {}
 
 HttpDaemon::~HttpDaemon() { stop(); }
 
-unsigned HttpDaemon::effective_connection_limit() const {
+ConnectionLimits HttpDaemon::limits_for(const EndpointConfig& config, unsigned& mhd_limit) {
   const rlim_t files = descriptor_limit();
   const rlim_t usable = files > kDescriptorReserve ? files - kDescriptorReserve : 1;
-  if (config_.connection_limit == 0) {
-    return static_cast<unsigned>(
-        std::min<rlim_t>(EndpointConfig::kDefaultConnectionLimit, usable));
-  }
-  if (config_.connection_limit > usable) {
+  rlim_t limit = config.connection_limit;
+  if (limit == 0) {
+    // The default leaves room for refusals within the descriptors.
+    limit = std::min<rlim_t>(EndpointConfig::kDefaultConnectionLimit, usable * 4 / 5);
+    limit = std::max<rlim_t>(limit, 1);
+  } else if (limit > usable) {
     throw ScsError(status::SCS_LIMIT_ABOVE_DESCRIPTORS,
-                   std::string("endpoint '") + config_.label() + "': connection_limit " +
-                       std::to_string(config_.connection_limit) + " needs more than the " +
-                       std::to_string(files) + " open files the process may have");
+                   std::string("endpoint '") + config.label() + "': connection_limit " +
+                       std::to_string(limit) + " needs more than the " + std::to_string(files) +
+                       " open files the process may have");
   }
-  return config_.connection_limit;
+  mhd_limit = static_cast<unsigned>(std::min<rlim_t>(limit + refusal_room(limit), usable));
+  ConnectionLimits limits;
+  limits.connections = static_cast<unsigned>(limit);
+  limits.per_address = config.per_ip_limit;
+  limits.header_timeout = std::chrono::seconds(config.header_timeout);
+  limits.body_min_rate = config.body_min_rate;
+  // Every endpoint's connections share the process's descriptors: past this many in
+  // all, a new one is refused while a descriptor is still there to answer it with.
+  limits.descriptors = static_cast<std::size_t>(
+      usable - std::min(std::max<rlim_t>(64, usable / 8), usable / 2));
+  return limits;
 }
 
 void HttpDaemon::start() {
-  const unsigned limit = effective_connection_limit();
   const ListenSocket socket = open_listen_socket(config_);
+  const std::string host = config_.ipv6 ? "[" + config_.address + "]" : config_.address;
+  label_ = std::string("endpoint '") + config_.label() + "' at " + host + ":" +
+           std::to_string(socket.port);
+  connections_.set_label(label_);
+  // The per-address limit is ours (ConnectionTable): libmicrohttpd's would close silently.
   std::vector<MHD_OptionItem> options = {
       item(MHD_OPTION_LISTEN_SOCKET, socket.fd),
       item(MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&request_completed), this),
-      item(MHD_OPTION_CONNECTION_LIMIT, limit),
-      item(MHD_OPTION_PER_IP_CONNECTION_LIMIT, config_.per_ip_limit),
+      item(MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&connection_notice), this),
+      item(MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&request_line), this),
+      item(MHD_OPTION_CONNECTION_LIMIT, mhd_limit_),
       item(MHD_OPTION_CONNECTION_TIMEOUT, config_.connection_timeout),
       item(MHD_OPTION_THREAD_STACK_SIZE, static_cast<intptr_t>(config_.thread_stack_size)),
       item(MHD_OPTION_STRICT_FOR_CLIENT, 1),
@@ -105,7 +161,7 @@ void HttpDaemon::start() {
   options.push_back(item(MHD_OPTION_END, 0));
   // The logger must come first, or the daemon logs its own warning about it to stderr.
   daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &request_access, this,
-                             MHD_OPTION_EXTERNAL_LOGGER, &mhd_log, nullptr,
+                             MHD_OPTION_EXTERNAL_LOGGER, &mhd_message, this,
                              MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
   if (daemon_ == nullptr) {
     ::close(socket.fd);
@@ -114,19 +170,65 @@ void HttpDaemon::start() {
                        config_.address_text() + " did not start");
   }
   port_ = socket.port;
-  const std::string host = config_.ipv6 ? "[" + config_.address + "]" : config_.address;
   metrics_.set_labels(config_.label(), host + ":" + std::to_string(port_));
   metrics_registry().add(&metrics_);
+  ticker_.start(kTick, [this] { tick(); });
+}
+
+void HttpDaemon::tick() {
+  const auto now = Clock::now();
+  connections_.end_overdue(now);
+  counted_log_.flush(now);
 }
 
 void HttpDaemon::stop() {
   if (daemon_ == nullptr) return;
+  ticker_.stop();
   // The daemon shuts every connection's socket down before joining its thread, so a
   // client whose callback is still running sees its connection closed at once; the
   // join then waits for that callback to return, and its answer is discarded.
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
+  if (quiesced_socket_ >= 0) ::close(quiesced_socket_);  // libmicrohttpd let it go
+  quiesced_socket_ = -1;
+  counted_log_.flush(Clock::now(), true);
   metrics_registry().remove(&metrics_);
+}
+
+void HttpDaemon::quiesce(std::uint32_t listener) {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  quiesced_.insert(listener);
+  if (daemon_quiesced_ || daemon_ == nullptr) return;
+  for (const auto& [resource, route] : routes_) {
+    if (quiesced_.count(route.listener) == 0) return;
+  }
+  daemon_quiesced_ = true;
+  const MHD_socket socket = MHD_quiesce_daemon(daemon_);
+  if (socket == MHD_INVALID_SOCKET) return;
+  // libmicrohttpd may still poll it until it stops: stop listening (pending and new
+  // connections are refused by the system) without closing it.
+  ::shutdown(socket, SHUT_RD);
+  quiesced_socket_ = socket;
+  log().write(MSL_LOG_INFO, "SCS_SERVER_QuiesceServer",
+              "endpoint '%s' on port %u accepts no new connections", config_.label(),
+              static_cast<unsigned>(port_));
+}
+
+bool HttpDaemon::quiesced(std::uint32_t listener) const {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  return quiesced_.count(listener) != 0;
+}
+
+bool HttpDaemon::fully_quiesced() const {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  return daemon_quiesced_;
+}
+
+void HttpDaemon::set_admission(std::uint32_t listener, const std::string& resource,
+                               SCS_ADMIT_CALLBACK admit) {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  const auto it = routes_.find(resource);
+  if (it != routes_.end() && it->second.listener == listener) it->second.admit = admit;
 }
 
 void HttpDaemon::check_free(const std::string& resource, const Route& route) const {
@@ -153,6 +255,7 @@ void HttpDaemon::publish(const std::string& resource, const Route& route) {
 
 void HttpDaemon::unpublish_listener(std::uint32_t listener) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
+  quiesced_.erase(listener);
   for (auto it = routes_.begin(); it != routes_.end();) {
     it = it->second.listener == listener ? routes_.erase(it) : std::next(it);
   }

@@ -1,5 +1,8 @@
 // One running HTTP server (a libmicrohttpd daemon) for one endpoint configuration,
-// shared by every listener whose endpoint has the same configuration.
+// shared by every listener whose endpoint has the same configuration, with what the
+// library adds around it: the table of its connections and their limits, the budget
+// of buffered bodies, the counted log lines, the ticker that ends slow clients, and
+// the quiesce of the listeners it serves.
 //
 // Owned by the Server through a reference count of the listeners that use it; created,
 // started, given routes and stopped under the Server's lock. Routes are read by the
@@ -11,11 +14,16 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "qelSessionConfigSvcs.h"
+#include "scs/body_budget.h"
+#include "scs/connection_table.h"
+#include "scs/counted_log.h"
 #include "scs/endpoint_config.h"
 #include "scs/endpoint_metrics.h"
+#include "scs/periodic_thread.h"
 
 struct MHD_Daemon;
 
@@ -26,6 +34,7 @@ struct Route {
   std::uint32_t token = 0;
   SCS_POST_CALLBACK callback = nullptr;
   bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
+  SCS_ADMIT_CALLBACK admit = nullptr;  // asked before the body is read (may be null)
   ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
 };
 
@@ -43,7 +52,12 @@ class HttpDaemon {
 
   const EndpointConfig& config() const { return config_; }
   EndpointMetrics& metrics() { return metrics_; }
+  ConnectionTable& connections() { return connections_; }
+  BodyBudget& budget() { return budget_; }
+  CountedLog& counted_log() { return counted_log_; }
   std::uint16_t port() const { return port_; }
+  // "endpoint 'NAME' at ADDRESS:PORT", for log lines; set before the daemon serves.
+  const std::string& label() const { return label_; }
 
   // Throws SCS_RESOURCE_IN_USE when a listener other than `listener` serves `resource`,
   // SCS_BLOCKING_ON_WORKERS when `route` may block and this daemon runs a worker pool.
@@ -52,16 +66,40 @@ class HttpDaemon {
   void publish(const std::string& resource, const Route& route);
   void unpublish_listener(std::uint32_t listener);
   bool find_route(const std::string& resource, Route& route) const;
+  // Replaces the admission callback of `listener`'s `resource` if it is served here.
+  void set_admission(std::uint32_t listener, const std::string& resource,
+                     SCS_ADMIT_CALLBACK admit);
+
+  // From now on the requests of `listener` are answered 503 before their body. When
+  // every listener this daemon serves is quiesced, it stops accepting connections.
+  void quiesce(std::uint32_t listener);
+  bool quiesced(std::uint32_t listener) const;
+  bool fully_quiesced() const;
+
+  // Limits derived from the configuration and the process's open-file limit: the
+  // endpoint's connection limit, and the higher one libmicrohttpd applies so that a
+  // connection over ours is still accepted and answered. Throws
+  // SCS_LIMIT_ABOVE_DESCRIPTORS.
+  static ConnectionLimits limits_for(const EndpointConfig& config, unsigned& mhd_limit);
 
  private:
-  unsigned effective_connection_limit() const;
+  void tick();
 
   const EndpointConfig config_;
+  unsigned mhd_limit_ = 0;
+  CountedLog counted_log_;
+  ConnectionTable connections_;
+  BodyBudget budget_;
   MHD_Daemon* daemon_ = nullptr;
   std::uint16_t port_ = 0;
+  std::string label_;
   mutable std::mutex routes_mutex_;
   std::map<std::string, Route> routes_;
+  std::set<std::uint32_t> quiesced_;  // listeners quiesced, under routes_mutex_
+  bool daemon_quiesced_ = false;      // under routes_mutex_
+  int quiesced_socket_ = -1;          // the listening socket, ours to close after a quiesce
   EndpointMetrics metrics_;  // shown on /metrics while the daemon runs
+  PeriodicThread ticker_;
 };
 
 }  // namespace qel::scs

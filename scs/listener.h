@@ -26,10 +26,21 @@ class Listener {
   std::uint32_t handle() const { return handle_; }
   const ListenerSettings& settings() const { return settings_; }
 
-  // Adds or replaces a registration; it is served from the next start.
+  // Adds or replaces a registration (its admission callback with it); it is served
+  // from the next start.
   void register_resource(const std::string& resource, const Route& route) {
     registrations_[resource] = route;
   }
+  // Sets the admission callback of a registration; false when there is none.
+  bool set_admission(const std::string& resource, SCS_ADMIT_CALLBACK admit) {
+    const auto it = registrations_.find(resource);
+    if (it == registrations_.end()) return false;
+    it->second.admit = admit;
+    return true;
+  }
+  // Quiesced until the listener stops: its starts keep every daemon quiesced for it.
+  bool quiesced() const { return quiesced_; }
+  void set_quiesced(bool quiesced) { quiesced_ = quiesced; }
   const std::map<std::string, Route>& registrations() const { return registrations_; }
 
   DaemonMap& daemons() { return daemons_; }
@@ -39,6 +50,7 @@ class Listener {
   const ListenerSettings settings_;
   std::map<std::string, Route> registrations_;
   DaemonMap daemons_;
+  bool quiesced_ = false;
 };
 
 }  // namespace qel::scs

@@ -9,11 +9,14 @@
 #include <string>
 
 #include "scs/api_guard.h"
+#include "scs/body_buffer.h"
 #include "scs/builtin_pages.h"
 #include "scs/client_auth.h"
 #include "scs/connection_watch.h"
+#include "scs/direct_answer.h"
 #include "scs/http_daemon.h"
 #include "scs/log.h"
+#include "scs/mhd_messages.h"
 #include "scs/request_accounting.h"
 #include "scs/request_registry.h"
 #include "scs/responses.h"
@@ -24,17 +27,39 @@ namespace {
 
 thread_local int t_callback_depth = 0;
 
+constexpr const char* kStopping = "the server is stopping";
+constexpr const char* kNoRoom = "the server has no room for this body now, try again later";
+
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
-  bool answered = false;   // a response is queued; ignore whatever else arrives
-  bool too_large = false;  // the body went over the limit; answer 413 at its end
+  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c) {}
+  ~RequestState() { give_back(); }
+  RequestState(const RequestState&) = delete;
+  RequestState& operator=(const RequestState&) = delete;
+
+  void give_back() {
+    daemon.budget().give_back(held);
+    held = 0;
+  }
+
+  HttpDaemon& daemon;
+  Connection* connection;  // the connection table's record (null if it has none)
+  bool answered = false;   // an answer is queued or written; ignore whatever else arrives
+  bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
   std::string method;
   std::string resource;
   std::chrono::steady_clock::time_point started;  // the headers arrived
   HeaderList headers;
-  std::string body;
+  BodyBuffer body;
+  std::uint64_t held = 0;  // bytes of the endpoint's body budget this request holds
 };
+
+Connection* connection_record(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
+}
 
 MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const char* value) {
   static_cast<HeaderList*>(list)->emplace_back(name, value != nullptr ? value : "");
@@ -69,14 +94,21 @@ unsigned unsupported_coding(const HeaderList& headers) {
   return strcasecmp(last.c_str(), "chunked") == 0 ? MHD_HTTP_NOT_IMPLEMENTED : MHD_HTTP_BAD_REQUEST;
 }
 
-bool declared_too_large(const HeaderList& headers, std::uint64_t limit) {
+// The declared Content-Length (libmicrohttpd has checked its form), or 0.
+std::uint64_t declared_length(const HeaderList& headers) {
   for (const auto& [name, value] : headers) {
     if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
-    char* end = nullptr;
-    const unsigned long long length = std::strtoull(value.c_str(), &end, 10);
-    return length > limit;
+    return std::strtoull(value.c_str(), nullptr, 10);
   }
-  return false;
+  return 0;
+}
+
+void count_budget_refusal(HttpDaemon& daemon) {
+  daemon.counted_log().count(
+      daemon.label() + "/budget",
+      {MSL_LOG_WARNING, "HttpDaemon", daemon.label() + " refused ",
+       " requests whose body did not fit in body_budget (" +
+           std::to_string(daemon.config().body_budget) + " bytes)"});
 }
 
 void account_answer(HttpDaemon& daemon, MHD_Connection* connection, const RequestState& state,
@@ -84,6 +116,83 @@ void account_answer(HttpDaemon& daemon, MHD_Connection* connection, const Reques
   account(daemon, connection,
           AnsweredRequest{state.method, state.resource, state.route.metrics, builtin_page, status,
                           state.body.size(), bytes_out, state.started});
+}
+
+// Refuses the request before its body: the answer closes the connection.
+MHD_Result refuse(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
+                  unsigned status, const std::string& text, unsigned retry_after) {
+  state.answered = true;
+  daemon.connections().serving(state.connection);
+  std::size_t size = 0;
+  const MHD_Result queued = queue_refusal(connection, status, text, retry_after, size);
+  account_answer(daemon, connection, state, status, size);
+  return queued;
+}
+
+// Answers while the body is still coming, which libmicrohttpd cannot queue: the answer
+// is written directly and the connection closed (MHD_NO).
+MHD_Result answer_during_body(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
+                              unsigned status, const std::string& text, unsigned retry_after) {
+  state.answered = true;
+  write_answer(connection, status, text, retry_after);
+  set_answered_directly();  // what libmicrohttpd says about the close is no news
+  state.body.release();
+  state.give_back();
+  account_answer(daemon, connection, state, status, one_line(text).size());
+  return MHD_NO;
+}
+
+// Asks the route's admission callback; 0 or the HTTP status to refuse with (`text`).
+unsigned admission(const RequestState& state, std::uint64_t declared, std::string& text) {
+  const Route& route = state.route;
+  auto exchange = std::make_shared<RequestExchange>(state.headers, -1);
+  const std::uint32_t id = requests().add(exchange);
+  const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, declared,
+                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+  char buffer[256] = "";
+  ++t_callback_depth;
+  const std::uint32_t verdict =
+      guarded_callback("request_access", std::uint32_t{500}, [&] {
+        return route.admit(route.listener, route.token, &request, buffer, sizeof buffer);
+      });
+  --t_callback_depth;
+  requests().remove(id);
+  buffer[sizeof buffer - 1] = '\0';
+  text = buffer;
+  if (verdict == 0 || (verdict >= 400 && verdict <= 599)) return verdict;
+  log().write(MSL_LOG_ERROR, "request_access",
+              "admission for %.256s on listener %u returned %u, not 0 or an HTTP status "
+              "400-599: answering 500",
+              state.resource.c_str(), route.listener, verdict);
+  text.clear();
+  return 500;
+}
+
+// After the route, authentication, method and declared size: a stopping listener, the
+// body budget and the admission callback may still refuse, all before the body.
+MHD_Result admit_body(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
+  if (daemon.quiesced(state.route.listener)) {
+    return refuse(daemon, state, connection, 503, kStopping, kRetryAfterStopping);
+  }
+  const std::uint64_t declared = declared_length(state.headers);
+  state.chunked = count_header(state.headers, MHD_HTTP_HEADER_TRANSFER_ENCODING) > 0;
+  if (declared > 0) {
+    if (!daemon.budget().take(declared)) {
+      count_budget_refusal(daemon);
+      return refuse(daemon, state, connection, 503, kNoRoom, kRetryAfterBusy);
+    }
+    state.held = declared;
+  }
+  if (state.route.admit != nullptr) {
+    std::string text;
+    if (const unsigned status = admission(state, declared, text)) {
+      return refuse(daemon, state, connection, status,
+                    text.empty() ? reason_phrase(status) : text,
+                    status == 503 ? kRetryAfterBusy : 0);
+    }
+  }
+  state.body.reserve(declared);
+  return MHD_YES;
 }
 
 MHD_Result answer_now(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
@@ -111,8 +220,15 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   state.started = std::chrono::steady_clock::now();
   state.method = method;
   state.resource = url;
+  // Ended by the ticker as its headers came: nothing more may be written.
+  if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
   const EndpointConfig& config = daemon.config();
+  // A connection over a limit is answered whatever it asks.
+  if (state.connection != nullptr && state.connection->refused != Refusal::none) {
+    return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
+                  kRetryAfterBusy);
+  }
   if (ambiguous_length(state.headers)) return answer_now(daemon, state, connection, 400);
   if (const unsigned refused = unsupported_coding(state.headers)) {
     return answer_now(daemon, state, connection, refused);
@@ -130,21 +246,35 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
     return answer_now(daemon, state, connection, 405);
   }
-  if (declared_too_large(state.headers, config.max_body_size)) {
+  if (declared_length(state.headers) > config.max_body_size) {
     return answer_now(daemon, state, connection, 413);
   }
-  return MHD_YES;
+  return admit_body(daemon, connection, state);
 }
 
-void take_data(const EndpointConfig& config, RequestState& state, const char* data,
-               std::size_t size) {
-  if (state.too_large || state.answered) return;
-  if (size > config.max_body_size - state.body.size()) {
-    state.too_large = true;
-    std::string().swap(state.body);  // keep nothing of a refused body
-    return;
+// A chunked body is counted against the limit and the budget as it comes, and refused
+// the moment it goes over (a declared length was checked before the body).
+MHD_Result take_data(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state,
+                     const char* data, std::size_t size) {
+  if (state.answered) return MHD_YES;
+  daemon.connections().body_received(state.connection, size);
+  const std::uint64_t limit = daemon.config().max_body_size;
+  if (size > limit - state.body.size()) {
+    return answer_during_body(daemon, state, connection, 413,
+                              "the request body is larger than " + std::to_string(limit) +
+                                  " bytes",
+                              0);
+  }
+  if (state.chunked && state.body.size() + size > state.held) {
+    const std::uint64_t more = state.body.size() + size - state.held;
+    if (!daemon.budget().take(more)) {
+      count_budget_refusal(daemon);
+      return answer_during_body(daemon, state, connection, 503, kNoRoom, kRetryAfterBusy);
+    }
+    state.held += more;
   }
   state.body.append(data, size);
+  return MHD_YES;
 }
 
 std::uint32_t run_callback(const Route& route, const RequestState& state, std::uint32_t id,
@@ -173,8 +303,9 @@ int socket_of(MHD_Connection* connection) {
 
 MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
   if (state.answered) return MHD_YES;
-  if (state.too_large) return answer_now(daemon, state, connection, 413);
   state.answered = true;
+  // Ended by the ticker as the body's end came: request_completed answers 408.
+  if (!daemon.connections().serving(state.connection)) return MHD_NO;
   auto exchange = std::make_shared<RequestExchange>(std::move(state.headers), socket_of(connection));
   const std::uint32_t id = requests().add(exchange);
   std::uint8_t* body = nullptr;
@@ -186,15 +317,22 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   }
   watches().unwatch(id);  // before the connection (and its socket) can be closed
   requests().remove(id);
+  const std::uint64_t received = state.body.size();
+  state.body.release();  // the memory goes back before the answer is sent
+  state.give_back();
+  // A stopping listener's answers end their connections.
+  const bool close = daemon.quiesced(state.route.listener);
   if (result == 0) {
     unsigned status = 0;
-    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status);
-    account_answer(daemon, connection, state, status, length);
-    std::string().swap(state.body);
+    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status, close);
+    account(daemon, connection,
+            AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
+                            received, length, state.started});
     return queued;
   }
-  account_answer(daemon, connection, state, 500, plain_body_size(500));
-  std::string().swap(state.body);
+  account(daemon, connection,
+          AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
+                          received, plain_body_size(500), state.started});
   std::free(body);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
@@ -213,23 +351,32 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
   return guarded_callback("request_access", MHD_NO, [&] {
     auto* state = static_cast<RequestState*>(*request_state);
     if (state == nullptr) {
-      state = new RequestState;
+      state = new RequestState(http, connection_record(connection));
       *request_state = state;
       return first_call(http, connection, url, method, *state);
     }
     if (*upload_data_size != 0) {
-      take_data(http.config(), *state, upload_data, *upload_data_size);
+      const std::size_t size = *upload_data_size;
       *upload_data_size = 0;
-      return MHD_YES;
+      return take_data(http, connection, *state, upload_data, size);
     }
     return last_call(http, connection, *state);
   });
 }
 
-void request_completed(void*, MHD_Connection*, void** request_state,
+void request_completed(void* daemon, MHD_Connection* connection, void** request_state,
                        MHD_RequestTerminationCode) noexcept {
-  delete static_cast<RequestState*>(*request_state);
+  auto& http = *static_cast<HttpDaemon*>(daemon);
+  std::unique_ptr<RequestState> state(static_cast<RequestState*>(*request_state));
   *request_state = nullptr;
+  guarded_callback("request_completed", [&] {
+    // The ticker ended a body that came too slowly; this thread owns the connection
+    // (and its TLS session), so the 408 is written here, before the close.
+    if (!http.connections().request_ended(connection_record(connection))) return;
+    const std::string text = "the request body did not arrive in time";
+    write_answer(connection, 408, text);
+    if (state) account_answer(http, connection, *state, 408, one_line(text).size());
+  });
 }
 
 bool inside_callback() { return t_callback_depth > 0; }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "scs/direct_answer.h"
 #include "scs/log.h"
 
 namespace qel::scs {
@@ -21,6 +22,7 @@ const char* reason_text(unsigned status) {
     case 403: return "Forbidden\n";
     case 404: return "Not Found\n";
     case 405: return "Method Not Allowed\n";
+    case 408: return "Request Timeout\n";
     case 413: return "Content Too Large\n";
     case 501: return "Not Implemented\n";
     default: return "Internal Server Error\n";
@@ -59,11 +61,29 @@ MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer)
   return MHD_queue_response(connection, status, response.get());
 }
 
+MHD_Result queue_refusal(MHD_Connection* connection, unsigned status, const std::string& text,
+                         unsigned retry_after, std::size_t& size) {
+  const std::string body = one_line(text);
+  size = body.size();
+  ResponsePtr response(MHD_create_response_from_buffer(
+      body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY));
+  if (!response) return MHD_NO;
+  MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
+  MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
+  if (retry_after != 0) {
+    MHD_add_response_header(response.get(), MHD_HTTP_HEADER_RETRY_AFTER,
+                            std::to_string(retry_after).c_str());
+  }
+  return MHD_queue_response(connection, status, response.get());
+}
+
 MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
-                        std::uint8_t* body, std::uint32_t length, unsigned& status) {
+                        std::uint8_t* body, std::uint32_t length, unsigned& status,
+                        bool close) {
   status = MHD_HTTP_INTERNAL_SERVER_ERROR;
   ResponsePtr response = body_response(body, length);
   if (!response) return queue_plain(connection, status);
+  if (close) MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
   for (const auto& [name, value] : exchange.response_headers()) {
     if (MHD_add_response_header(response.get(), name.c_str(), value.c_str()) != MHD_YES) {
       log().write(MSL_LOG_WARNING, "queue_answer", "response header %.128s refused",

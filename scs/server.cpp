@@ -72,6 +72,27 @@ void Server::register_post(std::uint32_t handle, const char* resource, std::uint
                                  Route{handle, token, callback, (mode & SCS_POST_NEVER_BLOCKS) == 0});
 }
 
+void Server::set_admission(std::uint32_t handle, const char* resource, SCS_ADMIT_CALLBACK admit) {
+  if (resource == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null resource");
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  Listener& listener = find(handle);
+  if (!listener.set_admission(resource, admit)) {
+    throw ScsError(status::SCS_NOT_REGISTERED, std::string("resource '") + resource +
+                                                   "' is not registered on listener " +
+                                                   std::to_string(handle));
+  }
+  for (const auto& [key, daemon] : listener.daemons()) daemon->set_admission(handle, resource, admit);
+}
+
+void Server::quiesce(std::uint32_t handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  require_init();
+  Listener& listener = find(handle);
+  listener.set_quiesced(true);
+  for (const auto& [key, daemon] : listener.daemons()) daemon->quiesce(handle);
+}
+
 void Server::start(std::uint32_t handle) {
   DaemonMap next;  // declared before the lock: daemons let go stop after it is released
   std::lock_guard<std::mutex> lock(mutex_);
@@ -92,6 +113,9 @@ void Server::start(std::uint32_t handle) {
     if (next.count(key) == 0) daemon->unpublish_listener(handle);
   }
   listener.daemons().swap(next);
+  if (listener.quiesced()) {
+    for (const auto& [key, daemon] : listener.daemons()) daemon->quiesce(handle);
+  }
   for (const auto& [key, resources] : served) {
     log_serving(handle, *listener.daemons()[key], resources);
   }
@@ -156,7 +180,8 @@ std::shared_ptr<HttpDaemon> Server::acquire(const EndpointConfig& config, Listen
   for (auto it = pool_.begin(); it != pool_.end();) {
     it = it->second.expired() ? pool_.erase(it) : std::next(it);
   }
-  if (auto shared = pool_[key].lock()) return shared;
+  // A daemon that no longer accepts connections serves no new start.
+  if (auto shared = pool_[key].lock(); shared && !shared->fully_quiesced()) return shared;
   auto daemon = std::make_shared<HttpDaemon>(config);
   daemon->start();
   pool_[key] = daemon;
@@ -164,6 +189,7 @@ std::shared_ptr<HttpDaemon> Server::acquire(const EndpointConfig& config, Listen
 }
 
 void Server::release_all(Listener& listener, Released& released) {
+  listener.set_quiesced(false);  // a stopped listener starts again unquiesced
   for (auto& [key, daemon] : listener.daemons()) {
     daemon->unpublish_listener(listener.handle());
     released.push_back(std::move(daemon));

@@ -27,7 +27,9 @@ class Server {
                              const char* source_1 = nullptr, const char* source_2 = nullptr);
   void register_post(std::uint32_t listener, const char* resource, std::uint32_t token,
                      SCS_POST_CALLBACK callback, std::uint32_t mode);
+  void set_admission(std::uint32_t listener, const char* resource, SCS_ADMIT_CALLBACK admit);
   void start(std::uint32_t listener);
+  void quiesce(std::uint32_t listener);
   void stop(std::uint32_t listener);
   void remove(std::uint32_t listener);
 

@@ -19,6 +19,19 @@ constexpr Entry kTable[] = {
 #undef QEL_STATUS
 };
 
+// Every module's texts (generated from catalog/status/*.def), for a callback's status
+// where no catalog is found: an installed library finds none by the C library's search.
+constexpr Entry kProjectTable[] = {
+#include "qelStatusTexts.inc"
+};
+
+const char* project_text(std::uint32_t code) {
+  for (const Entry& e : kProjectTable) {
+    if (e.code == code) return e.text;
+  }
+  return nullptr;
+}
+
 // The catalog's set and message numbers follow the layout the catalog generator uses:
 // one set per facility, the severity folded into the message number.
 const char* catalog_text(std::uint32_t code) {
@@ -51,6 +64,7 @@ const char* builtin_text(std::uint32_t code) {
 std::string describe(std::uint32_t code) {
   if (const char* text = builtin_text(code)) return text;
   if (const char* text = catalog_text(code)) return text;
+  if (const char* text = project_text(code)) return text;
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "status 0x%08X", static_cast<unsigned>(code));
   return buffer;

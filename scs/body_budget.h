@@ -1,0 +1,35 @@
+// The bytes of request bodies one endpoint buffers at once: declared lengths are
+// taken before the body is read, chunked bodies as their bytes arrive, and everything
+// is given back when the request's callback has returned. A request that would go
+// over the budget is answered 503 instead.
+//
+// Owned by an HttpDaemon; any thread (one atomic counter).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace qel::scs {
+
+class BodyBudget {
+ public:
+  explicit BodyBudget(std::uint64_t limit) : limit_(limit) {}
+
+  // Takes `bytes`, or nothing and false when they do not fit (a limit of 0: all fit).
+  bool take(std::uint64_t bytes) {
+    std::uint64_t used = used_.load(std::memory_order_relaxed);
+    do {
+      if (limit_ != 0 && (bytes > limit_ || used > limit_ - bytes)) return false;
+    } while (!used_.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
+    return true;
+  }
+  void give_back(std::uint64_t bytes) { used_.fetch_sub(bytes, std::memory_order_relaxed); }
+  std::uint64_t used() const { return used_.load(std::memory_order_relaxed); }
+  std::uint64_t limit() const { return limit_; }
+
+ private:
+  const std::uint64_t limit_;
+  std::atomic<std::uint64_t> used_{0};
+};
+
+}  // namespace qel::scs
