@@ -101,9 +101,10 @@ foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host
   endif()
 endforeach()
 # `--target qel_host_runnable` builds what qelcs-host needs to serve from the build
-# tree (scripts/run-host.sh): the host, both libraries, the catalog and the signature.
+# tree (scripts/run-host.sh): the host, both libraries, the catalog and the signature,
+# and qelcs-remote, which the host's start-up hints run.
 add_custom_target(qel_host_runnable)
-foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host)
+foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host qelcs-remote)
   if(TARGET ${target})
     add_dependencies(qel_host_runnable ${target})
   endif()

@@ -126,11 +126,7 @@ std::string json_line(log_level level, const std::string& text, const log_fields
   return line + "}\n";
 }
 
-std::string text_lines(const std::string& text, const log_fields& fields, const std::string& prefix) {
-  // A line's fields are part of its text, as they were before there were fields.
-  std::string message;
-  for (const auto& field : fields) message += field.second + ": ";
-  message += text;
+std::string text_lines(const std::string& message, const std::string& prefix) {
   std::string lines;
   size_t start = 0;
   while (start <= message.size()) {
@@ -242,6 +238,8 @@ std::string log_output::file() {
   return g_path;
 }
 
+log_format log_output::format() { return static_cast<log_format>(g_format.load()); }
+
 bool log_output::enabled(log_level level) { return static_cast<int>(level) <= g_level.load(); }
 
 void log_output::write(log_level level, const std::string& text, const log_fields& fields) {
@@ -256,7 +254,7 @@ void log_output::write(log_level level, const std::string& text, const log_field
   }
   const std::string prefix = journal ? priority + log_level_name(level) + " "
                                      : timestamp() + " " + g_program + ": " + log_level_name(level) + " ";
-  write_all(text_lines(text, fields, prefix));
+  write_all(text_lines(text, prefix));
 }
 
 }  // namespace tools

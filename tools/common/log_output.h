@@ -51,8 +51,11 @@ class log_output {
   // to a new file of that name. True without doing anything while writing to stderr.
   static bool reopen(std::string& error);
   static std::string file();  // the log file's path; empty: stderr
+  static log_format format();
   static bool enabled(log_level level);
   // Writes `text` (each of its lines, when it has several; in JSON one object) at `level`.
+  // The fields are written in JSON only: a caller whose text lines show them (such as
+  // "function: message") passes that text in the text format (see format()).
   static void write(log_level level, const std::string& text, const log_fields& fields = {});
 };
 
