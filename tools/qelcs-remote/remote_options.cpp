@@ -176,6 +176,8 @@ bool parse_remote_options(int argc, char** argv, remote_options& options, std::s
   for (const qel::tools::key_value& entry : entries) {
     const std::string where = options.config_file + ":" + std::to_string(entry.line) + ": " + entry.name;
     if (!known(entry.name)) problem = "unknown key";
+    if (!known(entry.name) && entry.name.find_first_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos)
+      problem += " (an environment file's line? write 'poll = URL', see qelcs-remote.conf(5))";
     if (!problem.empty() || !set_value(options, entry.name, entry.value, problem)) {
       error = where + ": " + problem;
       return false;
