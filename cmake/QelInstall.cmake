@@ -94,6 +94,8 @@ qel_install_configured(${QEL_PACKAGE_DIR}/config/qelcs-host.conf.in
                        SYSCONFDIR qelcs-host tools)
 qel_install_configured(${QEL_PACKAGE_DIR}/config/qelcs-remote.conf.in
                        DATADIR qelConnectionServer/examples tools)
+install(FILES ${QEL_PACKAGE_DIR}/examples/nginx-qelcs-poll.conf
+        DESTINATION ${QEL_DATA_INSTALL_DIR}/examples COMPONENT tools)
 # The folder of the remote clients' NAME.conf files, which the unit names.
 qel_install_configured("" SYSCONFDIR qelcs-remote tools)
 qel_install_configured(${QEL_PACKAGE_DIR}/logrotate/qelconnectionserver-tools.in

@@ -9,7 +9,12 @@ packages=(
   libxerces-c-dev libmicrohttpd-dev libsodium-dev libcurl4-openssl-dev libgnutls28-dev
   gnutls-bin minisign libxml2-utils python3 curl libc-bin binutils locales
   libsystemd-dev systemd debhelper dpkg-dev clang libclang-rt-14-dev
+  man-db groff-base logrotate
+  prometheus tinyproxy nginx
 )
+# prometheus: promtool checks both metrics pages; tinyproxy and nginx: the proxy tests
+# run the remote client through them. The tests start their own instances; the
+# packages' services are not needed (in a container policy-rc.d keeps them from starting).
 
 missing=()
 for p in "${packages[@]}"; do
