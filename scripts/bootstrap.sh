@@ -30,6 +30,13 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "bootstrap: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The servers among them (nginx, tinyproxy, prometheus) are for the tests, which start
+# their own: keep their packages from starting system services while installing.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+  chmod 755 /usr/sbin/policy-rc.d
+  trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
 echo "bootstrap: done"
