@@ -2,7 +2,9 @@
 # three components the Debian packages are made of (debian/rules):
 #   runtime  both libraries (the service library with its signature), the message catalog
 #   dev      public headers, qelConnectionServer.pc, the CMake package (qel::ConnectionServer)
-#   tools    qelcs-host, qelcs-remote, qel-sign, systemd units, the host's config file
+#   tools    qelcs-host, qelcs-remote, qel-sign, systemd units, the host's config file,
+#            the remote client's example and config folder, the logrotate snippet and
+#            the man pages
 # Included from the top-level CMakeLists.txt once every target is defined.
 
 include(CMakePackageConfigHelpers)
@@ -36,7 +38,8 @@ install(FILES ${QEL_NLS_DIR}/qel-MgmtSvcs.cat
 
 # --- files whose contents name install paths ---------------------------------------------
 # qel_install_configured(<template.in> <dir> <subfolder> <component>): installs the
-# template without its ".in" into <dir>/<subfolder>, where <dir> is a GNUInstallDirs name
+# template without its ".in" into <dir>/<subfolder> (an empty template: only makes the
+# folder), where <dir> is a GNUInstallDirs name
 # (SYSCONFDIR, LIBDIR, ...) or PREFIX. Both the @VARIABLES@ inside (see
 # cmake/QelInstallConfigured.cmake) and the destination are worked out when installing,
 # for the prefix given then: `cmake --install --prefix P` gets files naming P, and a /usr
@@ -89,8 +92,20 @@ qel_install_configured(${QEL_PACKAGE_DIR}/systemd/qelcs-remote@.service.in
                        PREFIX "${QEL_SYSTEMD_UNIT_DIR}" tools)
 qel_install_configured(${QEL_PACKAGE_DIR}/config/qelcs-host.conf.in
                        SYSCONFDIR qelcs-host tools)
-install(FILES ${QEL_PACKAGE_DIR}/config/qelcs-remote.conf.example
-        DESTINATION ${QEL_DATA_INSTALL_DIR}/examples RENAME qelcs-remote.conf COMPONENT tools)
+qel_install_configured(${QEL_PACKAGE_DIR}/config/qelcs-remote.conf.in
+                       DATADIR qelConnectionServer/examples tools)
+install(FILES ${QEL_PACKAGE_DIR}/examples/nginx-qelcs-poll.conf
+        DESTINATION ${QEL_DATA_INSTALL_DIR}/examples COMPONENT tools)
+# The folder of the remote clients' NAME.conf files, which the unit names.
+qel_install_configured("" SYSCONFDIR qelcs-remote tools)
+qel_install_configured(${QEL_PACKAGE_DIR}/logrotate/qelconnectionserver-tools.in
+                       SYSCONFDIR logrotate.d tools)
+# Man pages, plain roff written by hand: nothing to build.
+foreach(page qelcs-host.8 qelcs-remote.8 qel-sign.1 qelcs-host.conf.5 qelcs-remote.conf.5)
+  string(REGEX MATCH "[0-9]$" section ${page})
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/man/${page}
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section} COMPONENT tools)
+endforeach()
 
 # `cmake --build <build> --target qel_installable` builds exactly what is installed; the
 # signing target is defined at the end of the configure step, hence the deferred call.
@@ -101,9 +116,10 @@ foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host
   endif()
 endforeach()
 # `--target qel_host_runnable` builds what qelcs-host needs to serve from the build
-# tree (scripts/run-host.sh): the host, both libraries, the catalog and the signature.
+# tree (scripts/run-host.sh): the host, both libraries, the catalog and the signature,
+# and qelcs-remote, which the host's start-up hints run.
 add_custom_target(qel_host_runnable)
-foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host)
+foreach(target qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog qelcs-host qelcs-remote)
   if(TARGET ${target})
     add_dependencies(qel_host_runnable ${target})
   endif()

@@ -2,7 +2,8 @@
 # prefix is final: fills in a template's @VARIABLES@ with the absolute install folders
 # for CMAKE_INSTALL_PREFIX and installs the result (DESTDIR is honoured by file(INSTALL)).
 #
-# Inputs: QEL_TEMPLATE, QEL_DIR_NAME (a GNUInstallDirs name or PREFIX), QEL_SUBFOLDER,
+# Inputs: QEL_TEMPLATE (empty: only make the folder), QEL_DIR_NAME (a GNUInstallDirs
+# name or PREFIX), QEL_SUBFOLDER,
 # QEL_RELATIVE_DIRS ("BINDIR=bin;..." as configured), QEL_SYSTEMD_UNIT_DIR,
 # QEL_PROJECT_VERSION, QEL_STAGING_DIR.
 # Variables a template may use: PREFIX BINDIR LIBDIR INCLUDEDIR DATADIR SYSCONFDIR
@@ -44,6 +45,13 @@ else()
 endif()
 if(NOT IS_ABSOLUTE "${destination}")
   message(FATAL_ERROR "${QEL_TEMPLATE}: no install folder named ${QEL_DIR_NAME}")
+endif()
+
+if(QEL_TEMPLATE STREQUAL "")  # a folder only
+  message(STATUS "Installing: $ENV{DESTDIR}${destination}")
+  file(MAKE_DIRECTORY "$ENV{DESTDIR}${destination}")
+  cmake_policy(POP)
+  return()
 endif()
 
 # One staging folder per destination root, so two installs at once do not mix.

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <functional>
 
+#include "qel_build_info.h"
+#include "scs/process_metrics.h"
+
 namespace qel::scs {
 namespace {
 
@@ -125,7 +128,8 @@ std::string MetricsRegistry::page() const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const EndpointMetrics* e : endpoints_) snapshots.push_back(e->snapshot());
   }
-  return render_metrics(snapshots);
+  // The process figures and build information every exporter shows, after the library's own.
+  return render_metrics(snapshots) + process_metrics_text(QEL_VERSION);
 }
 
 std::string render_metrics(const std::vector<EndpointSnapshot>& endpoints) {

@@ -6,7 +6,9 @@
 #              outside the prefix
 #   programs   the installed programs: --version, qel-sign --help, qelcs-host serving
 #              with its own library (no LD_LIBRARY_PATH) and both daemons' READY=1, the
-#              installed systemd units pass systemd-analyze verify
+#              installed systemd units pass systemd-analyze verify, the remote client's
+#              example passes its --check-config, logrotate accepts the snippet and man
+#              finds the pages
 #   consumers  a C program built against the installed tree through pkg-config and
 #              through find_package(qelConnectionServer)
 #   catalog    the installed host prints real status texts without NLSPATH
@@ -76,8 +78,11 @@ case_install() {
     "$libdir"/cmake/qelConnectionServer/qelConnectionServerTargets-*.cmake
     share/qelConnectionServer/qel-MgmtSvcs.cat
     share/qelConnectionServer/examples/qelcs-remote.conf
+    share/qelConnectionServer/examples/nginx-qelcs-poll.conf
     lib/systemd/system/qelcs-host.service "lib/systemd/system/qelcs-remote@.service"
-    etc/qelcs-host/qelcs-host.conf)
+    etc/qelcs-host/qelcs-host.conf etc/logrotate.d/qelconnectionserver-tools
+    share/man/man8/qelcs-host.8 share/man/man8/qelcs-remote.8 share/man/man1/qel-sign.1
+    share/man/man5/qelcs-host.conf.5 share/man/man5/qelcs-remote.conf.5)
   # The build's detached signature, when it made one, goes along.
   [ -f "$build_dir/lib/libqelSessionConfigSvcs5.so.sig" ] &&
     expected+=("$libdir"/libqelSessionConfigSvcs5.so.sig)
@@ -93,6 +98,10 @@ case_install() {
     fail "the signed service library changed on the way"
   grep -q "^ExecStart=$prefix/bin/qelcs-host --config $prefix/etc/qelcs-host/qelcs-host.conf$" \
     "$prefix/lib/systemd/system/qelcs-host.service" || fail "qelcs-host.service names other paths"
+  # The client's unit reads NAME.conf from a folder the install made.
+  grep -q "^ExecStart=$prefix/bin/qelcs-remote --config $prefix/etc/qelcs-remote/%i.conf$" \
+    "$prefix/lib/systemd/system/qelcs-remote@.service" || fail "qelcs-remote@.service names other paths"
+  [ -d "$prefix/etc/qelcs-remote" ] || fail "no folder $prefix/etc/qelcs-remote for the clients' NAME.conf"
 }
 
 case_programs() {
@@ -109,6 +118,18 @@ case_programs() {
   # Ready at start even while its host cannot be reached (port 9: nothing listens).
   python3 "$here/notify_ready.py" -- "$prefix/bin/qelcs-remote" --status-interval 0 \
     --poll "http://127.0.0.1:$(free_port)/qel/reverseConnection" --target http://127.0.0.1:9
+  # The example, copied as the unit's comment says, is a valid configuration.
+  local check
+  check=$("$prefix/bin/qelcs-remote" --config "$prefix/share/qelConnectionServer/examples/qelcs-remote.conf" \
+            --check-config) || fail "the installed example is not valid: $check"
+  [[ $check == *"poll http://127.0.0.1:18081/qel/reverseConnection"* ]] || fail "the example polls elsewhere: $check"
+  logrotate --debug --state "$scratch/logrotate.state" "$prefix/etc/logrotate.d/qelconnectionserver-tools" \
+    >"$scratch/logrotate.out" 2>&1 || fail "logrotate refuses the snippet: $(cat "$scratch/logrotate.out")"
+  local page
+  for page in qelcs-host.8 qelcs-remote.8 qel-sign.1 qelcs-host.conf.5 qelcs-remote.conf.5; do
+    MANPATH=$prefix/share/man man -w "${page%.*}" | grep -q "$prefix/share/man/man${page##*.}/$page" ||
+      fail "man does not find $page under the prefix"
+  done
   # systemd-analyze verify only warns about unknown keys or values: any line about the
   # units counts as a failure.
   cp "$prefix/lib/systemd/system/qelcs-remote@.service" "$scratch/qelcs-remote@check.service"
@@ -157,6 +178,14 @@ case_debs() {
   dpkg-deb -f "$debs"/qelconnectionserver-tools_*.deb Depends | grep -q "libqelconnectionserver5 (= $version)" ||
     fail "the tools package does not depend on its library"
   [ "$("$root/usr/bin/qelcs-host" --version)" = "qelcs-host $version" ] || fail "unpacked qelcs-host --version"
+  local file
+  for file in usr/share/man/man8/qelcs-remote.8.gz usr/share/man/man5/qelcs-remote.conf.5.gz \
+              etc/logrotate.d/qelconnectionserver-tools usr/share/qelConnectionServer/examples/qelcs-remote.conf; do
+    [ -f "$root/$file" ] || fail "the tools package lacks $file"
+  done
+  [ -d "$root/etc/qelcs-remote" ] || fail "the tools package lacks /etc/qelcs-remote"
+  grep -q "^ExecReload=/bin/kill -HUP \$MAINPID$" "$root/lib/systemd/system/qelcs-remote@.service" ||
+    fail "the packaged client unit cannot reload"
   host_serves "$root/usr/bin/qelcs-host" packaged-agent  # the signed library survived packaging
   local text
   text=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$root/usr/$libdir/pkgconfig \

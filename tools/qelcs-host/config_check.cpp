@@ -3,8 +3,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
+#include "library_location.h"
 #include "log_output.h"
+#include "user_access.h"
 
 namespace qelcs_host {
 
@@ -36,6 +39,26 @@ std::string properties(const qel::scs::EndpointConfig& e) {
   return text.empty() ? "" : " (" + text + ")";
 }
 
+// Every file the host will read, checked as the user it will run as: a check run as
+// root must not pass a key that only root can read. Empty when all are readable.
+std::vector<std::string> unreadable_files(const host_options& options, const host_settings& settings,
+                                          const qel::tools::run_user& user) {
+  std::vector<named_file> files = settings.files();
+  if (!options.config_file.empty()) files.insert(files.begin(), {"config", options.config_file});
+  files.push_back({"library", options.library.empty() ? default_library_path() : options.library});
+  std::vector<std::string> paths;
+  for (const named_file& file : files) paths.push_back(file.path);
+  std::string note;
+  const std::vector<std::string> failures = qel::tools::read_failures(paths, user, note);
+  if (!note.empty()) qel::tools::log_warning(note);
+  std::vector<std::string> problems;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (!failures[i].empty())
+      problems.push_back(files[i].where + ": user '" + user.name + "' cannot read '" + files[i].path +
+                         "': " + failures[i]);
+  return problems;
+}
+
 }  // namespace
 
 std::vector<std::string> effective_configuration(const host_settings& settings) {
@@ -52,10 +75,18 @@ std::vector<std::string> effective_configuration(const host_settings& settings) 
 
 int check_config(const host_options& options) {
   try {
+    qel::tools::run_user user = qel::tools::current_user();
+    std::string error;
+    if (!options.user.empty() && !qel::tools::find_user(options.user, user, error))
+      throw std::runtime_error("user: " + error);
     const host_settings settings(options, true);
+    const std::vector<std::string> problems = unreadable_files(options, settings, user);
+    for (size_t i = 0; i + 1 < problems.size(); ++i) qel::tools::log_error(problems[i]);
+    if (!problems.empty()) throw std::runtime_error(problems.back());
     std::printf("qelcs-host: the configuration is valid\n");
     for (const std::string& line : effective_configuration(settings))
       std::printf("  %s\n", line.c_str());
+    std::printf("  every file it names is readable by user '%s'\n", user.name.c_str());
     return 0;
   } catch (const std::exception& e) {
     qel::tools::log_error(e.what());

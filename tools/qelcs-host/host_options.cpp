@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "key_value_file.h"
 #include "library_location.h"
 
 namespace qelcs_host {
@@ -27,37 +28,11 @@ bool is_init_argument(const std::string& name) {
                    name) != std::end(cs_init_argument_names);
 }
 
-std::string trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
-// A config-file value is one line; "\n" stands for a line break, "\\" for a backslash.
-std::string unescape(const std::string& value) {
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\\' && i + 1 < value.size() && (value[i + 1] == 'n' || value[i + 1] == '\\')) {
-      out += value[i + 1] == 'n' ? '\n' : '\\';
-      ++i;
-    } else {
-      out += value[i];
-    }
-  }
-  return out;
-}
-
-bool parse_flag(const std::string& value, bool& flag) {
-  if (value == "1" || value == "true" || value == "yes" || value == "on") return flag = true, true;
-  if (value == "0" || value == "false" || value == "no" || value == "off") return flag = false, true;
-  return false;
-}
-
 // What the command line set, applied over the config file's values afterwards.
 struct given_options {
   host_options values;
   bool log_level_set = false;
+  bool log_format_set = false;
   std::string config;
 };
 
@@ -82,8 +57,18 @@ bool set_value(given_options& given, const std::string& name, const std::string&
       return false;
     }
     given.log_level_set = true;
+  } else if (name == "log-format") {
+    if (!qel::tools::parse_log_format(value, options.log_format)) {
+      error = "log-format: expected text or json, got '" + value + "'";
+      return false;
+    }
+    given.log_format_set = true;
+  } else if (name == "log-file") {
+    options.log_file = value;
+  } else if (name == "user") {
+    options.user = value;
   } else if (name == "verbose") {  // an alias of log-level = debug
-    if (!value.empty() && !parse_flag(value, verbose)) {
+    if (!value.empty() && !qel::tools::parse_flag(value, verbose)) {
       error = "verbose: expected true or false, got '" + value + "'";
       return false;
     }
@@ -99,21 +84,12 @@ bool set_value(given_options& given, const std::string& name, const std::string&
 }
 
 bool read_config_file(const std::string& path, given_options& from_file, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read config file '" + path + "'";
-    return false;
-  }
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    const std::string text = trim(line);
-    if (text.empty() || text[0] == '#') continue;
-    const auto equals = text.find('=');
-    std::string problem = "expected 'name = value'";
-    if (equals != std::string::npos && set_value(from_file, trim(text.substr(0, equals)),
-                                                 unescape(trim(text.substr(equals + 1))), problem))
-      continue;
-    error = path + ":" + std::to_string(number) + ": " + problem;
+  std::vector<qel::tools::key_value> entries;
+  if (!qel::tools::read_key_value_file(path, entries, error)) return false;
+  for (const qel::tools::key_value& entry : entries) {
+    std::string problem;
+    if (set_value(from_file, entry.name, entry.value, problem)) continue;
+    error = path + ":" + std::to_string(entry.line) + ": " + problem;
     return false;
   }
   return true;
@@ -123,7 +99,8 @@ const std::vector<qel::tools::option_entry>& command_line_options() {
   static const std::vector<qel::tools::option_entry> entries = [] {
     std::vector<qel::tools::option_entry> list;
     for (const char* name : cs_init_argument_names) list.push_back({name, true});
-    for (const char* name : {"config", "library", "msl-lib-path", "sig-ext", "log-level"})
+    for (const char* name : {"config", "library", "msl-lib-path", "sig-ext", "log-level", "log-format",
+                             "log-file", "user"})
       list.push_back({name, true});
     list.push_back({"verbose", false, 'v'});
     list.push_back({"check-config", false});
@@ -179,6 +156,10 @@ bool parse_host_options(int argc, char** argv, host_options& options, std::strin
   options.sig_ext = sig.sig_ext;
   options.sig_ext_set = sig.sig_ext_set;
   options.log_level = given.log_level_set ? given.values.log_level : file.log_level;
+  options.log_format = given.log_format_set ? given.values.log_format : file.log_format;
+  options.log_file = given.values.log_file.empty() ? file.log_file : given.values.log_file;
+  options.user = given.values.user.empty() ? file.user : given.values.user;
+  options.config_file = given.config;
   return true;
 }
 
@@ -238,20 +219,28 @@ std::string host_usage() {
          "  --check-config           read and check every settings text and file as CS_Init\n"
          "                           would, print the effective endpoints and exit: 0 when\n"
          "                           the configuration is valid, 1 when not (nothing is served)\n"
+         "  --user NAME              with --check-config: the user the host will run as; every\n"
+         "                           file the configuration names must be readable by that\n"
+         "                           user (default: the user running the check)\n"
          "  --log-level LEVEL        error, warning, info (default) or debug: the least severe\n"
-         "                           lines written to stderr, the host's and the libraries'\n"
+         "                           lines written, the host's and the libraries'\n"
          "  -v, --verbose            the same as --log-level debug\n"
+         "  --log-format FORMAT      text (default) or json: one JSON object a line with time,\n"
+         "                           level, program, message (and function for the libraries')\n"
+         "  --log-file FILE          append the log to FILE instead of stderr; SIGUSR1 reopens\n"
+         "                           it (for logrotate)\n"
          "  -h, --help               print this text\n"
          "  --version                print the version and exit\n"
          "\n"
          "Every log line carries its time and level; under systemd (JOURNAL_STREAM) lines\n"
-         "carry journald priorities instead. SIGHUP is logged and ignored: settings are read\n"
-         "once, at start. The library writes its trace output to ./.udout and reads trace\n"
+         "on stderr carry journald priorities instead. SIGHUP is logged and ignored: settings\n"
+         "are read once, at start. SIGUSR1 reopens the log file. The library writes its trace output to ./.udout and reads trace\n"
          "commands from ./.udrc in the working directory.\n"
          "\n"
          "Exit status:\n"
          "  0  stopped cleanly after SIGINT or SIGTERM; --check-config: the configuration is valid\n"
-         "  1  wrong options or config file; --check-config: the configuration is not valid\n"
+         "  1  wrong options or config file, or the log file cannot be opened;\n"
+         "     --check-config: the configuration is not valid\n"
          "  2  the connection server library cannot be loaded or lacks an exported function\n"
          "  3  CS_Init failed (the message names the cause)\n"
          "  4  CS_ShutDown returned an error\n";

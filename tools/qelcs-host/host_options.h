@@ -23,6 +23,10 @@ struct host_options {
   std::string sig_ext;       // empty: the loader's default signature handling
   bool sig_ext_set = false;
   qel::tools::log_level log_level = qel::tools::log_level::info;
+  qel::tools::log_format log_format = qel::tools::log_format::text;
+  std::string log_file;       // empty: stderr
+  std::string user;           // --check-config: whose access to check; empty: this process's
+  std::string config_file;    // --config; empty: none
   bool check_config = false;  // validate, print the effective endpoints, exit 0 or 1
   bool help = false;
   bool version = false;

@@ -29,11 +29,12 @@ host_settings::host_settings(const host_options& options, bool warn) : warn_(war
 }
 
 std::string host_settings::resolve(const host_options& options, const char* option,
-                                   std::string& file) const {
+                                   std::string& file) {
   const std::string value = init_argument(options, option);
   std::string contents;
   if (qel::funneltunnel::read_named_file(value, contents)) {
     file = value;
+    setting_files_.push_back({option, value});
     return contents;
   }
   if (warn_ && qel::funneltunnel::names_missing_file(value))
@@ -54,6 +55,19 @@ void host_settings::check_workers() const {
                                " may wait: serve it on an endpoint without 'workers'");
     }
   }
+}
+
+std::vector<named_file> host_settings::files() const {
+  std::vector<named_file> files = setting_files_;
+  for (const qel::scs::EndpointConfig& e : listeners_->endpoints()) {
+    const std::string where = "endpoint '" + std::string(e.label()) + "' ";
+    for (const auto& [key, path] : {std::pair<const char*, const std::string&>{"tls_cert_file", e.tls_cert_file},
+                                    {"tls_key_file", e.tls_key_file},
+                                    {"tls_client_ca_file", e.tls_client_ca_file},
+                                    {"bearer_token_file", e.bearer_token_file}})
+      if (!path.empty()) files.push_back({where + key, path});
+  }
+  return files;
 }
 
 const qel::scs::EndpointConfig* host_settings::endpoint(const std::string& name) const {

@@ -25,6 +25,13 @@ struct core_resource {
 };
 extern const core_resource core_resources[3];
 
+// A file the configuration names, and where: "listener-settings-1", or "endpoint
+// 'remote' tls_key_file".
+struct named_file {
+  std::string where;
+  std::string path;
+};
+
 class host_settings {
  public:
   // Reads every text and the files they name; throws std::runtime_error whose what()
@@ -37,12 +44,16 @@ class host_settings {
   const qel::funneltunnel::tunnel_settings& tunnel() const { return tunnel_; }
   // The endpoint named `name` ("default" for the default one), or null.
   const qel::scs::EndpointConfig* endpoint(const std::string& name) const;
+  // Every file the settings name: the settings files and each endpoint's TLS, CA and
+  // token files.
+  std::vector<named_file> files() const;
 
  private:
-  std::string resolve(const host_options& options, const char* option, std::string& file) const;
+  std::string resolve(const host_options& options, const char* option, std::string& file);
   void check_workers() const;
 
   std::unique_ptr<qel::scs::ListenerSettings> listeners_;
+  std::vector<named_file> setting_files_;  // values of options that named a file
   qel::funneltunnel::tunnel_settings tunnel_;
   const bool warn_;
 };

@@ -2,7 +2,12 @@
 #include "library_location.h"
 
 #include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
 
 #include "qel_build_info.h"
 
@@ -25,6 +30,23 @@ std::string program_folder() {
 
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat one {}, two {};
+  return stat(a.c_str(), &one) == 0 && stat(b.c_str(), &two) == 0 && one.st_dev == two.st_dev &&
+         one.st_ino == two.st_ino;
+}
+
+// The program PATH finds for `name`, or "".
+std::string on_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(path != nullptr ? path : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string default_library_path() {
@@ -33,6 +55,17 @@ std::string default_library_path() {
   if (exists(installed) || installed_relative == build_tree_relative) return installed;
   const std::string build_tree = folder + build_tree_relative;
   return exists(build_tree) ? build_tree : installed;
+}
+
+std::string remote_client_command() {
+  const std::string beside = program_folder() + "/qelcs-remote";
+  const std::string found = on_path("qelcs-remote");
+  if (!found.empty() && (same_file(found, beside) || !exists(beside))) return "qelcs-remote";
+  char cwd[PATH_MAX + 1] = {0};
+  char resolved[PATH_MAX + 1] = {0};
+  if (getcwd(cwd, PATH_MAX) == nullptr || realpath(beside.c_str(), resolved) == nullptr) return beside;
+  const std::string folder = std::string(cwd) + "/", program = resolved;
+  return program.rfind(folder, 0) == 0 ? program.substr(folder.size()) : program;
 }
 
 std::string default_library_description() {

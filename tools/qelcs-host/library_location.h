@@ -16,6 +16,12 @@ std::string default_library_path();
 // The same rule in words, for --help.
 std::string default_library_description();
 
+// How to run the qelcs-remote beside this program from the working folder, for the
+// start-up hints: "qelcs-remote" when PATH finds that very program, else its path
+// (relative when it lies inside the working folder, as build/bin/qelcs-remote does for
+// scripts/run-host.sh run from the source tree).
+std::string remote_client_command();
+
 }  // namespace qelcs_host
 
 #endif  // QELCS_HOST_LIBRARY_LOCATION_H

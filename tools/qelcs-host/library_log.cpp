@@ -47,9 +47,15 @@ void keep(uint32_t level, const std::string& text) {
 void on_line(uintptr_t, uint32_t level, const char* message, const char* function) {
   const std::string text = message != nullptr ? message : "";
   keep(level, text);
-  const std::string prefix = level == MSL_LOG_ENTRY ? "ENTRY " : "";
-  qel::tools::log_output::write(host_level(level),
-                                prefix + (function != nullptr ? function : "-") + ": " + text);
+  const std::string name = function != nullptr ? function : "-";
+  const bool entry = level == MSL_LOG_ENTRY;
+  if (qel::tools::log_output::format() == qel::tools::log_format::json) {
+    qel::tools::log_fields fields = {{"function", name}};
+    if (entry) fields.emplace_back("entry", "true");
+    qel::tools::log_output::write(host_level(level), text, fields);
+    return;
+  }
+  qel::tools::log_output::write(host_level(level), (entry ? "ENTRY " : "") + name + ": " + text);
 }
 
 constexpr uint32_t kept_levels = MSL_LOG_ERROR | MSL_LOG_WARNING | MSL_LOG_INFO;

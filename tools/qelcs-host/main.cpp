@@ -21,6 +21,7 @@
 #include "library_location.h"
 #include "library_log.h"
 #include "log_output.h"
+#include "log_reopen_signal.h"
 #include "qel_build_info.h"
 #include "ready_report.h"
 #include "stop_signals.h"
@@ -64,7 +65,8 @@ void report_ready(const host_options& options) {
   const std::string warning = remote_side_warning(endpoints);
   if (!warning.empty()) log_warning(warning);
   std::string hints;
-  for (const std::string& line : try_lines(endpoints)) hints += (hints.empty() ? "" : "\n") + line;
+  for (const std::string& line : try_lines(endpoints, remote_client_command()))
+    hints += (hints.empty() ? "" : "\n") + line;
   log_info(hints);
   if (uses_embedded_default(options)) log_info("serving the embedded default; see --help for settings");
   log_info("stop with Ctrl-C or SIGTERM");
@@ -166,6 +168,7 @@ int stop(cs_library& library, stop_signals& signals, int received) {
 
 int main(int argc, char** argv) {
   stop_signals signals;  // before the library starts any thread
+  log_reopen_signal reopen_log;  // SIGUSR1, on a thread of its own
   host_options options;
   std::string error;
   if (!parse_host_options(argc, argv, options, error)) {
@@ -182,7 +185,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   qel::tools::log_output::configure("qelcs-host", options.log_level);
+  qel::tools::log_output::set_format(options.log_format);
   if (options.check_config) return check_config(options);
+  if (!qel::tools::log_output::set_file(options.log_file, error)) {
+    log_error(error);
+    return 1;
+  }
   raise_descriptor_limit();
   cs_library library;
   const int code = start(library, options);

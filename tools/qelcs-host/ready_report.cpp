@@ -78,14 +78,27 @@ std::string remote_side_warning(const std::vector<endpoint_view>& endpoints) {
          "docs/host.md for a deployment with TLS and a bearer token or client certificates";
 }
 
-std::vector<std::string> try_lines(const std::vector<endpoint_view>& endpoints) {
+const int hint_target_port = 8080;
+
+std::vector<std::string> try_lines(const std::vector<endpoint_view>& endpoints,
+                                   const std::string& remote_command) {
+  const std::string target_address = "127.0.0.1:" + std::to_string(hint_target_port);
   std::vector<std::string> lines = {"ready. Try:"};
   if (const endpoint_view* e = serving(endpoints, registration))
     lines.push_back("  curl -s -X POST --data ''" + client_options(*e, true) + " " +
                     reachable(e->served.url) + registration);
-  if (const endpoint_view* e = serving(endpoints, poll))
-    lines.push_back("  qelcs-remote --poll " + reachable(e->served.url) + poll + client_options(*e, false) +
-                    " --target http://127.0.0.1:8080 &");
+  if (const endpoint_view* e = serving(endpoints, poll)) {
+    // A one-line target that answers every POST with what it got, so the caller's
+    // request below gets an answer through the tunnel.
+    lines.push_back(
+        "  python3 -c 'import http.server as h; h.BaseHTTPRequestHandler.do_POST = lambda s: "
+        "(s.send_response(200), s.end_headers(), s.wfile.write(b\"target got: \" + "
+        "s.rfile.read(int(s.headers[\"Content-Length\"] or 0)) + b\"\\n\")); "
+        "h.HTTPServer((\"127.0.0.1\", " + std::to_string(hint_target_port) +
+        "), h.BaseHTTPRequestHandler).serve_forever()' &  # a target answering POST on " + target_address);
+    lines.push_back("  " + remote_command + " --poll " + reachable(e->served.url) + poll +
+                    client_options(*e, false) + " --target http://" + target_address + " &");
+  }
   if (const endpoint_view* e = serving(endpoints, callers))
     lines.push_back("  curl -s -X POST -H 'Content-Type: text/plain' --data hello" +
                     client_options(*e, true) + " " + reachable(e->served.url) + callers);

@@ -26,8 +26,13 @@ std::vector<std::string> listening_lines(const std::vector<endpoint_view>& endpo
 // The warning about the reverse connection resource, or empty.
 std::string remote_side_warning(const std::vector<endpoint_view>& endpoints);
 
-// "ready. Try:" and the commands: registration, the remote client, a caller, metrics.
-std::vector<std::string> try_lines(const std::vector<endpoint_view>& endpoints);
+// "ready. Try:" and the commands: registration, a target to forward to, the remote
+// client (run as `remote_command`), a caller, metrics. Each runs as shown in a shell.
+std::vector<std::string> try_lines(const std::vector<endpoint_view>& endpoints,
+                                   const std::string& remote_command = "qelcs-remote");
+
+// The port of the target the hints start and forward to.
+extern const int hint_target_port;
 
 }  // namespace qelcs_host
 

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <memory>
 
+#include "live_settings.h"
+
 namespace qelcs_remote {
 
 namespace {
@@ -51,10 +53,14 @@ int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t upload_total, cur
   return abort != nullptr && abort->load() && uploaded >= upload_total ? 1 : 0;
 }
 
-header_list build_headers(const http_request& request) {
+// The request's headers; with `live`, its Authorization header is the live token's.
+header_list build_headers(const http_request& request, bool live, const std::string& token) {
   curl_slist* list = nullptr;
-  for (const auto& header : request.headers)
+  for (const auto& header : request.headers) {
+    if (live && lower(header.first) == "authorization") continue;
     list = curl_slist_append(list, (header.first + ": " + header.second).c_str());
+  }
+  if (live && !token.empty()) list = curl_slist_append(list, ("Authorization: Bearer " + token).c_str());
   // No "Expect: 100-continue" round trip before larger bodies.
   list = curl_slist_append(list, "Expect:");
   if (request.headers.end() == std::find_if(request.headers.begin(), request.headers.end(),
@@ -75,6 +81,28 @@ void set_method(CURL* curl, const http_request& request) {
   }
 }
 
+void apply_tls(CURL* curl, const tls_options& tls) {
+  if (!tls.cacert.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, tls.cacert.c_str());
+  if (!tls.cert.empty()) curl_easy_setopt(curl, CURLOPT_SSLCERT, tls.cert.c_str());
+  if (!tls.key.empty()) curl_easy_setopt(curl, CURLOPT_SSLKEY, tls.key.c_str());
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2);
+  if (tls.insecure) {
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+}
+
+// libcurl reads the *_proxy variables unless told otherwise: an empty proxy turns them
+// off, an empty no-proxy list makes a named proxy apply to every host.
+void apply_proxy(CURL* curl, const tls_options& tls) {
+  if (!tls.proxy.empty()) {
+    curl_easy_setopt(curl, CURLOPT_PROXY, tls.proxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+  } else if (!tls.proxy_from_environment) {
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  }
+}
+
 }  // namespace
 
 std::string http_response::header(const std::string& name) const {
@@ -82,25 +110,34 @@ std::string http_response::header(const std::string& name) const {
   return found == headers.end() ? std::string() : found->second;
 }
 
-http_client::http_client(tls_options tls) : curl_(curl_easy_init()), tls_(std::move(tls)) {}
+http_client::http_client(tls_options tls) : curl_(curl_easy_init()), tls_(std::move(tls)) {
+  if (tls_.live) generation_ = tls_.live->generation();
+}
 
 http_client::~http_client() {
   if (curl_ != nullptr) curl_easy_cleanup(curl_);
 }
 
-void http_client::apply_tls() {
-  if (!tls_.cacert.empty()) curl_easy_setopt(curl_, CURLOPT_CAINFO, tls_.cacert.c_str());
-  if (!tls_.cert.empty()) curl_easy_setopt(curl_, CURLOPT_SSLCERT, tls_.cert.c_str());
-  if (!tls_.key.empty()) curl_easy_setopt(curl_, CURLOPT_SSLKEY, tls_.key.c_str());
-  curl_easy_setopt(curl_, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2);
-  if (tls_.insecure) {
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+tls_options http_client::current_options(std::string& token, bool& live) {
+  live = tls_.live != nullptr;
+  if (!live) return tls_;
+  const live_settings::values now = tls_.live->current();
+  const unsigned generation = tls_.live->generation();
+  if (generation != generation_ && curl_ != nullptr) {
+    // New files or proxy: the next connection must use them, so drop the cached ones.
+    curl_easy_cleanup(curl_);
+    curl_ = curl_easy_init();
+    generation_ = generation;
   }
+  token = now.token;
+  return now.connection;
 }
 
 bool http_client::perform(const http_request& request, http_response& response,
                           std::string& error, const std::atomic<bool>* abort) {
+  std::string token;
+  bool live = false;
+  const tls_options options = current_options(token, live);
   if (curl_ == nullptr) {
     error = request.url + ": cannot create a libcurl handle";
     return false;
@@ -108,7 +145,7 @@ bool http_client::perform(const http_request& request, http_response& response,
   response = http_response();
   curl_easy_reset(curl_);  // keeps the connection cache
   char detail[CURL_ERROR_SIZE] = {0};
-  const header_list headers = build_headers(request);
+  const header_list headers = build_headers(request, live, token);
   curl_easy_setopt(curl_, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, detail);
@@ -123,7 +160,8 @@ bool http_client::perform(const http_request& request, http_response& response,
   curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, on_progress);
   curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, abort);
   set_method(curl_, request);
-  apply_tls();
+  apply_tls(curl_, options);
+  apply_proxy(curl_, options);
   const CURLcode result = curl_easy_perform(curl_);
   reached_ = result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_COULDNT_RESOLVE_PROXY &&
              result != CURLE_COULDNT_CONNECT && result != CURLE_SSL_CONNECT_ERROR &&

@@ -1,7 +1,7 @@
 // qelcs-remote: the remote tunnel client. Each poller runs on a worker thread of its
-// own; the main thread takes SIGINT/SIGTERM/SIGHUP synchronously, logs the periodic
-// status line and the summary at the end; --metrics serves the counters on a thread of
-// its own.
+// own; the main thread takes SIGINT/SIGTERM (stop), SIGHUP (reload) and SIGUSR1 (reopen
+// the log file) synchronously, logs the periodic status line and the summary at the
+// end; --metrics serves the counters on a thread of its own.
 #include <curl/curl.h>
 #include <signal.h>
 #include <systemd/sd-daemon.h>
@@ -18,6 +18,9 @@
 #include "poll_loop.h"
 #include "poller_group.h"
 #include "qel_build_info.h"
+#include "live_settings.h"
+#include "reload.h"
+#include "remote_check.h"
 #include "remote_options.h"
 #include "tunnel_status.h"
 
@@ -38,7 +41,8 @@ sigset_t block_stop_signals() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);  // logged and ignored (supervise)
+  sigaddset(&set, SIGHUP);   // reload (supervise)
+  sigaddset(&set, SIGUSR1);  // reopen the log file (supervise)
   pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by the worker thread
   signal(SIGPIPE, SIG_IGN);
   return set;
@@ -102,17 +106,33 @@ class stopper {
   std::thread release_;
 };
 
-// Waits for the workers to finish, handing stop signals to `stops` and printing the
-// status line every `interval_s` seconds.
+// What the main thread needs to answer SIGHUP: the command line to read again, the
+// configuration in force and the values the pollers read anew.
+struct reload_context {
+  int argc;
+  char** argv;
+  remote_options& running;
+  live_settings& live;
+};
+
+void reopen_log() {
+  std::string error;
+  if (qel::tools::log_output::reopen(error)) log_info("SIGUSR1: log file reopened");
+  else log_error("SIGUSR1: " + error + "; the log goes on to the file in use");
+}
+
+// Waits for the workers to finish, handing stop signals to `stops`, a SIGHUP to a
+// reload and SIGUSR1 to a reopened log file, and printing the status line every
+// `interval_s` seconds.
 void supervise(const sigset_t& signals, const std::atomic<bool>& done, stopper& stops,
-               const tunnel_status& status, double interval_s) {
+               const tunnel_status& status, double interval_s, const reload_context& reload) {
   using clock = std::chrono::steady_clock;
   auto next_line = clock::now() + std::chrono::milliseconds(static_cast<long>(interval_s * 1000));
   const timespec tick{0, 200 * 1000 * 1000};
   while (!done.load()) {
     const int received = sigtimedwait(&signals, nullptr, &tick);
-    if (received == SIGHUP)
-      qel::tools::log_warning("SIGHUP received: reloading is not supported; restart to apply new options");
+    if (received == SIGHUP) reload_configuration(reload.argc, reload.argv, reload.running, reload.live);
+    if (received == SIGUSR1) reopen_log();
     if (received == SIGINT || received == SIGTERM) stops.on_signal(received);
     stops.check_drain_time();
     if (interval_s > 0 && clock::now() >= next_line) {
@@ -128,7 +148,14 @@ int main(int argc, char** argv) {
   const sigset_t signals = block_stop_signals();
   remote_options options;
   std::string error;
-  if (!parse_remote_options(argc, argv, options, error)) {
+  const bool parsed = parse_remote_options(argc, argv, options, error);
+  if (!parsed && options.check_config) {
+    qel::tools::log_output::configure("qelcs-remote", qel::tools::log_level::info);
+    if (!error.empty()) log_error(error);
+    log_error("the configuration is not valid");
+    return exit_usage;
+  }
+  if (!parsed) {
     if (!error.empty()) std::fprintf(stderr, "qelcs-remote: %s\n", error.c_str());
     std::fprintf(stderr, "Try 'qelcs-remote --help'.\n");
     return exit_usage;
@@ -142,10 +169,15 @@ int main(int argc, char** argv) {
     return 0;
   }
   qel::tools::log_output::configure("qelcs-remote", options.log_level);
-  if (!read_start_files(options, error)) {
+  qel::tools::log_output::set_format(options.log_format);
+  if (options.check_config) return check_remote_config(options);
+  if (!qel::tools::log_output::set_file(options.log_file, error) || !read_start_files(options, error)) {
     log_error(error);
     return exit_start;
   }
+  // The pollers read the token, TLS files and proxy through this, so SIGHUP can change them.
+  auto live = std::make_shared<live_settings>(live_values(options));
+  options.poll.tls.live = live;
   curl_global curl;
   tunnel_status status;
   metrics_server metrics(status);
@@ -184,7 +216,8 @@ int main(int argc, char** argv) {
   sd_notify(0, "READY=1");
   {
     stopper stops(options.poll, group, stop);
-    supervise(signals, done, stops, status, options.status_interval_s);
+    supervise(signals, done, stops, status, options.status_interval_s,
+              reload_context{argc, argv, options, *live});
   }
   for (auto& worker : workers) worker.join();
   status.state = tunnel_state::stopped;

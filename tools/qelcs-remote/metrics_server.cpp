@@ -9,6 +9,9 @@
 #include <cstring>
 #include <memory>
 
+#include "qel_build_info.h"
+#include "scs/process_metrics.h"
+
 namespace qelcs_remote {
 
 namespace {
@@ -30,26 +33,27 @@ bool split_address(const std::string& text, std::string& host, std::string& port
   return port.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// A listening socket on the address, or -1 with `error` set.
+// A listening socket on the address (a number or a host name: its first address that
+// can be bound), or -1 with `error` set.
 int listen_on(const std::string& host, const std::string& port, std::string& error) {
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+  hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
   addrinfo* found = nullptr;
   if (const int rc = getaddrinfo(host.c_str(), port.c_str(), &hints, &found)) {
     error = gai_strerror(rc);
     return -1;
   }
   std::unique_ptr<addrinfo, address_list_deleter> list(found);
-  const int fd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int on = 1;
-  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (fd < 0 || bind(fd, found->ai_addr, found->ai_addrlen) != 0 || listen(fd, 16) != 0) {
+  for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
+    const int fd = socket(address->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (fd >= 0 && bind(fd, address->ai_addr, address->ai_addrlen) == 0 && listen(fd, 16) == 0) return fd;
     error = std::strerror(errno);
     if (fd >= 0) close(fd);
-    return -1;
   }
-  return fd;
+  return -1;
 }
 
 int bound_port(int fd) {
@@ -60,18 +64,23 @@ int bound_port(int fd) {
   return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
 }
 
+// /metrics: the client's counters, then the process figures and build information;
+// /healthz: 200 while the client runs (it answers only while its process is up).
 MHD_Result answer(void* status, MHD_Connection* connection, const char* url, const char* method,
                   const char*, const char*, size_t*, void**) {
-  const bool page = std::strcmp(url, "/metrics") == 0 &&
-                    (std::strcmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0);
+  const bool read = std::strcmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0;
+  const bool page = read && std::strcmp(url, "/metrics") == 0;
+  const bool health = read && std::strcmp(url, "/healthz") == 0;
   const std::string body =
-      page ? metrics_text(*static_cast<const tunnel_status*>(status)) : std::string("Not Found\n");
+      page ? metrics_text(*static_cast<const tunnel_status*>(status)) +
+                 qel::scs::process_metrics_text(QEL_VERSION)
+           : health ? std::string("ok\n") : std::string("Not Found\n");
   MHD_Response* response = MHD_create_response_from_buffer(
       body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
   if (response == nullptr) return MHD_NO;
   MHD_add_response_header(response, "Content-Type",
                           page ? "text/plain; version=0.0.4; charset=utf-8" : "text/plain");
-  const MHD_Result queued = MHD_queue_response(connection, page ? 200 : 404, response);
+  const MHD_Result queued = MHD_queue_response(connection, page || health ? 200 : 404, response);
   MHD_destroy_response(response);
   return queued;
 }
@@ -85,7 +94,7 @@ metrics_server::~metrics_server() {
 bool metrics_server::start(const std::string& address, std::string& error) {
   std::string host, port;
   if (!split_address(address, host, port)) {
-    error = "--metrics: expected ADDRESS:PORT (e.g. 127.0.0.1:9464), got '" + address + "'";
+    error = "--metrics: expected HOST:PORT (e.g. 127.0.0.1:9464 or localhost:9464), got '" + address + "'";
     return false;
   }
   const int fd = listen_on(host, port, error);
