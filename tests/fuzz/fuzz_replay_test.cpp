@@ -17,7 +17,8 @@
 
 #define QEL_FUZZ_TARGETS(X)                                           \
   X(cml_parser_fuzzer) X(listener_settings_fuzzer) X(minisign_fuzzer) \
-  X(tunnel_headers_fuzzer) X(tunnel_settings_fuzzer) X(links_text_fuzzer) X(http_request_fuzzer)
+  X(tunnel_headers_fuzzer) X(tunnel_settings_fuzzer) X(links_text_fuzzer) X(http_request_fuzzer) \
+  X(header_block_fuzzer)
 
 #define QEL_DECLARE_TARGET(name)                                               \
   extern "C" int qel_##name##_one(const std::uint8_t* data, std::size_t size); \
