@@ -91,6 +91,16 @@ bool DecodeHeaderBlock(const std::string& block, HeaderLines& headers, std::stri
     return false;
   }
   lines.resize(length);
+  // libsodium 1.0.18 maps some bytes outside the alphabet to digits, and padding bits
+  // need not be zero: only the one canonical spelling of the lines is a block.
+  std::string canonical(sodium_base64_encoded_len(lines.size(), kVariant), '\0');
+  sodium_bin2base64(&canonical[0], canonical.size(), reinterpret_cast<const unsigned char*>(lines.data()),
+                    lines.size(), kVariant);
+  canonical.resize(canonical.size() - 1);
+  if (canonical != block) {
+    error = "the header block is not base64";
+    return false;
+  }
   std::size_t at = 0;
   while (at < lines.size()) {
     const std::size_t crlf = lines.find("\r\n", at);

@@ -33,9 +33,10 @@ TEST(HeaderBlock, WhatCannotBeAHeaderLineIsRefusedBothWays) {
     EXPECT_FALSE(error.empty());
   }
   HeaderLines out;
-  // "not base64", base64 of a line without ": ", of a line without its CRLF, and a
-  // valid block with something after it.
-  for (const char* block : {"***", "WC12", "WDogdg==", "WDogdg0K!"}) {
+  // "not base64", base64 of a line without ": ", of a line without its CRLF, a valid
+  // block with something after it, a byte outside the alphabet that libsodium reads as
+  // a digit, and padding bits that are not zero.
+  for (const char* block : {"***", "WC12", "WDogdg==", "WDogdg0K!", "WDogdg0\xf8", "WDogdg0L"}) {
     EXPECT_FALSE(DecodeHeaderBlock(block, out, error)) << block;
     EXPECT_TRUE(out.empty());
   }
