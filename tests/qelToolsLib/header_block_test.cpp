@@ -42,6 +42,8 @@ TEST(HeaderBlock, WhatCannotBeAHeaderLineIsRefusedBothWays) {
   }
   ASSERT_TRUE(DecodeHeaderBlock("WDogdg0K", out, error)) << error;  // "X: v\r\n"
   EXPECT_EQ(out, (HeaderLines{{"X", "v"}}));
+  ASSERT_TRUE(DecodeHeaderBlock("WDogdnYNCg==", out, error)) << error;  // the canonical "X: vv\r\n"
+  EXPECT_EQ(out, (HeaderLines{{"X", "vv"}}));
 }
 
 TEST(HeaderBlock, OnlyEndToEndHeadersTravel) {
