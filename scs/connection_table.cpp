@@ -262,6 +262,16 @@ std::size_t ConnectionTable::admitted() const {
   return admitted_;
 }
 
+std::size_t ConnectionTable::busy() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::size_t count = 0;
+  for (const auto& connection : connections_) {
+    const Phase phase = connection->phase;
+    count += phase == Phase::headers || phase == Phase::body || phase == Phase::serving;
+  }
+  return count;
+}
+
 const char* refusal_answer(Refusal reason) { return refusal_text(reason); }
 
 }  // namespace qel::scs

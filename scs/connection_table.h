@@ -92,6 +92,8 @@ class ConnectionTable {
   void end_overdue(Clock::time_point now);
 
   std::size_t admitted() const;
+  // Connections with a request under way (its headers, body, callback or answer).
+  std::size_t busy() const;
   // Connections open in the whole process (all daemons), for the descriptor check.
   static std::size_t process_connections() { return open_in_process_.load(); }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iterator>
 #include <utility>
+#include <thread>
 #include <vector>
 
 #include "scs/api_guard.h"
@@ -183,6 +184,14 @@ void HttpDaemon::tick() {
 
 void HttpDaemon::stop() {
   if (daemon_ == nullptr) return;
+  // A quiesced daemon is being stopped gracefully: the answers of the requests under
+  // way (the last callbacks' answers, the 503s of the quiesce) leave before the
+  // connections close. Bounded, so a callback that never returns cannot hold the stop.
+  if (fully_quiesced()) {
+    const auto until = Clock::now() + kAnswersLeave;
+    while (connections_.busy() != 0 && Clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ticker_.stop();
   // The daemon shuts every connection's socket down before joining its thread, so a
   // client whose callback is still running sees its connection closed at once; the

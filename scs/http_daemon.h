@@ -11,6 +11,7 @@
 // called from one of them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -47,8 +48,10 @@ class HttpDaemon {
 
   // Opens the socket and starts the server; throws ScsError.
   void start();
-  // Closes held requests' connections, then waits for their callbacks and threads.
+  // Closes held requests' connections, then waits for their callbacks and threads. A
+  // fully quiesced daemon first lets the answers under way leave (up to kAnswersLeave).
   void stop();
+  static constexpr std::chrono::seconds kAnswersLeave{5};
 
   const EndpointConfig& config() const { return config_; }
   EndpointMetrics& metrics() { return metrics_; }
