@@ -152,9 +152,17 @@ uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
  * unquiesced. Quiescing twice is harmless. */
 uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle);
 
+/* More families for the /metrics page: the library calls `render(context)` each time it
+ * makes the page, on the thread that serves it, and appends the text it returns (complete
+ * families in the Prometheus text format 0.0.4, a block from SCS_Allocate that the
+ * library frees; null adds nothing). A second call with the same `render` replaces its
+ * context; a null `render` does nothing. The source stays until the process ends. */
+typedef char* (*SCS_METRICS_SOURCE)(void* context);
+uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context);
+
 #define SCS_EXTENSION_FUNCTIONS(X)                                                      \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
-  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer)
+  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer) X(SCS_SERVER_AddMetricsSource)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

@@ -3,9 +3,11 @@
 #include <stdexcept>
 
 #include "mslLoader/mslLoaderLog.h"
+#include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelConnectionServer/filestring.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/request_body_policy.h"
+#include "qelConnectionServer/tunnel_metrics.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
@@ -60,6 +62,8 @@ connection_server::connection_server(
   registration = std::make_unique<reverse_registration>(listener_4, config, dns_name, lmi_links);
   registration->install();
   set_reverse_connection(reverse_connection);
+  // A library without the extension answers "not supported": the page goes without them.
+  g_qelSessionConfigSvcs.SCS_SERVER_AddMetricsSource(&render_tunnel_metrics, this);
   UD_EXIT("%s", "");
 }
 

@@ -12,6 +12,7 @@
 
 #include "scs/api_guard.h"
 #include "scs/connection_watch.h"
+#include "scs/metrics_registry.h"
 #include "scs/request_registry.h"
 #include "scs/server.h"
 
@@ -110,6 +111,13 @@ uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
                                  SCS_ADMIT_CALLBACK admit) {
   return guarded(__func__, [&] {
     server().set_admission(listener_handle, resource, admit);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context) {
+  return guarded(__func__, [&] {
+    if (render != nullptr) metrics_registry().add_source(render, context);
     return 0u;
   });
 }

@@ -1,6 +1,7 @@
 #include "scs/metrics_registry.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 
@@ -128,8 +129,42 @@ std::string MetricsRegistry::page() const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const EndpointMetrics* e : endpoints_) snapshots.push_back(e->snapshot());
   }
-  // The process figures and build information every exporter shows, after the library's own.
-  return render_metrics(snapshots) + process_metrics_text(QEL_VERSION);
+  // The sources' families, then the process figures and build information every
+  // exporter shows.
+  return render_metrics(snapshots) + sources_text() + process_metrics_text(QEL_VERSION);
+}
+
+void MetricsRegistry::add_source(char* (*render)(void*), void* context) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& source : sources_) {
+    if (source.first != render) continue;
+    source.second = context;
+    return;
+  }
+  sources_.emplace_back(render, context);
+}
+
+// A source is the caller's code: what it throws or returns badly costs only its text.
+std::string MetricsRegistry::sources_text() const {
+  std::vector<std::pair<char* (*)(void*), void*>> sources;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sources = sources_;
+  }
+  std::string text;
+  for (const auto& [render, context] : sources) {
+    char* block = nullptr;
+    try {
+      block = render(context);
+    } catch (...) {
+      continue;
+    }
+    if (block == nullptr) continue;
+    text += block;
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    std::free(block);
+  }
+  return text;
 }
 
 std::string render_metrics(const std::vector<EndpointSnapshot>& endpoints) {

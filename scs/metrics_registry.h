@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scs/endpoint_metrics.h"
@@ -20,10 +21,16 @@ class MetricsRegistry {
   void remove(const EndpointMetrics* metrics);
   // The page in the Prometheus text exposition format, version 0.0.4.
   std::string page() const;
+  // A source of more families, asked each time a page is made (a caller's, through
+  // SCS_SERVER_AddMetricsSource); `render` returns an SCS_Allocate block or null.
+  void add_source(char* (*render)(void*), void* context);
 
  private:
+  std::string sources_text() const;
+
   mutable std::mutex mutex_;
   std::vector<const EndpointMetrics*> endpoints_;
+  std::vector<std::pair<char* (*)(void*), void*>> sources_;
 };
 
 MetricsRegistry& metrics_registry();

@@ -1,6 +1,8 @@
 // The library's own pages (metrics = on): /healthz, /metrics and its counters as
 // requests flow, credentials on /metrics, the access log and refused authentications.
+#include <cstring>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "scs_test_support.h"
@@ -128,6 +130,42 @@ TEST_F(ScsTest, MetricsLabelsAreEscapedAndEveryEndpointIsShown) {
   EXPECT_EQ(0, sample(page, "qel_http_requests_in_flight",
                       {"endpoint=\"default\"", "listen=\"127.0.0.1:" + std::to_string(main_port) + "\""}))
       << page;
+}
+
+namespace {
+
+char* source_text(void* context) {
+  const std::string text = *static_cast<const std::string*>(context);
+  if (text == "null") return nullptr;
+  if (text == "throws") throw std::runtime_error("a source that fails");
+  auto* block = static_cast<char*>(SCS_Allocate(static_cast<std::uint32_t>(text.size() + 1)));
+  std::memcpy(block, text.c_str(), text.size() + 1);
+  return block;
+}
+char* failing_source(void* context) { return source_text(context); }
+
+}  // namespace
+
+TEST_F(ScsTest, MetricsSourcesAddTheirFamiliesAndAFailingOneCostsOnlyItsOwn) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0\nmetrics = on", "", listener));
+  ASSERT_EQ(0u, serve(listener, "/x", [](const TestRequest&, std::string&) { return 0u; }));
+  const int port = start(listener, "/x");
+  static std::string first = "# TYPE extra_total counter\nextra_total 7";  // no final line break
+  static std::string replaced = "# TYPE extra_total counter\nextra_total 8\n";
+  static std::string failing = "throws";
+  ASSERT_EQ(0u, SCS_SERVER_AddMetricsSource(&source_text, &first));
+  ASSERT_EQ(0u, SCS_SERVER_AddMetricsSource(&failing_source, &failing));
+  std::string page = http_get(url(port, "/metrics")).body;
+  EXPECT_NE(std::string::npos, page.find("extra_total 7\n")) << page;
+  EXPECT_NE(std::string::npos, page.find("process_open_fds")) << page;  // the rest is still there
+  ASSERT_EQ(0u, SCS_SERVER_AddMetricsSource(&source_text, &replaced));  // same source: new context
+  page = http_get(url(port, "/metrics")).body;
+  EXPECT_NE(std::string::npos, page.find("extra_total 8\n")) << page;
+  EXPECT_EQ(std::string::npos, page.find("extra_total 7")) << page;
+  static std::string nothing = "null";
+  ASSERT_EQ(0u, SCS_SERVER_AddMetricsSource(&source_text, &nothing));
+  EXPECT_EQ(std::string::npos, http_get(url(port, "/metrics")).body.find("extra_total"));
 }
 
 TEST_F(ScsTest, SettingsErrorsNameTheirFileAndLeaveStatusTextsOut) {

@@ -143,7 +143,9 @@ TEST(RemoteStop, SigtermOfOneOfTwoClientsUnderLoadLeavesEveryCallerServed) {
 TEST(RemoteStop, CallersOfAClientKilledWithSigkillAreAnsweredWithinSeconds) {
   e2e::temp_dir dir;
   const int port = e2e::free_port();
-  auto host = start_host(port, dir, {"--reserved-settings", "caller_timeout = 120\nclient_grace = 2"});
+  auto host = e2e::run_host({"--listener-settings-1", e2e::loopback_settings(port) + "\nmetrics = on",
+                             "--reserved-settings", "caller_timeout = 120\nclient_grace = 2"},
+                            dir.path());
   ASSERT_TRUE(e2e::serving(port, *host)) << host->output();
   e2e::local_target target;
   auto remote = run_remote(port, target.url(), {}, dir);
@@ -159,6 +161,9 @@ TEST(RemoteStop, CallersOfAClientKilledWithSigkillAreAnsweredWithinSeconds) {
   EXPECT_NE(std::string::npos, answer.body.find("went away")) << answer.body;
   EXPECT_LT(clock_type::now() - killed, std::chrono::seconds(12));
   EXPECT_NE(std::string::npos, host->output().find("a remote client went away")) << host->output();
+  const std::string metrics = e2e::http_get(local_url(port, "/metrics"), {}, 10000).body;
+  EXPECT_NE(std::string::npos, metrics.find("qel_tunnel_callers_of_vanished_clients_total 1\n")) << metrics;
+  EXPECT_NE(std::string::npos, metrics.find("qel_tunnel_declared_clients 0\n")) << metrics;
 }
 
 TEST(HostStop, SigtermAnswersQueuedCallersAtOnceAndGivesRequestsOutTheirDrain) {
