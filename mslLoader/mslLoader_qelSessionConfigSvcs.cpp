@@ -67,8 +67,11 @@ uint32_t ResolveTable() {
   return rc;
 }
 
+std::atomic<bool> g_extended{false};
+
 // Takes the extensions the library has; a missing one keeps its placeholder.
 void ResolveExtensions() {
+  g_extended.store(dlsym(g_scsHandle.handle, "SCS_SERVER_WatchRequest") != nullptr);
 #define QEL_SCS_RESOLVE_OPTIONAL(name)                                                 \
   if (void* address = dlsym(g_scsHandle.handle, #name)) {                              \
     g_qelSessionConfigSvcs.name = reinterpret_cast<decltype(&::name)>(address);        \
@@ -122,3 +125,7 @@ uint32_t LoadQelSessionConfigSvcs(const char* library) {
 }
 
 int32_t QelSessionConfigSvcsLoadCount() { return g_loadCount.load(); }
+
+bool QelSessionConfigSvcsExtended() { return g_extended.load(); }
+
+void SetQelSessionConfigSvcsExtended(bool extended) { g_extended.store(extended); }

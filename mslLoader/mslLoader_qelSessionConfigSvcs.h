@@ -33,4 +33,10 @@ uint32_t LoadQelSessionConfigSvcs(const char* library);
 // Number of successful loads so far (a second load only counts).
 int32_t QelSessionConfigSvcsLoadCount();
 
+// Whether the loaded library has this family's extensions (it exports
+// SCS_SERVER_WatchRequest): only then does the connection server pass the extension
+// values of the described calls' flags and modes. Tests of the core set it by hand.
+bool QelSessionConfigSvcsExtended();
+void SetQelSessionConfigSvcsExtended(bool extended);
+
 #endif  // QEL_MSLLOADER_QELSESSIONCONFIGSVCS_H

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "qelConnectionServer/admission.h"
 #include "qelConnectionServer/get_transaction.h"
 #include "qelConnectionServer/post_transaction.h"
 #include "qelConnectionServer/processor.h"
@@ -36,8 +37,10 @@ class endpoint {
   endpoint& operator=(const endpoint&) = delete;
 
   // Registers the POST processor for `resource` on `on` (which starts it). See
-  // listener::add_POST_resource for `never_blocks`.
-  void install_processors(listener& on, const std::string& resource, bool never_blocks = false);
+  // listener::add_POST_resource for `never_blocks`. `check`, when given, runs before a
+  // request's body is read where the service library can ask (admission.h).
+  void install_processors(listener& on, const std::string& resource, bool never_blocks = false,
+                          admission* check = nullptr);
   // From here on no request reaches this endpoint's processors.
   void revoke_tokens();
 

@@ -1,6 +1,7 @@
 #include "qelConnectionServer/listener.h"
 
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
+#include "qelConnectionServer/admission.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
@@ -51,9 +52,11 @@ void listener::add_POST_resource(const std::string& resource, uint32_t registrat
     return g_qelSessionConfigSvcs.SCS_SERVER_RegisterOnPostData(
         listener_handle, resource.c_str(), registration_token, &POST_request_callback, mode);
   };
-  uint32_t rc = register_with(SCS_POST_MODE_BUFFERED | (never_blocks ? SCS_POST_NEVER_BLOCKS : 0));
-  // A service library that does not know the flag: the plain mode serves as well.
-  if (rc == SCS_STATUS_NOT_SUPPORTED && never_blocks) rc = register_with(SCS_POST_MODE_BUFFERED);
+  // The extension flag goes only to a service library of this family; one that refuses
+  // it anyway, whatever its status, gets the described mode, which serves as well.
+  const uint32_t flags = never_blocks && QelSessionConfigSvcsExtended() ? SCS_POST_NEVER_BLOCKS : 0;
+  uint32_t rc = register_with(SCS_POST_MODE_BUFFERED | flags);
+  if (rc != 0 && flags != 0) rc = register_with(SCS_POST_MODE_BUFFERED);
   if (rc != 0) {
     UD_EXIT("rc %x", rc);
     throw funneltunnel_exception("SCS_SERVER_RegisterOnPostData failed", rc);
@@ -93,6 +96,13 @@ void listener::remove() {
     throw funneltunnel_exception("SCS_SERVER_RemoveListener failed", rc);
   }
   UD_EXIT("%s", "");
+}
+
+void listener::set_admission(const std::string& resource) {
+  UD_ENTER("listener::set_admission", "resource %s", resource.c_str());
+  const uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_SetAdmission(listener_handle, resource.c_str(),
+                                                                     &admission_callback);
+  UD_EXIT("rc %x", rc);
 }
 
 uint32_t listener::quiesce() {

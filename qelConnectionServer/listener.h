@@ -35,6 +35,10 @@ class listener {
   // library may serve it from a worker pool.
   void add_POST_resource(const std::string& resource, uint32_t registration_token,
                          bool never_blocks = false);
+  // Asks the service library to run the resource's admission check before a body is
+  // read (admission_callback). A library without the extension just reads bodies
+  // first: the check then happens in process(). Never throws.
+  void set_admission(const std::string& resource);
   // GET resources are not served: always throws.
   void add_GET_resource(const std::string& resource, uint32_t registration_token);
   void start();

@@ -43,15 +43,20 @@ void copy_request_header(ud_block_ref block, const SCS_REQUEST& request, const c
                          scs_value& value, raw_transaction& t) {
   UD_USE_BLOCK(block);
   UD_TRACE(42000, "processing header %s", name);
-  // The two headers that route an answer must not be read two ways: the service library
-  // tells when one appears twice, and the first value is still taken for other uses.
+  // The two headers that route an answer must not be read two ways: a service library of
+  // this family tells when one appears twice, and the first value is still taken for
+  // other uses. Any other library gets the described flags (0).
   const bool routing =
       std::strcmp(name, header_message_id) == 0 || std::strcmp(name, header_status_code) == 0;
-  uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(
-      request.request_handle, name, routing ? SCS_HEADER_SINGLE : 0, value.address());
+  const uint32_t flags = routing && QelSessionConfigSvcsExtended() ? SCS_HEADER_SINGLE : 0;
+  uint32_t rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(request.request_handle, name,
+                                                                   flags, value.address());
   if (rc == SCS_STATUS_DUPLICATE_HEADER) {
     UD_TRACE(40000, "header %s appears twice", name);
     t.mark_duplicate_tunnel_header();
+  }
+  if (rc != 0 && flags != 0) {  // doubled, or a library that refuses the flag after all
+    value.release();
     rc = g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeader(request.request_handle, name, 0,
                                                             value.address());
   }

@@ -179,12 +179,27 @@ void reverse_funnel::forward_request(const post_handle& request) {
   UD_EXIT("%s", "");
 }
 
+uint32_t reverse_funnel::refusal(std::string& text) const {
+  if (stop_begun.load()) {
+    text = stopping_text;
+    return 503;
+  }
+  const uint32_t bound = config.max_waiting_callers;
+  if (bound != 0 && config.waiting->count() >= bound) {
+    text = "qel: " + std::to_string(bound) +
+           " callers are waiting for the remote client already; try again later\n";
+    return 503;
+  }
+  return 0;
+}
+
 void reverse_funnel::forward_request(ud_block_ref block, const post_handle& request) {
   UD_USE_BLOCK(block);
-  if (stop_begun.load()) {
+  std::string text;
+  if (stop_begun.load() && refusal(text) != 0) {
     UD_TRACE(40000, "%s", "refusing caller: the host is stopping");
     count(counters().callers_refused_stopping);
-    refuse(request, 503, stopping_text);
+    refuse(request, 503, text);
     return;
   }
   std::shared_ptr<void> place = config.waiting->admit(config.max_waiting_callers);

@@ -119,6 +119,10 @@ class reverse_funnel : public jsThread {
   // come later get the empty answer at once; the number of requests answered 503.
   std::size_t finish_stop();
   bool stopping() const { return stop_begun.load(); }
+  // The check of a caller before its body is read (where the service library asks):
+  // 503 while the host stops or when the waiting bound is reached. forward_request
+  // decides again, since callers come and go in between.
+  admission& callers_admission() { return gate; }
 
   timed_queue<post_handle>& outstanding() { return outstanding_queue; }
   timed_queue<post_handle>& tunnel() { return tunnel_queue; }
@@ -143,6 +147,8 @@ class reverse_funnel : public jsThread {
   bool release_one_poll(ud_block_ref block, std::time_t now);
   int release_expired_polls(ud_block_ref block, std::time_t now);
   void stop_serving();
+  // 0, or the status and one-line text a caller is refused with now.
+  uint32_t refusal(std::string& text) const;
   // The thread's pass at `now` and its check for vanished clients in between.
   void pass(ud_block_ref block, std::time_t now);
 
@@ -155,6 +161,14 @@ class reverse_funnel : public jsThread {
   std::atomic<bool> stop_begun{false};
   std::atomic<bool> stop_finished{false};
   declared_clients declared{config.client_grace_s};
+  class caller_gate : public admission {
+   public:
+    explicit caller_gate(const reverse_funnel& funnel) : funnel(funnel) {}
+    uint32_t admit(std::string& text) override { return funnel.refusal(text); }
+
+   private:
+    const reverse_funnel& funnel;
+  } gate{*this};
   reset_monitor resets;
   timed_queue<post_handle> tunnel_queue{0};
   locked_queue<std::shared_ptr<get_transaction>> get_queue{0};

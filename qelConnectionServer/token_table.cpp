@@ -1,5 +1,7 @@
 #include "qelConnectionServer/token_table.h"
 
+#include <functional>
+
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
@@ -7,13 +9,13 @@
 namespace qel {
 namespace funneltunnel {
 
-uint32_t token_table::add(post_processor* target) {
+uint32_t token_table::add(post_processor* target, admission* check) {
   UD_ENTER("token_table::add", "processor %p", static_cast<void*>(target));
   qelMutexLock guard(mutex);
   do {
     ++last_id;  // skips 0 and ids still in use once the counter wraps
   } while (last_id == 0 || entries.count(last_id) != 0);
-  entries[last_id] = entry{target, 0};
+  entries[last_id] = entry{target, check, 0};
   UD_EXIT("token %u", last_id);
   return last_id;
 }
@@ -36,12 +38,12 @@ bool token_table::idle_or_gone(uint32_t token) {
   return found == entries.end() || found->second.running == 0;
 }
 
-token_table::post_processor* token_table::enter(uint32_t token) {
+const token_table::entry* token_table::enter(uint32_t token) {
   qelMutexLock guard(mutex);
   auto found = entries.find(token);
   if (found == entries.end() || found->second.target == nullptr) return nullptr;
   ++found->second.running;
-  return found->second.target;
+  return &found->second;  // stable: entries are erased only once no call runs
 }
 
 void token_table::leave(uint32_t token) {
@@ -49,20 +51,34 @@ void token_table::leave(uint32_t token) {
   if (--entries.at(token).running == 0) idle.notify_all();
 }
 
+namespace {
+
+// Keeps an entry busy for a scope.
+struct leaver {
+  std::function<void()> leave;
+  ~leaver() { leave(); }
+};
+
+}  // namespace
+
 void token_table::dispatch(uint32_t token, std::shared_ptr<post_transaction> transaction) {
   UD_ENTER("token_table::dispatch", "token %u", token);
-  post_processor* target = enter(token);
+  const entry* target = enter(token);
   if (target == nullptr) {
     UD_EXIT("token %u revoked", token);
     throw funneltunnel_exception("registration token revoked", status::CS_TOKEN_REVOKED);
   }
-  struct leaver {
-    token_table* table;
-    uint32_t token;
-    ~leaver() { table->leave(token); }
-  } on_exit{this, token};
-  target->process(std::move(transaction));
+  const leaver on_exit{[this, token] { leave(token); }};
+  target->target->process(std::move(transaction));
   UD_EXIT("%s", "");
+}
+
+uint32_t token_table::admit(uint32_t token, std::string& text) {
+  const entry* target = enter(token);
+  if (target == nullptr)
+    throw funneltunnel_exception("registration token revoked", status::CS_TOKEN_REVOKED);
+  const leaver on_exit{[this, token] { leave(token); }};
+  return target->check != nullptr ? target->check->admit(text) : 0;
 }
 
 std::size_t token_table::size() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "qelConnectionServer/admission.h"
 #include "qelConnectionServer/post_transaction.h"
 #include "qelConnectionServer/processor.h"
 #include "qelToolsLib/qelMutex.h"
@@ -30,22 +31,26 @@ class token_table {
   token_table(const token_table&) = delete;
   token_table& operator=(const token_table&) = delete;
 
-  // A new nonzero id for `target`.
-  uint32_t add(post_processor* target);
+  // A new nonzero id for `target`, with the admission check of its resource (or null).
+  uint32_t add(post_processor* target, admission* check = nullptr);
   // Forgets the id; returns once no process() call through it is running.
   void revoke(uint32_t token);
   // Runs target->process(transaction); throws funneltunnel_exception with
   // status CS_TOKEN_REVOKED when the id is unknown or revoked.
   void dispatch(uint32_t token, std::shared_ptr<post_transaction> transaction);
+  // Runs the id's admission check; 0 (go on) when it has none. Throws as dispatch().
+  uint32_t admit(uint32_t token, std::string& text);
 
   std::size_t size();
 
  private:
   struct entry {
     post_processor* target;
+    admission* check;
     uint32_t running;
   };
-  post_processor* enter(uint32_t token) QEL_EXCLUDES(mutex);
+  // Null when the id is unknown or revoked; else the entry stays busy until leave().
+  const entry* enter(uint32_t token) QEL_EXCLUDES(mutex);
   void leave(uint32_t token) QEL_EXCLUDES(mutex);
   bool idle_or_gone(uint32_t token) QEL_REQUIRES(mutex);
 

@@ -86,8 +86,15 @@ bool apply(tunnel_settings& settings, const std::string& where, const std::strin
 
 tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
                                  std::vector<std::string>& ignored) {
-  tunnel_settings settings;
-  std::set<std::string> seen;
+  std::set<std::string> named;
+  return read_tunnel_text(text, origin, ignored, tunnel_settings(), named);
+}
+
+tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
+                                 std::vector<std::string>& ignored, const tunnel_settings& base,
+                                 std::set<std::string>& seen) {
+  tunnel_settings settings = base;
+  seen.clear();
   std::istringstream lines(text);
   std::string raw;
   for (int line_no = 1; std::getline(lines, raw); ++line_no) {

@@ -18,6 +18,7 @@
 #define QEL_FUNNELTUNNEL_TUNNEL_SETTINGS_H
 
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,6 +47,11 @@ class tunnel_setting_error : public std::invalid_argument {
 // it in to check a configuration without starting it.
 tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
                                  std::vector<std::string>& ignored);
+// The same, starting from `base` instead of the plain defaults; `named` receives the keys
+// the text sets.
+tunnel_settings read_tunnel_text(const std::string& text, const std::string& origin,
+                                 std::vector<std::string>& ignored, const tunnel_settings& base,
+                                 std::set<std::string>& named);
 
 // The settings as lines of the same grammar, every key once (for --check-config and logs).
 std::string describe_tunnel_settings(const tunnel_settings& settings);

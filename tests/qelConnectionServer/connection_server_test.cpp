@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -173,4 +174,38 @@ TEST_F(ConnectionServerTest, LibraryStateBuildsOnceAndRefusesEarlyReverseConnect
   EXPECT_EQ(fake_scs::get().listener_settings.size(), 4u);  // no second set of listeners
   state.set_reverse_connection(true);
   EXPECT_EQ(fake_scs::get().registrations.size(), 5u);
+}
+
+TEST_F(ConnectionServerTest, AnotherFamilysLibrarySeesOnlyTheDescribedModesAndHeaderFlags) {
+  for (const bool extended : {false, true}) {
+    // A stricter library: described values only. Unknown to the loader as one of ours,
+    // it gets them at once; reported as one of ours, it refuses the extension values and
+    // the core falls back to the described ones.
+    fake_scs::install(extended);
+    fake_scs::get().strict = true;
+    auto server = build();
+    for (const char* resource : {"/qel", "/qel/reverseConnection", "/qel/sensor_services/management"})
+      EXPECT_EQ(fake_scs::last_registration(resource).mode, 2u) << resource << " extended " << extended;
+    auto caller = std::async(std::launch::async, [] {
+      return fake_scs::post(fake_scs::last_registration("/qel").token, "/qel", {}, std::string("q"));
+    });
+    const auto polls = fake_scs::last_registration("/qel/reverseConnection").token;
+    const auto carried = fake_scs::post(polls, "/qel/reverseConnection", {}, std::string());
+    ASSERT_EQ(carried.body, "q");
+    // The routing headers are still read (with flag 0 in the end) and route the answer.
+    auto answer = std::async(std::launch::async, [&] {
+      return fake_scs::post(polls, "/qel/reverseConnection",
+                            {{"X-QEL-Message-Id", carried.headers.at("X-QEL-Message-Id")},
+                             {"X-QEL-Status-Code", "207"}},
+                            std::string("a"));
+    });
+    ASSERT_EQ(caller.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_EQ(caller.get().status, 207);
+    server.reset();  // answers the poll that answered, parked since
+    EXPECT_EQ(answer.get().status, 200);
+    std::lock_guard<std::mutex> guard(fake_scs::get().mutex);
+    const auto& flags = fake_scs::get().header_flags;
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), 1u) > 0, extended);  // tried only when ours
+  }
+  fake_scs::install();
 }

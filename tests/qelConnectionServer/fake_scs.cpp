@@ -51,10 +51,11 @@ uint32_t add_listener(const char* s1, const char* s2, uint32_t* handle) {
 }
 uint32_t register_post(uint32_t listener, const char* resource, uint32_t token,
                        SCS_POST_CALLBACK callback, uint32_t mode) {
-  if ((mode & ~SCS_POST_NEVER_BLOCKS) != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
   std::lock_guard<std::mutex> guard(shared().mutex);
+  const uint32_t allowed = shared().strict ? 0 : SCS_POST_NEVER_BLOCKS;
+  if ((mode & ~allowed) != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
   if (shared().fail_register == resource) return 0xC721010Eu;
-  shared().registrations.push_back({listener, resource, token, callback});
+  shared().registrations.push_back({listener, resource, token, callback, mode});
   return 0;
 }
 uint32_t start(uint32_t listener) {
@@ -77,7 +78,12 @@ uint32_t remove(uint32_t listener) {
   shared().removed.push_back(listener);
   return 0;
 }
-uint32_t get_header(uint32_t request, const char* name, uint32_t, char** value) {
+uint32_t get_header(uint32_t request, const char* name, uint32_t flags, char** value) {
+  {
+    std::lock_guard<std::mutex> guard(shared().mutex);
+    shared().header_flags.push_back(flags);
+    if (shared().strict && flags != 0) return 0xC7210103u;
+  }
   std::lock_guard<std::mutex> guard(requests_mutex);
   auto& in = requests.at(request).in;
   auto found = in.find(name);
@@ -99,10 +105,13 @@ uint32_t set_status(uint32_t request, uint16_t status) {
 
 }  // namespace
 
-void install() {
+void install(bool extended) {
+  SetQelSessionConfigSvcsExtended(extended);
   {
     std::lock_guard<std::mutex> guard(shared().mutex);
     state& s = shared();
+    s.strict = false;
+    s.header_flags.clear();
     s.next_listener = 1;
     s.fail_add_listener_at = 0;
     s.add_listener_calls = 0;

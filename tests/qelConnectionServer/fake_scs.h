@@ -21,6 +21,7 @@ struct registration {
   std::string resource;
   uint32_t token;
   SCS_POST_CALLBACK callback;
+  uint32_t mode;
 };
 
 struct response {
@@ -37,6 +38,10 @@ struct state {
   uint32_t fail_add_listener_at = 0;  // 1-based call number that fails; 0 never
   uint32_t add_listener_calls = 0;
   bool fail_allocate = false;
+  // A library of another family: it takes only the described mode (2) and header flags
+  // (0) and refuses anything else with a status of its own.
+  bool strict = false;
+  std::vector<uint32_t> header_flags;  // the flags of every header read, in order
   std::string fail_register;                    // registrations of this resource fail
   std::vector<std::string> listener_settings;   // "settings_1|settings_2" per listener
   std::vector<registration> registrations;
@@ -49,7 +54,8 @@ struct state {
 };
 
 // Installs the fakes into g_qelSessionConfigSvcs and clears the recorded state.
-void install();
+// `extended`: the loader reports a library of this family (extension values allowed).
+void install(bool extended = true);
 state& get();
 
 // A loader for connection_server that "loads" the fakes.

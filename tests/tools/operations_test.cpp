@@ -91,7 +91,7 @@ TEST(HostOperations, CheckConfigPrintsTheEffectiveEndpointsOrNamesTheFault) {
                                          " serves /qel, /qel/sensor_services/management")) << text;
   EXPECT_NE(std::string::npos, text.find("endpoint 'remote' at http://127.0.0.1:0 serves "
                                          "/qel/reverseConnection (bearer token from " + dir.file("token"))) << text;
-  EXPECT_NE(std::string::npos, text.find("tunnel: caller_timeout = 30, max_waiting_callers = 0")) << text;
+  EXPECT_NE(std::string::npos, text.find("tunnel: caller_timeout = 30, max_waiting_callers = 512")) << text;
   EXPECT_EQ(0, serving->stop(SIGTERM, 30000));
 
   e2e::write_file(dir.file("bad.conf"), "# callers\nport = 18080\nprot = 1\n");

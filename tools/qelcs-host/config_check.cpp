@@ -66,10 +66,11 @@ std::vector<std::string> effective_configuration(const host_settings& settings) 
   for (const qel::scs::EndpointConfig& e : settings.listeners().endpoints())
     lines.push_back("endpoint '" + std::string(e.label()) + "' at " + endpoint_url(e) +
                     " serves " + served_by(settings, e) + properties(e));
-  const auto& t = settings.tunnel();
-  lines.push_back("tunnel: caller_timeout = " + std::to_string(t.caller_timeout_s) +
-                  ", max_waiting_callers = " + std::to_string(t.max_waiting_callers) +
-                  ", poll_timeout = " + std::to_string(t.poll_timeout_s));
+  std::string tunnel = qel::funneltunnel::describe_tunnel_settings(settings.tunnel());
+  tunnel.pop_back();  // the last line break
+  for (std::size_t at = tunnel.find('\n'); at != std::string::npos; at = tunnel.find('\n', at))
+    tunnel.replace(at, 1, ", ");
+  lines.push_back("tunnel: " + tunnel);
   return lines;
 }
 

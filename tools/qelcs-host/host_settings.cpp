@@ -1,6 +1,8 @@
 // Reading and checking a host configuration with the libraries' own rules.
 #include "host_settings.h"
 
+#include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "log_output.h"
@@ -11,19 +13,49 @@ namespace qelcs_host {
 const core_resource core_resources[3] = {
     {"/qel", true}, {"/qel/reverseConnection", true}, {"/qel/sensor_services/management", false}};
 
+namespace {
+
+// "caller_timeout, max_waiting_callers, ..." from the settings' own description.
+std::string known_tunnel_keys() {
+  std::string keys;
+  std::istringstream lines(qel::funneltunnel::describe_tunnel_settings({}));
+  for (std::string line; std::getline(lines, line);)
+    keys += (keys.empty() ? "" : ", ") + line.substr(0, line.find(' '));
+  return keys;
+}
+
+}  // namespace
+
+host_tunnel read_host_tunnel(const host_options& options) {
+  using namespace qel::funneltunnel;
+  std::vector<std::string> ignored;
+  std::set<std::string> named;
+  const tunnel_settings defaults =
+      read_tunnel_text(default_tunnel_settings, "qelcs-host's defaults", ignored, {}, named);
+  host_tunnel result;
+  result.settings = defaults;
+  const auto given = options.init_arguments.find("reserved-settings");
+  if (given != options.init_arguments.end()) {
+    std::string text = given->second;
+    if (read_named_file(given->second, text)) result.file = given->second;
+    const std::string origin = result.file.empty() ? "reserved settings"
+                                                   : "reserved settings file '" + result.file + "'";
+    result.settings = read_tunnel_text(text, origin, ignored, defaults, named);
+    if (!ignored.empty())
+      throw std::runtime_error(origin + " " + ignored.front() + " (the keys are " + known_tunnel_keys() + ")");
+  }
+  result.text = describe_tunnel_settings(result.settings);
+  return result;
+}
+
 host_settings::host_settings(const host_options& options, bool warn) : warn_(warn) {
   std::string file_1, file_2, tunnel_file, links_file;
   const std::string settings_1 = resolve(options, "listener-settings-1", file_1);
   const std::string settings_2 = resolve(options, "listener-settings-2", file_2);
   listeners_ = std::make_unique<qel::scs::ListenerSettings>(
       settings_1.c_str(), settings_2.c_str(), file_1.c_str(), file_2.c_str());
-  const std::string reserved = resolve(options, "reserved-settings", tunnel_file);
-  std::vector<std::string> ignored;
-  const std::string origin =
-      tunnel_file.empty() ? "reserved settings" : "reserved settings file '" + tunnel_file + "'";
-  tunnel_ = qel::funneltunnel::read_tunnel_text(reserved, origin, ignored);
-  for (const std::string& line : ignored)
-    if (warn_) qel::tools::log_warning(origin + ", " + line + ": ignored");
+  resolve(options, "reserved-settings", tunnel_file);  // a missing file is warned about
+  tunnel_ = read_host_tunnel(options).settings;
   resolve(options, "lmi-links", links_file);  // its XML is checked by CS_Init only
   check_workers();
 }

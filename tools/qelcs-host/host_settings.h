@@ -32,6 +32,19 @@ struct named_file {
   std::string path;
 };
 
+// The tunnel settings qelcs-host passes to CS_Init: its own defaults with each key the
+// operator names (--reserved-settings, or the config file) in place of its default, as a
+// text with every key once. Stricter than the library: a line the library would only
+// warn about and ignore (an unknown key, a section, words) is an error here, since a
+// typo would otherwise leave a default in force unseen.
+struct host_tunnel {
+  std::string text;                               // for CS_Init
+  qel::funneltunnel::tunnel_settings settings;
+  std::string file;                               // the file the operator named, if any
+};
+// Throws std::runtime_error naming the source (option or file), line and key.
+host_tunnel read_host_tunnel(const host_options& options);
+
 class host_settings {
  public:
   // Reads every text and the files they name; throws std::runtime_error whose what()

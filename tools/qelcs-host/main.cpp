@@ -97,6 +97,12 @@ int start(cs_library& library, const host_options& options) {
   if (options.sig_ext_set) library.set_sig_ext(options.sig_ext.c_str());
   std::string args[9];
   for (int i = 0; i < 9; ++i) args[i] = init_argument(options, cs_init_argument_names[i]);
+  try {
+    args[2] = read_host_tunnel(options).text;  // the operator's keys over the host's defaults
+  } catch (const std::exception& e) {
+    log_error(e.what());
+    return 1;
+  }
   const uint32_t status =
       library.init(args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str(),
                    args[4].c_str(), args[5].c_str(), args[6].c_str(), args[7].c_str(),
