@@ -152,6 +152,20 @@ uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
  * unquiesced. Quiescing twice is harmless. */
 uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle);
 
+/* Extension, or-ed into the mode of SCS_SERVER_RegisterOnPostData: the resource takes
+ * GET, HEAD, POST, PUT, PATCH, DELETE and OPTIONS, on itself and on every path below
+ * "<resource>/" (an exact registration of a longer path wins); CONNECT and Upgrade
+ * requests are answered 501 by the library. SCS_REQUEST.method is the request's method.
+ * A library that does not know the flag refuses the mode. */
+#define SCS_POST_ANY_REQUEST 0x200u
+
+/* During a callback: the request-target as the client sent it (path and query, not
+ * decoded), and every request header in the order received (names as received, repeats
+ * kept) as lines "Name: value\r\n". Each is a block from SCS_Allocate, NUL-terminated,
+ * that the caller frees with SCS_Free. */
+uint32_t SCS_SERVER_GetRequestTarget(uint32_t request_handle, char** target);
+uint32_t SCS_SERVER_GetRequestHeaders(uint32_t request_handle, char** block);
+
 /* More families for the /metrics page: the library calls `render(context)` each time it
  * makes the page, on the thread that serves it, and appends the text it returns (complete
  * families in the Prometheus text format 0.0.4, a block from SCS_Allocate that the
@@ -162,7 +176,8 @@ uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context);
 
 #define SCS_EXTENSION_FUNCTIONS(X)                                                      \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
-  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer) X(SCS_SERVER_AddMetricsSource)
+  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer) X(SCS_SERVER_AddMetricsSource)   \
+  X(SCS_SERVER_GetRequestTarget) X(SCS_SERVER_GetRequestHeaders)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

@@ -86,7 +86,8 @@ void connection_server::replace_funnel(std::unique_ptr<reverse_funnel> replaceme
   // The replacement already serves the polls. Its caller endpoint goes in before the
   // old funnel goes, so callers are never turned away in between.
   try {
-    replacement->forwarder().install_processors(listener_2, resource_prefix, false,
+    const uint32_t modes = tunnel_config.forward_any_request ? SCS_POST_ANY_REQUEST : 0;
+    replacement->forwarder().install_processors(listener_2, resource_prefix, modes,
                                                 &replacement->callers_admission());
   } catch (...) {
     if (reverse_funnel_ptr) {  // give the polls back to the funnel that still has the callers

@@ -18,14 +18,14 @@ endpoint::~endpoint() {
   UD_EXIT("%s", "");
 }
 
-void endpoint::install_processors(listener& on, const std::string& resource, bool never_blocks,
+void endpoint::install_processors(listener& on, const std::string& resource, uint32_t extension_modes,
                                   admission* check) {
   UD_ENTER("endpoint::install_processors", "%p %s", static_cast<void*>(&on), resource.c_str());
   UD_TRACE(43000, "post processor (registration_token) %p",
            static_cast<void*>(post_processor.get()));
   const uint32_t token = funneltunnel::tokens().add(post_processor.get(), check);
   tokens.push_back(token);  // revoked with the endpoint even if the registration fails
-  on.add_POST_resource(resource, token, never_blocks);
+  on.add_POST_resource(resource, token, extension_modes);
   if (check != nullptr) on.set_admission(resource);
   UD_EXIT("token %u", token);
 }

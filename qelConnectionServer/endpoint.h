@@ -37,9 +37,9 @@ class endpoint {
   endpoint& operator=(const endpoint&) = delete;
 
   // Registers the POST processor for `resource` on `on` (which starts it). See
-  // listener::add_POST_resource for `never_blocks`. `check`, when given, runs before a
+  // listener::add_POST_resource for `extension_modes`. `check`, when given, runs before a
   // request's body is read where the service library can ask (admission.h).
-  void install_processors(listener& on, const std::string& resource, bool never_blocks = false,
+  void install_processors(listener& on, const std::string& resource, uint32_t extension_modes = 0,
                           admission* check = nullptr);
   // From here on no request reaches this endpoint's processors.
   void revoke_tokens();

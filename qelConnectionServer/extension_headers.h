@@ -11,6 +11,8 @@
 //                   poll; poll: the marker of the host that handed out the flow answered
 //   X-QEL-Answer    answer: "dropped" when the answer the poll carried reached nobody,
 //                   "duplicate" when it was a copy of one delivered before
+//   X-QEL-Accept    poll: capabilities, "any-request" (any_request.h)
+//   X-QEL-Headers   answer and answering poll: carried headers (any_request.h)
 // Constant; any thread may read.
 #ifndef QEL_FUNNELTUNNEL_EXTENSION_HEADERS_H
 #define QEL_FUNNELTUNNEL_EXTENSION_HEADERS_H
@@ -25,9 +27,12 @@ constexpr const char* header_client = "X-QEL-Client";
 constexpr const char* header_poll = "X-QEL-Poll";
 constexpr const char* header_instance = "X-QEL-Instance";
 constexpr const char* header_answer = "X-QEL-Answer";
+constexpr const char* header_accept = "X-QEL-Accept";
+constexpr const char* header_headers = "X-QEL-Headers";
 
 // Read from a request after "X-QEL-Client", only when that one is present.
-constexpr std::array<const char*, 2> declared_client_headers = {header_poll, header_instance};
+constexpr std::array<const char*, 4> declared_client_headers = {header_poll, header_instance,
+                                                               header_accept, header_headers};
 
 constexpr const char* poll_presence = "presence";
 constexpr const char* poll_final = "final";

@@ -44,7 +44,7 @@ listener::~listener() {
 }
 
 void listener::add_POST_resource(const std::string& resource, uint32_t registration_token,
-                                 bool never_blocks) {
+                                 uint32_t extension_modes) {
   UD_ENTER("listener::add_POST_resource", "resource %s registration_token %x",
            resource.c_str(), registration_token);
   UD_TRACE(40000, "listener_handle %u", listener_handle);
@@ -54,7 +54,7 @@ void listener::add_POST_resource(const std::string& resource, uint32_t registrat
   };
   // The extension flag goes only to a service library of this family; one that refuses
   // it anyway, whatever its status, gets the described mode, which serves as well.
-  const uint32_t flags = never_blocks && QelSessionConfigSvcsExtended() ? SCS_POST_NEVER_BLOCKS : 0;
+  const uint32_t flags = QelSessionConfigSvcsExtended() ? extension_modes : 0;
   uint32_t rc = register_with(SCS_POST_MODE_BUFFERED | flags);
   if (rc != 0 && flags != 0) rc = register_with(SCS_POST_MODE_BUFFERED);
   if (rc != 0) {

@@ -31,10 +31,12 @@ class listener {
   listener& operator=(const listener&) = delete;
 
   // Registers the resource with POST_request_callback and starts the listener.
-  // `never_blocks`: its processor always completes inside process(), so the service
-  // library may serve it from a worker pool.
+  // `extension_modes`: SCS_POST_NEVER_BLOCKS (the processor always completes inside
+  // process(), so the service library may serve it from a worker pool) and
+  // SCS_POST_ANY_REQUEST (any method, paths below the resource); passed only to a
+  // service library of this family, and dropped when it refuses them.
   void add_POST_resource(const std::string& resource, uint32_t registration_token,
-                         bool never_blocks = false);
+                         uint32_t extension_modes = 0);
   // Asks the service library to run the resource's admission check before a body is
   // read (admission_callback). A library without the extension just reads bodies
   // first: the check then happens in process(). Never throws.

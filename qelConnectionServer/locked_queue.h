@@ -71,6 +71,28 @@ class locked_queue {
     return true;
   }
 
+  // Takes the oldest element for which `chosen(element)` holds, dropping on the way the
+  // elements before it for which `dead(element)` holds; one locked step. False when none.
+  template <class Chosen, class Dead>
+  bool take_first(Chosen chosen, Dead dead, T& out) {
+    jsFastLock guard(lock);
+    for (auto it = elements.begin(); it != elements.end();) {
+      if (dead(*it)) {
+        it = elements.erase(it);
+        continue;
+      }
+      if (chosen(*it)) {
+        out = std::move(*it);
+        elements.erase(it);
+        count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
+        return true;
+      }
+      ++it;
+    }
+    count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
+    return false;
+  }
+
   // Removes every element for which `dead(element)` holds and returns them.
   template <class Predicate>
   std::deque<T> remove_if(Predicate dead) {

@@ -111,8 +111,15 @@ void write_response_body(ud_block_ref block, const post_transaction& t, uint8_t*
            body.data());
 }
 
-void write_response_headers(ud_block_ref block, const post_transaction& t,
-                            uint32_t request_handle) {
+void add_response_header(ud_block_ref block, uint32_t request_handle, const std::string& name,
+                         const std::string& value) {
+  UD_USE_BLOCK(block);
+  if (g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, name.c_str(), value.c_str()) != 0)
+    UD_TRACE(42000, "add header %s failed", name.c_str());
+}
+
+// The plain protocol's echo: the known headers that hold a value, in list order.
+void write_known_headers(ud_block_ref block, const post_transaction& t, uint32_t request_handle) {
   UD_USE_BLOCK(block);
   for (const char* name : known_headers) {
     const std::string value = t.find_header(name);
@@ -123,13 +130,21 @@ void write_response_headers(ud_block_ref block, const post_transaction& t,
       UD_TRACE(42000, "%s", "add header failed");
     }
   }
-  for (const auto& [name, value] : t.response_extensions) {
-    if (value.empty()) continue;
-    if (g_qelSessionConfigSvcs.SCS_SERVER_AddResponseHeader(request_handle, name.c_str(),
-                                                            value.c_str()) != 0) {
-      UD_TRACE(42000, "add header %s failed", name.c_str());
-    }
+}
+
+void write_response_headers(ud_block_ref block, const post_transaction& t,
+                            uint32_t request_handle) {
+  UD_USE_BLOCK(block);
+  if (t.carried.reply_carried) {  // a carried request: the remote side's type and headers
+    const std::string type = t.find_header(header_content_type);
+    if (!type.empty()) add_response_header(block, request_handle, header_content_type, type);
+    for (const auto& [name, value] : t.carried.reply_headers)
+      add_response_header(block, request_handle, name, value);
+  } else {
+    write_known_headers(block, t, request_handle);
   }
+  for (const auto& [name, value] : t.response_extensions)
+    if (!value.empty()) add_response_header(block, request_handle, name, value);
   const auto status = static_cast<uint16_t>(t.get_status_code() & 0xFFFFu);
   if (g_qelSessionConfigSvcs.SCS_SERVER_SetHttpStatus(request_handle, status) != 0) {
     UD_TRACE(40000, "%s", "setting http status code failed");
@@ -256,6 +271,10 @@ std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request)
   UD_ENTER("create_transaction", "request_handle %u", request.request_handle);
   auto t = std::make_shared<post_transaction>();
   t->set_resource(request.resource != nullptr ? request.resource : "");
+  t->set_request_handle(request.request_handle);
+  // The method in the request record is informational in the described record: only a
+  // library of this family is taken at its word; with any other it stays POST.
+  if (request.method != nullptr && QelSessionConfigSvcsExtended()) t->set_method(request.method);
   scs_value value;  // a header value currently held from the service library
   try {
     for (const char* name : known_headers) copy_request_header(UD_BLOCK, request, name, value, *t);

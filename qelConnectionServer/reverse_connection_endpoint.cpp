@@ -3,6 +3,7 @@
 #include <cctype>
 #include <limits>
 
+#include "qelConnectionServer/any_request.h"
 #include "qelConnectionServer/extension_headers.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
 #include "qelConnectionServer/known_headers.h"
@@ -85,6 +86,7 @@ void post_processor::refuse_ambiguous(post_transaction& poll) {
 void post_processor::answer(post_transaction& poll, const std::string& flow_id, bool declared) {
   UD_ENTER("rce::post_processor::answer", "flow %s", flow_id.c_str());
   const uint32_t status = answer_status(poll.find_header(header_status_code));
+  const std::string answer_type = poll.find_header(header_content_type);
   poll.clear_headers();  // none of the answer's headers go back to the remote client
   const auto instance = poll.request_extensions.find(header_instance);
   if (declared && instance != poll.request_extensions.end() && instance->second != host_instance()) {
@@ -115,6 +117,16 @@ void post_processor::answer(post_transaction& poll, const std::string& flow_id, 
   }
   request->response_data = poll.request_data;
   request->set_status_code(status);
+  if (request->carried.reply_carried) {
+    // The reply is the remote side's: its type and headers, none of the caller's own.
+    request->clear_headers();
+    request->set_header(header_content_type, answer_type);
+    if (!take_reply(poll, *request)) {
+      request->set_status_code(502);
+      request->set_header(header_content_type, "text/plain");
+      request->response_data = filestring::literal("qel: the remote client's answer headers cannot be read\n");
+    }
+  }
   request->complete();
   UD_EXIT("status %u", status);
 }

@@ -6,6 +6,8 @@
 
 #include "mslLoader/mslLoaderLog.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelConnectionServer/any_request.h"
+#include "qelConnectionServer/extension_headers.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/listener.h"
 #include "qelConnectionServer/tunnel_counters.h"
@@ -72,6 +74,7 @@ reverse_funnel::options reverse_funnel::options::from(const tunnel_settings& set
   result.caller_timeout_s = settings.caller_timeout_s;
   result.max_waiting_callers = settings.max_waiting_callers;
   result.client_grace_s = settings.client_grace_s;
+  result.forward_any_request = settings.forward_any_request;
   if (waiting) result.waiting = std::move(waiting);
   return result;
 }
@@ -147,7 +150,15 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
   std::array<std::string, known_headers.size()> values;
   for (std::size_t i = 0; i < known_headers.size(); ++i)
     values[i] = request->find_header(known_headers[i]);
-  const std::string location = request->get_resource();
+  std::string location = request->get_resource();
+  std::string method = "POST";
+  std::string carried_headers;
+  if (config.forward_any_request && accepts_any_request(*poll)) {  // the carried form
+    if (!request->carried.target.empty()) location = request->carried.target;
+    method = request->method();
+    carried_headers = request->carried.headers;
+    request->carried.reply_carried = true;
+  }
   filestring body = request->request_data;
   request->set_holder(poll->holder());  // published by the flow table's lock
   const std::string flow_id = table.save_transaction(request);
@@ -157,7 +168,8 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
   for (std::size_t i = 0; i < known_headers.size(); ++i) poll->set_header(known_headers[i], values[i]);
   poll->set_header(header_message_id, flow_id);
   poll->set_header(header_location, location);
-  poll->set_header(header_method, "POST");
+  poll->set_header(header_method, method);
+  if (!carried_headers.empty()) poll->response_extensions[header_headers] = std::move(carried_headers);
   poll->response_data = std::move(body);
   poll->set_status_code(200);
   UD_TRACE(40000, "%s", "completing reverse transaction");
@@ -202,6 +214,12 @@ void reverse_funnel::forward_request(ud_block_ref block, const post_handle& requ
     refuse(request, 503, text);
     return;
   }
+  if (config.forward_any_request) {
+    if (const uint32_t status = read_carried_request(*request, text)) {
+      refuse(request, status, text);
+      return;
+    }
+  }
   std::shared_ptr<void> place = config.waiting->admit(config.max_waiting_callers);
   if (!place) {
     UD_TRACE(40000, "refusing caller: %u callers waiting", config.max_waiting_callers);
@@ -224,7 +242,7 @@ void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request
   std::deque<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
-    poll = take_parked_poll();
+    poll = take_parked_poll(request);
     if (!poll) {
       UD_TRACE(40000, "%s", "No tunneling transaction currently available");
       UD_TRACE(40000, "%s", "queueing transaction");
@@ -237,15 +255,22 @@ void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request
   if (poll) tunnel_transaction(request, poll);
 }
 
-reverse_funnel::post_handle reverse_funnel::take_parked_poll() {
+reverse_funnel::post_handle reverse_funnel::take_parked_poll(const post_handle& request) {
+  const bool capable_only = config.forward_any_request && needs_capable_poll(*request);
   post_handle poll;
-  while (tunnel_queue.try_dequeue(poll) && !poll->claim()) poll.reset();  // skip polls gone
-  return poll;
+  while (tunnel_queue.take_first(
+      [&](const post_handle& p) { return !capable_only || accepts_any_request(*p); }, is_claimed, poll)) {
+    if (poll->claim()) return poll;  // else its client went just now
+    poll.reset();
+  }
+  return nullptr;
 }
 
-reverse_funnel::post_handle reverse_funnel::take_queued_request() {
+reverse_funnel::post_handle reverse_funnel::take_queued_request(const post_handle& poll) {
+  const bool capable = accepts_any_request(*poll);
   post_handle request;
-  while (outstanding_queue.try_dequeue(request) && request->claimed()) request.reset();
+  outstanding_queue.take_first(
+      [&](const post_handle& r) { return capable || !needs_capable_poll(*r); }, is_claimed, request);
   return request;
 }
 
@@ -265,7 +290,7 @@ void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
     // either parked before that or sees the flag here.
     jsFastLock guard(pairing);
     takes_nothing = stop_finished.load() || declared.is_stopping(poll->holder());
-    if (!takes_nothing) request = take_queued_request();
+    if (!takes_nothing) request = take_queued_request(poll);
     if (!takes_nothing && !request) {
       UD_TRACE(40000, "%s", "No outstanding transaction to forward -- queueing tunnel transaction");
       poll->parked_at = std::time(nullptr);

@@ -67,6 +67,7 @@ class reverse_funnel : public jsThread {
     uint32_t caller_timeout_s = 0;     // 0: callers wait without limit
     uint32_t max_waiting_callers = 0;  // 0: no bound
     uint32_t client_grace_s = 5;       // a declared client without a poll this long has gone
+    bool forward_any_request = false;  // carry any request to polls that accept them
     std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
 
     static options from(const tunnel_settings& settings, std::shared_ptr<waiting_callers> waiting);
@@ -136,10 +137,11 @@ class reverse_funnel : public jsThread {
   unsigned long run() override;
 
  private:
-  // Under the pairing lock: the oldest parked poll whose client is still there, claimed
-  // for a request; the oldest queued request whose caller still waits. Null if none.
-  post_handle take_parked_poll() QEL_REQUIRES(pairing);
-  post_handle take_queued_request() QEL_REQUIRES(pairing);
+  // Under the pairing lock: the oldest parked poll whose client is still there and that
+  // may carry `request`, claimed for it; the oldest queued request whose caller still
+  // waits and that `poll` may carry. Null if none.
+  post_handle take_parked_poll(const post_handle& request) QEL_REQUIRES(pairing);
+  post_handle take_queued_request(const post_handle& poll) QEL_REQUIRES(pairing);
   // Pairs a caller request with a parked poll or queues it (no admission check).
   void pair_request(ud_block_ref block, const post_handle& request);
   // Completes a caller request at once with `status` and a one-line text.

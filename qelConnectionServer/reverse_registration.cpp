@@ -38,7 +38,8 @@ void reverse_registration::install() {
   // The message library's process-wide setup runs once here, before the listener can
   // deliver a request, so request threads never modify it concurrently.
   prepare_set_site_message_support();
-  registration_endpoint.install_processors(on, resource, true);  // answered inside process()
+  // Answered inside process(): a worker pool may serve it.
+  registration_endpoint.install_processors(on, resource, SCS_POST_NEVER_BLOCKS);
   UD_EXIT("%s", "");
 }
 

@@ -20,6 +20,7 @@
 
 #include "qelConnectionServer/filestring.h"
 #include "qelToolsLib/jssemaphore.h"
+#include "qelToolsLib/qelHeaderBlock.h"
 #include "qelToolsLib/qelMutex.h"
 
 namespace qel {
@@ -101,6 +102,13 @@ class raw_transaction {
   uint64_t holder() const { return held_by; }
   void set_holder(uint64_t client) { held_by = client; }
 
+  // The request's method ("POST" unless the resource takes any request) and, for the
+  // length of its callback, the service library's handle of it.
+  const std::string& method() const { return request_method; }
+  void set_method(const std::string& name) { request_method = name; }
+  uint32_t request_handle() const { return handle; }
+  void set_request_handle(uint32_t value) { handle = value; }
+
   virtual void debug_dump();
 
   filestring response_data;
@@ -109,6 +117,15 @@ class raw_transaction {
   // after the known headers. A peer that uses no extension never sees either.
   header_map request_extensions;
   header_map response_extensions;
+  // The any-request extension's parts of a caller's exchange (any_request.h): the
+  // request-target and end-to-end headers it carries, and whether its reply is the
+  // remote side's headers (in order, repeats kept) instead of the plain echo.
+  struct carried_parts {
+    std::string target;
+    std::string headers;  // a header block; empty: none
+    bool reply_carried = false;
+    qelToolsLib::HeaderLines reply_headers;
+  } carried;
 
  private:
   int wait_once(clock::time_point deadline);
@@ -126,6 +143,8 @@ class raw_transaction {
   clock::time_point give_up_at = clock::time_point::max();
   bool doubled_header = false;
   uint64_t held_by = 0;
+  std::string request_method = "POST";
+  uint32_t handle = 0;
   qelMutex flow_mutex;  // the flow note is written and read on two threads
   flow_generator* flow_table QEL_GUARDED_BY(flow_mutex) = nullptr;
   std::string flow_id QEL_GUARDED_BY(flow_mutex);
