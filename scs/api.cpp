@@ -21,6 +21,7 @@ using namespace qel::scs;
 static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status table");
 static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
 static_assert(SCS_STATUS_NOT_REGISTERED == status::SCS_NOT_REGISTERED, "status table");
+static_assert(SCS_STATUS_RESTART_NEEDED == status::SCS_RESTART_NEEDED, "status table");
 
 namespace {
 
@@ -121,6 +122,10 @@ uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {
   });
 }
 
+uint32_t SCS_SERVER_ReloadListener(uint32_t, const char*, const char*, const char*, const char*) {
+  return status::SCS_NOT_SUPPORTED;  // the reload comes with the next change
+}
+
 uint32_t SCS_SERVER_StartServer(uint32_t listener_handle) {
   return guarded(__func__, [&] {
     server().start(listener_handle);
@@ -155,6 +160,24 @@ uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, 
     }
     std::string text;
     if (exchange->request_header(name, text)) *value = copy_to_block(text);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_GetRequestTarget(uint32_t request_handle, char** target) {
+  return guarded(__func__, [&] {
+    if (target == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null target pointer");
+    *target = nullptr;
+    *target = copy_to_block(exchange_of(request_handle)->target());
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_GetRequestHeaders(uint32_t request_handle, char** block) {
+  return guarded(__func__, [&] {
+    if (block == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null block pointer");
+    *block = nullptr;
+    *block = copy_to_block(exchange_of(request_handle)->header_block());
     return 0u;
   });
 }

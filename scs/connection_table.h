@@ -51,6 +51,10 @@ struct Connection {
   Clock::time_point since;      // when the phase began (fresh: accepted)
   std::uint64_t body_bytes = 0;  // received in the body phase
   bool owes_timeout = false;     // ended in the body phase: its thread answers 408
+  // The request-target of the current request as received. Written and read only by
+  // the thread that handles the connection's requests, one request after another, so
+  // it is the one field outside the table's mutex.
+  std::string target;
 };
 
 struct ConnectionLimits {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "scs/any_request.h"
 #include "scs/api_guard.h"
 #include "scs/listen_socket.h"
 #include "scs/log.h"
@@ -56,15 +57,18 @@ void connection_notice(void* cls, MHD_Connection* connection, void** socket_cont
   });
 }
 
-// Called on the connection's thread when a request line has arrived.
-void* request_line(void* cls, const char*, MHD_Connection* connection) noexcept {
+// Called on the connection's thread when a request line has arrived, with the
+// request-target as received (libmicrohttpd decodes the one it hands request_access).
+void* request_line(void* cls, const char* target, MHD_Connection* connection) noexcept {
   auto& daemon = *static_cast<HttpDaemon*>(cls);
   guarded_callback("HttpDaemon", [&] {
     note_request_line(daemon, connection);
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    if (info != nullptr) {
-      daemon.connections().request_line(static_cast<Connection*>(info->socket_context));
+    if (info != nullptr && info->socket_context != nullptr) {
+      auto* record = static_cast<Connection*>(info->socket_context);
+      record->target = target != nullptr ? target : "";
+      daemon.connections().request_line(record);
     }
   });
   return nullptr;  // the request's state is made by the first request_access call
@@ -261,12 +265,17 @@ void HttpDaemon::unpublish_listener(std::uint32_t listener) {
   }
 }
 
-bool HttpDaemon::find_route(const std::string& resource, Route& route) const {
+bool HttpDaemon::find_route(const std::string& path, Route& route) const {
   std::lock_guard<std::mutex> lock(routes_mutex_);
-  const auto it = routes_.find(resource);
-  if (it == routes_.end()) return false;
-  route = it->second;
+  const Route* found = match_route(routes_, path);
+  if (found == nullptr) return false;
+  route = *found;
   return true;
+}
+
+bool HttpDaemon::serves_any_request() const {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  return has_any_request(routes_);
 }
 
 }  // namespace qel::scs

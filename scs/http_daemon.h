@@ -34,6 +34,7 @@ struct Route {
   std::uint32_t token = 0;
   SCS_POST_CALLBACK callback = nullptr;
   bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
+  bool any_request = false;  // registered with SCS_POST_ANY_REQUEST (any_request.h)
   SCS_ADMIT_CALLBACK admit = nullptr;  // asked before the body is read (may be null)
   ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
 };
@@ -65,7 +66,10 @@ class HttpDaemon {
   // Serves `resource` with `route` (after check_free); a listener may replace its own.
   void publish(const std::string& resource, const Route& route);
   void unpublish_listener(std::uint32_t listener);
-  bool find_route(const std::string& resource, Route& route) const;
+  // The route of a request path (any_request.h, match_route); false for none.
+  bool find_route(const std::string& path, Route& route) const;
+  // True when a resource registered with SCS_POST_ANY_REQUEST is served here.
+  bool serves_any_request() const;
   // Replaces the admission callback of `listener`'s `resource` if it is served here.
   void set_admission(std::uint32_t listener, const std::string& resource,
                      SCS_ADMIT_CALLBACK admit);

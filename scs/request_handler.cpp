@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "scs/any_request.h"
 #include "scs/api_guard.h"
 #include "scs/body_buffer.h"
 #include "scs/builtin_pages.h"
@@ -29,6 +30,8 @@ thread_local int t_callback_depth = 0;
 
 constexpr const char* kStopping = "the server is stopping";
 constexpr const char* kNoRoom = "the server has no room for this body now, try again later";
+constexpr const char* kEscapes =
+    "qel: a request path with a dot segment or a NUL byte is not carried by this tunnel";
 
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
@@ -48,7 +51,8 @@ struct RequestState {
   bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
   std::string method;
-  std::string resource;
+  std::string resource;  // the path, decoded by libmicrohttpd, without the query
+  std::string target;    // the request-target as received
   std::chrono::steady_clock::time_point started;  // the headers arrived
   HeaderList headers;
   BodyBuffer body;
@@ -145,10 +149,10 @@ MHD_Result answer_during_body(HttpDaemon& daemon, RequestState& state, MHD_Conne
 // Asks the route's admission callback; 0 or the HTTP status to refuse with (`text`).
 unsigned admission(const RequestState& state, std::uint64_t declared, std::string& text) {
   const Route& route = state.route;
-  auto exchange = std::make_shared<RequestExchange>(state.headers, -1);
+  auto exchange = std::make_shared<RequestExchange>(state.headers, state.target, -1);
   const std::uint32_t id = requests().add(exchange);
   const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, declared,
-                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+                            state.resource.c_str(), state.method.c_str(), id, 0};
   char buffer[256] = "";
   ++t_callback_depth;
   const std::uint32_t verdict =
@@ -196,9 +200,9 @@ MHD_Result admit_body(HttpDaemon& daemon, MHD_Connection* connection, RequestSta
 }
 
 MHD_Result answer_now(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
-                      unsigned status, bool bearer = false) {
+                      unsigned status, bool bearer = false, const char* allow = "POST") {
   state.answered = true;
-  const MHD_Result queued = queue_plain(connection, status, bearer);
+  const MHD_Result queued = queue_plain(connection, status, bearer, allow);
   account_answer(daemon, connection, state, status, plain_body_size(status));
   return queued;
 }
@@ -220,6 +224,8 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   state.started = std::chrono::steady_clock::now();
   state.method = method;
   state.resource = url;
+  if (state.connection != nullptr) state.target = std::move(state.connection->target);
+  if (state.target.empty()) state.target = url;
   // Ended by the ticker as its headers came: nothing more may be written.
   if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
@@ -229,7 +235,9 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
     return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
                   kRetryAfterBusy);
   }
-  if (ambiguous_length(state.headers)) return answer_now(daemon, state, connection, 400);
+  if (ambiguous_length(state.headers) || !well_formed_fields(state.headers)) {
+    return answer_now(daemon, state, connection, 400);
+  }
   if (const unsigned refused = unsupported_coding(state.headers)) {
     return answer_now(daemon, state, connection, refused);
   }
@@ -241,9 +249,18 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   }
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
   if (!daemon.find_route(state.resource, state.route)) {
+    // CONNECT names a host, not a path: a tunnel that takes any request says why not.
+    if (state.method == "CONNECT" && daemon.serves_any_request()) {
+      return refuse(daemon, state, connection, 501, kNotCarried, 0);
+    }
     return answer_now(daemon, state, connection, 404);
   }
-  if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
+  if (state.route.any_request) {
+    const unsigned verdict = any_request_verdict(state.method, state.headers);
+    if (verdict == 501) return refuse(daemon, state, connection, 501, kNotCarried, 0);
+    if (verdict != 0) return answer_now(daemon, state, connection, verdict, false, kAnyRequestMethods);
+    if (escapes_resource(state.target)) return refuse(daemon, state, connection, 400, kEscapes, 0);
+  } else if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
     return answer_now(daemon, state, connection, 405);
   }
   if (declared_length(state.headers) > config.max_body_size) {
@@ -280,7 +297,7 @@ MHD_Result take_data(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
 std::uint32_t run_callback(const Route& route, const RequestState& state, std::uint32_t id,
                            std::uint8_t** response, std::uint32_t* length) {
   const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, state.body.size(),
-                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+                            state.resource.c_str(), state.method.c_str(), id, 0};
   const auto* data =
       state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
   ++t_callback_depth;
@@ -306,7 +323,8 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   state.answered = true;
   // Ended by the ticker as the body's end came: request_completed answers 408.
   if (!daemon.connections().serving(state.connection)) return MHD_NO;
-  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers), socket_of(connection));
+  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers),
+                                                    std::move(state.target), socket_of(connection));
   const std::uint32_t id = requests().add(exchange);
   std::uint8_t* body = nullptr;
   std::uint32_t length = 0;
@@ -320,14 +338,16 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   const std::uint64_t received = state.body.size();
   state.body.release();  // the memory goes back before the answer is sent
   state.give_back();
-  // A stopping listener's answers end their connections.
-  const bool close = daemon.quiesced(state.route.listener);
   if (result == 0) {
+    AnswerFraming framing;
+    framing.head = state.method == MHD_HTTP_METHOD_HEAD;
+    framing.close = daemon.quiesced(state.route.listener);  // a stopping listener's answers end their connections
     unsigned status = 0;
-    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status, close);
+    std::size_t sent = 0;
+    const MHD_Result queued = queue_answer(connection, *exchange, body, length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
-                            received, length, state.started});
+                            received, sent, state.started});
     return queued;
   }
   account(daemon, connection,

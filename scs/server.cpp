@@ -57,7 +57,7 @@ std::uint32_t Server::add_listener(const char* settings_1, const char* settings_
 
 void Server::register_post(std::uint32_t handle, const char* resource, std::uint32_t token,
                            SCS_POST_CALLBACK callback, std::uint32_t mode) {
-  if ((mode & ~SCS_POST_NEVER_BLOCKS) != SCS_POST_MODE_BUFFERED) {
+  if ((mode & ~(SCS_POST_NEVER_BLOCKS | SCS_POST_ANY_REQUEST)) != SCS_POST_MODE_BUFFERED) {
     throw ScsError(status::SCS_NOT_SUPPORTED, "POST mode " + std::to_string(mode));
   }
   if (callback == nullptr || resource == nullptr) {
@@ -68,8 +68,13 @@ void Server::register_post(std::uint32_t handle, const char* resource, std::uint
   }
   std::lock_guard<std::mutex> lock(mutex_);
   require_init();
-  find(handle).register_resource(resource,
-                                 Route{handle, token, callback, (mode & SCS_POST_NEVER_BLOCKS) == 0});
+  Route route;
+  route.listener = handle;
+  route.token = token;
+  route.callback = callback;
+  route.may_block = (mode & SCS_POST_NEVER_BLOCKS) == 0;
+  route.any_request = (mode & SCS_POST_ANY_REQUEST) != 0;
+  find(handle).register_resource(resource, route);
 }
 
 void Server::set_admission(std::uint32_t handle, const char* resource, SCS_ADMIT_CALLBACK admit) {
