@@ -122,8 +122,12 @@ uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {
   });
 }
 
-uint32_t SCS_SERVER_ReloadListener(uint32_t, const char*, const char*, const char*, const char*) {
-  return status::SCS_NOT_SUPPORTED;  // the reload comes with the next change
+uint32_t SCS_SERVER_ReloadListener(uint32_t listener_handle, const char* settings_1,
+                                   const char* source_1, const char* settings_2,
+                                   const char* source_2) {
+  return guarded(__func__, [&] {
+    return server().reload(listener_handle, settings_1, source_1, settings_2, source_2);
+  });
 }
 
 uint32_t SCS_SERVER_StartServer(uint32_t listener_handle) {

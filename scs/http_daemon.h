@@ -2,13 +2,15 @@
 // shared by every listener whose endpoint has the same configuration, with what the
 // library adds around it: the table of its connections and their limits, the budget
 // of buffered bodies, the counted log lines, the ticker that ends slow clients, and
-// the quiesce of the listeners it serves.
+// the quiesce of the listeners it serves, and its reloadable state (EndpointState:
+// the endpoint's settings as they stand, TLS identity, client CAs).
 //
 // Owned by the Server through a reference count of the listeners that use it; created,
-// started, given routes and stopped under the Server's lock. Routes are read by the
-// daemon's connection threads under the daemon's own route lock. stop() joins every
-// connection thread, so it waits for callbacks that are still running; it must not be
-// called from one of them.
+// started, given routes, reloaded and stopped under the Server's lock. Routes are read
+// by the daemon's connection threads under the daemon's own route lock; the state
+// through an atomic shared_ptr, once per request and once per TLS handshake. stop()
+// joins every connection thread, so it waits for callbacks that are still running; it
+// must not be called from one of them.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include "scs/counted_log.h"
 #include "scs/endpoint_config.h"
 #include "scs/endpoint_metrics.h"
+#include "scs/endpoint_state.h"
 #include "scs/periodic_thread.h"
 
 struct MHD_Daemon;
@@ -41,6 +44,8 @@ struct Route {
 
 class HttpDaemon {
  public:
+  // Throws ScsError: SCS_TLS_FAILED when the TLS files cannot be used,
+  // SCS_LIMIT_ABOVE_DESCRIPTORS (limits_for).
   explicit HttpDaemon(EndpointConfig config);
   ~HttpDaemon();
   HttpDaemon(const HttpDaemon&) = delete;
@@ -51,7 +56,20 @@ class HttpDaemon {
   // Closes held requests' connections, then waits for their callbacks and threads.
   void stop();
 
+  // The configuration the daemon started with. What a reload cannot change (address,
+  // port, TLS on or off, workers, ...) is read here; everything else from state().
   const EndpointConfig& config() const { return config_; }
+  // The state as it stands: an atomic load, one per request or handshake.
+  std::shared_ptr<const EndpointState> state() const { return std::atomic_load(&state_); }
+  // The settings this daemon is shared under (EndpointConfig::share_key of the state).
+  const std::string& share_key() const { return share_key_; }
+  // True when `config`'s connection limit fits in what the daemon started with
+  // (libmicrohttpd's own limit is fixed at the start); throws like limits_for.
+  bool takes_connection_limit(const EndpointConfig& config) const;
+  // Publishes `next` (same address, port, TLS and workers): new connections and
+  // requests see it at once, those under way keep what they loaded. `limits` are
+  // limits_for(next->config).
+  void reload(std::shared_ptr<const EndpointState> next, const ConnectionLimits& limits);
   EndpointMetrics& metrics() { return metrics_; }
   ConnectionTable& connections() { return connections_; }
   BodyBudget& budget() { return budget_; }
@@ -90,7 +108,10 @@ class HttpDaemon {
   void tick();
 
   const EndpointConfig config_;
+  std::shared_ptr<const EndpointState> state_;  // atomic_load / atomic_store only
+  std::string share_key_;
   unsigned mhd_limit_ = 0;
+  unsigned started_connections_ = 0;  // the endpoint's connection limit at the start
   CountedLog counted_log_;
   ConnectionTable connections_;
   BodyBudget budget_;

@@ -35,7 +35,7 @@ constexpr const char* kEscapes =
 
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
-  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c) {}
+  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.state()) {}
   ~RequestState() { give_back(); }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
@@ -47,6 +47,9 @@ struct RequestState {
 
   HttpDaemon& daemon;
   Connection* connection;  // the connection table's record (null if it has none)
+  // The endpoint's state when the request arrived: one reload or none, the request
+  // sees one set of settings from its first check to its answer.
+  const std::shared_ptr<const EndpointState> live;
   bool answered = false;   // an answer is queued or written; ignore whatever else arrives
   bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
@@ -112,14 +115,15 @@ void count_budget_refusal(HttpDaemon& daemon) {
       daemon.label() + "/budget",
       {MSL_LOG_WARNING, "HttpDaemon", daemon.label() + " refused ",
        " requests whose body did not fit in body_budget (" +
-           std::to_string(daemon.config().body_budget) + " bytes)"});
+           std::to_string(daemon.budget().limit()) + " bytes)"});
 }
 
 void account_answer(HttpDaemon& daemon, MHD_Connection* connection, const RequestState& state,
                     unsigned status, std::uint64_t bytes_out, bool builtin_page = false) {
   account(daemon, connection,
           AnsweredRequest{state.method, state.resource, state.route.metrics, builtin_page, status,
-                          state.body.size(), bytes_out, state.started});
+                          state.body.size(), bytes_out, state.started,
+                          state.live->config.access_log});
 }
 
 // Refuses the request before its body: the answer closes the connection.
@@ -229,7 +233,7 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   // Ended by the ticker as its headers came: nothing more may be written.
   if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
-  const EndpointConfig& config = daemon.config();
+  const EndpointConfig& config = state.live->config;
   // A connection over a limit is answered whatever it asks.
   if (state.connection != nullptr && state.connection->refused != Refusal::none) {
     return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
@@ -244,7 +248,7 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   // Health needs no credentials (a load balancer has none); the metrics page does.
   const BuiltinPage page = builtin_page(config, state.resource);
   if (page == BuiltinPage::health) return answer_page(daemon, state, connection, page);
-  if (const unsigned verdict = check_client(config, connection, state.headers)) {
+  if (const unsigned verdict = check_client(*state.live, connection, state.headers)) {
     return answer_now(daemon, state, connection, verdict, !config.bearer_token.empty());
   }
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
@@ -275,7 +279,7 @@ MHD_Result take_data(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
                      const char* data, std::size_t size) {
   if (state.answered) return MHD_YES;
   daemon.connections().body_received(state.connection, size);
-  const std::uint64_t limit = daemon.config().max_body_size;
+  const std::uint64_t limit = state.live->config.max_body_size;
   if (size > limit - state.body.size()) {
     return answer_during_body(daemon, state, connection, 413,
                               "the request body is larger than " + std::to_string(limit) +
@@ -347,12 +351,13 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
     const MHD_Result queued = queue_answer(connection, *exchange, body, length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
-                            received, sent, state.started});
+                            received, sent, state.started, state.live->config.access_log});
     return queued;
   }
   account(daemon, connection,
           AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
-                          received, plain_body_size(500), state.started});
+                          received, plain_body_size(500), state.started,
+                          state.live->config.access_log});
   std::free(body);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
