@@ -190,10 +190,17 @@ uint32_t SCS_SERVER_ReloadListener(uint32_t listener_handle, const char* setting
                                    const char* source_2);
 #define SCS_STATUS_RESTART_NEEDED 0x4721011Au
 
-#define SCS_EXTENSION_FUNCTIONS(X)                                                      \
+/* The extensions, each round under a symbol version node of its own beside the
+ * table's Version_5.0: QELSCS_EXT_1 and QELSCS_EXT_2. SCS_EXTENSION_FUNCTIONS lists
+ * them all. */
+#define SCS_EXTENSION_FUNCTIONS_1(X)                                                    \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
-  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer) X(SCS_SERVER_GetRequestTarget) \
-  X(SCS_SERVER_GetRequestHeaders) X(SCS_SERVER_ReloadListener)
+  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer)
+
+#define SCS_EXTENSION_FUNCTIONS_2(X)                                                    \
+  X(SCS_SERVER_GetRequestTarget) X(SCS_SERVER_GetRequestHeaders) X(SCS_SERVER_ReloadListener)
+
+#define SCS_EXTENSION_FUNCTIONS(X) SCS_EXTENSION_FUNCTIONS_1(X) SCS_EXTENSION_FUNCTIONS_2(X)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \
