@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -221,6 +220,35 @@ MHD_Result answer_page(HttpDaemon& daemon, RequestState& state, MHD_Connection* 
   return queued;
 }
 
+// Finds the request's route and checks its method (and an any-request resource's
+// path); true when the request was answered instead (`queued`: libmicrohttpd's verdict).
+bool refuse_route_or_method(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state,
+                            MHD_Result& queued) {
+  if (!daemon.find_route(state.resource, state.route)) {
+    // CONNECT names a host, not a path: a tunnel that takes any request says why not.
+    queued = state.method == "CONNECT" && daemon.serves_any_request()
+                 ? refuse(daemon, state, connection, 501, kNotCarried, 0)
+                 : answer_now(daemon, state, connection, 404);
+    return true;
+  }
+  if (!state.route.any_request) {
+    if (state.method == MHD_HTTP_METHOD_POST) return false;
+    queued = answer_now(daemon, state, connection, 405);
+    return true;
+  }
+  const unsigned verdict = any_request_verdict(state.method, state.headers);
+  if (verdict == 501) {
+    queued = refuse(daemon, state, connection, 501, kNotCarried, 0);
+  } else if (verdict != 0) {
+    queued = answer_now(daemon, state, connection, verdict, false, kAnyRequestMethods);
+  } else if (escapes_resource(state.target)) {
+    queued = refuse(daemon, state, connection, 400, kEscapes, 0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // The checks that need only the request line and headers, in an order that tells an
 // unauthenticated client nothing about the resources.
 MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char* url,
@@ -252,21 +280,8 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
     return answer_now(daemon, state, connection, verdict, !config.bearer_token.empty());
   }
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
-  if (!daemon.find_route(state.resource, state.route)) {
-    // CONNECT names a host, not a path: a tunnel that takes any request says why not.
-    if (state.method == "CONNECT" && daemon.serves_any_request()) {
-      return refuse(daemon, state, connection, 501, kNotCarried, 0);
-    }
-    return answer_now(daemon, state, connection, 404);
-  }
-  if (state.route.any_request) {
-    const unsigned verdict = any_request_verdict(state.method, state.headers);
-    if (verdict == 501) return refuse(daemon, state, connection, 501, kNotCarried, 0);
-    if (verdict != 0) return answer_now(daemon, state, connection, verdict, false, kAnyRequestMethods);
-    if (escapes_resource(state.target)) return refuse(daemon, state, connection, 400, kEscapes, 0);
-  } else if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
-    return answer_now(daemon, state, connection, 405);
-  }
+  MHD_Result answered = MHD_NO;
+  if (refuse_route_or_method(daemon, connection, state, answered)) return answered;
   if (declared_length(state.headers) > config.max_body_size) {
     return answer_now(daemon, state, connection, 413);
   }
@@ -345,10 +360,12 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   if (result == 0) {
     AnswerFraming framing;
     framing.head = state.method == MHD_HTTP_METHOD_HEAD;
-    framing.close = daemon.quiesced(state.route.listener);  // a stopping listener's answers end their connections
+    // A stopping listener's answers end their connections.
+    framing.close = daemon.quiesced(state.route.listener);
     unsigned status = 0;
     std::size_t sent = 0;
-    const MHD_Result queued = queue_answer(connection, *exchange, body, length, framing, status, sent);
+    const MHD_Result queued =
+        queue_answer(connection, *exchange, body, length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
                             received, sent, state.started, state.live->config.access_log});

@@ -1,6 +1,7 @@
 // The shared library as the loader sees it: exactly the table's 77 names and the
-// extensions exported, each under its version node, no run path, only system dependencies; the unsupported
-// functions, the status texts, and the function names its log lines carry.
+// extensions exported, each under its version node, no run path, only system
+// dependencies; the unsupported functions, the status texts, and the function names
+// its log lines carry.
 #include <dlfcn.h>
 
 #include <cstdio>

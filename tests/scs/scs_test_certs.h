@@ -1,7 +1,7 @@
 // Test certificates made at run time with GnuTLS: a CA, two server certificates for
 // 127.0.0.1 (common names "127.0.0.1" and "renewed") and a client certificate signed by
-// that CA, and a self-signed client certificate the CA does not know. ECDSA P-256 keeps generation fast. The PEM files
-// are written to the test's temporary folder.
+// that CA, and a self-signed client certificate the CA does not know. ECDSA P-256 keeps
+// generation fast. The PEM files are written to the test's temporary folder.
 #ifndef QEL_TESTS_SCS_TEST_CERTS_H
 #define QEL_TESTS_SCS_TEST_CERTS_H
 
