@@ -12,7 +12,9 @@
 //
 // The /echo callback reads headers through the library (X-QEL-Message-Id as a single
 // header), sets the status named by X-Fuzz-Status, copies Content-Type back, fails
-// when X-Fuzz-Fail is present, and answers with the body it was given.
+// when X-Fuzz-Fail is present, and answers with the body it was given. /any takes any
+// request (SCS_POST_ANY_REQUEST) and checks what the library hands on: a request-target
+// and a header block of well-formed "Name: value" lines, whatever the input was.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -78,6 +80,49 @@ std::uint32_t echo(std::uint32_t, std::uint32_t, const std::uint8_t* data, std::
   return 0;
 }
 
+bool token_char(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u > 0x20 && u < 0x7F && std::strchr("()<>@,;:\\\"/[]?={}", c) == nullptr;
+}
+
+// Every line of the block is "token: value\r\n" with no control character in the value.
+void check_header_block(const std::string& block) {
+  std::size_t start = 0;
+  while (start < block.size()) {
+    const auto end = block.find("\r\n", start);
+    FUZZ_CHECK(end != std::string::npos);
+    const std::string line = block.substr(start, end - start);
+    const auto colon = line.find(": ");
+    FUZZ_CHECK(colon != std::string::npos && colon > 0);
+    for (std::size_t i = 0; i < colon; ++i) FUZZ_CHECK(token_char(line[i]));
+    for (std::size_t i = colon + 2; i < line.size(); ++i) {
+      const auto u = static_cast<unsigned char>(line[i]);
+      FUZZ_CHECK(u == '\t' || (u >= 0x20 && u != 0x7F));
+    }
+    start = end + 2;
+  }
+}
+
+std::uint32_t any(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t,
+                  std::uint8_t**, std::uint32_t*, const SCS_REQUEST* request) {
+  char* target = nullptr;
+  FUZZ_CHECK(SCS_SERVER_GetRequestTarget(request->request_handle, &target) == 0);
+  FUZZ_CHECK(target != nullptr && *target != '\0');
+  SCS_Free(target);
+  char* block = nullptr;
+  FUZZ_CHECK(SCS_SERVER_GetRequestHeaders(request->request_handle, &block) == 0);
+  FUZZ_CHECK(block != nullptr);
+  check_header_block(block);
+  SCS_Free(block);
+  SCS_SERVER_AddResponseHeader(request->request_handle, "X-Method", request->method);
+  const std::string status = header(request, "X-Fuzz-Status", 0);
+  if (!status.empty()) {
+    SCS_SERVER_SetHttpStatus(request->request_handle,
+                             static_cast<std::uint16_t>(std::strtoul(status.c_str(), nullptr, 10)));
+  }
+  return 0;
+}
+
 std::string token_file() {
   char path[] = "/tmp/qel-fuzz-token-XXXXXX";
   const int fd = ::mkstemp(path);
@@ -92,7 +137,7 @@ std::vector<int> announced_ports() {
   std::vector<int> ports;
   std::lock_guard<std::mutex> lock(g_log_mutex);
   for (const std::string& line : g_log) {
-    if (line.find(" serves /echo at http://127.0.0.1:") == std::string::npos) continue;
+    if (line.find("/echo at http://127.0.0.1:") == std::string::npos) continue;
     ports.push_back(std::atoi(line.substr(line.rfind(':') + 1).c_str()));
   }
   return ports;
@@ -104,14 +149,16 @@ std::vector<int> start_server() {
   const std::string token = token_file();
   const std::string settings =
       "port = 0\nconnection_timeout = 5\nmax_body_size = 65536\n"
-      "[endpoint threads]\nport = 0\nresources = /echo\nconnection_timeout = 5\n"
-      "[endpoint auth]\nport = 0\nresources = /echo\nbearer_token_file = " +
+      "[endpoint threads]\nport = 0\nresources = /echo, /any\nconnection_timeout = 5\n"
+      "[endpoint auth]\nport = 0\nresources = /echo, /any\nbearer_token_file = " +
       token + "\n";
   std::uint32_t listener = 0;
   FUZZ_CHECK(SCS_SERVER_AddListener(settings.c_str(), "", &listener) == 0);
   ::unlink(token.c_str());  // read when the listener was added
   FUZZ_CHECK(SCS_SERVER_RegisterOnPostData(listener, "/echo", 1, &echo, SCS_POST_MODE_BUFFERED) ==
              0);
+  FUZZ_CHECK(SCS_SERVER_RegisterOnPostData(listener, "/any", 2, &any,
+                                           SCS_POST_MODE_BUFFERED | SCS_POST_ANY_REQUEST) == 0);
   FUZZ_CHECK(SCS_SERVER_StartServer(listener) == 0);
   std::vector<int> ports = announced_ports();
   FUZZ_CHECK(ports.size() == 2);

@@ -38,6 +38,14 @@ extern "C" {
  * its own work, so an endpoint with a worker pool ("workers" setting) may serve it. A
  * library that does not know the flag refuses the mode; register again without it. */
 #define SCS_POST_NEVER_BLOCKS 0x100u
+/* Extension, or-ed into the mode: the resource takes any request, not only a POST: GET,
+ * HEAD, POST, PUT, PATCH, DELETE and OPTIONS, on the resource itself and on every path
+ * below "<resource>/" (an exact registration of a longer path wins). CONNECT and
+ * requests carrying Upgrade are answered 501 by the library, other methods 405. The
+ * callback's SCS_REQUEST.method is the request's method and .resource its path without
+ * the query; SCS_SERVER_GetRequestTarget gives the target as received. A library that
+ * does not know the flag refuses the mode; register again without it. */
+#define SCS_POST_ANY_REQUEST 0x200u
 
 /* The request record handed to a callback. Only `resource` (offset 16) and
  * `request_handle` (offset 32) are part of the contract; the rest is informational. */
@@ -46,7 +54,7 @@ typedef struct SCS_REQUEST {
   uint32_t listener_handle;  /* the listener that received the request */
   uint64_t content_length;   /* body length in bytes */
   const char* resource;      /* NUL-terminated path, offset 16 */
-  const char* method;        /* "POST", offset 24 */
+  const char* method;        /* "POST" (any-request resources: the request's), offset 24 */
   uint32_t request_handle;   /* for the header and status calls, offset 32 */
   uint32_t reserved;
 } SCS_REQUEST;
@@ -152,19 +160,35 @@ uint32_t SCS_SERVER_SetAdmission(uint32_t listener_handle, const char* resource,
  * unquiesced. Quiescing twice is harmless. */
 uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle);
 
-/* Extension, or-ed into the mode of SCS_SERVER_RegisterOnPostData: the resource takes
- * GET, HEAD, POST, PUT, PATCH, DELETE and OPTIONS, on itself and on every path below
- * "<resource>/" (an exact registration of a longer path wins); CONNECT and Upgrade
- * requests are answered 501 by the library. SCS_REQUEST.method is the request's method.
- * A library that does not know the flag refuses the mode. */
-#define SCS_POST_ANY_REQUEST 0x200u
-
-/* During a callback: the request-target as the client sent it (path and query, not
- * decoded), and every request header in the order received (names as received, repeats
- * kept) as lines "Name: value\r\n". Each is a block from SCS_Allocate, NUL-terminated,
- * that the caller frees with SCS_Free. */
+/* Only during the callback of `request_handle`: the request-target as the client sent
+ * it, path and query, not decoded ("/qel/api/x?y=1&z=%20"), as an SCS_Allocate block
+ * the caller frees with SCS_Free. */
 uint32_t SCS_SERVER_GetRequestTarget(uint32_t request_handle, char** target);
+
+/* Only during the callback of `request_handle`: every request header in the order
+ * received, names as received (case kept), a repeated header as lines of its own, as
+ * one NUL-terminated SCS_Allocate block of lines "Name: value\r\n" (empty when the
+ * request has none). The caller frees it with SCS_Free. */
 uint32_t SCS_SERVER_GetRequestHeaders(uint32_t request_handle, char** block);
+
+/* Reload without a restart: parses the two settings texts as SCS_SERVER_AddListenerFrom
+ * does (source_N: the file a text was read from, may be null) and applies to the
+ * listener, and to the HTTP servers it runs, what changes without dropping anything:
+ * TLS certificate and key, client CA file, bearer token file (files are read again even
+ * when the text is unchanged), access_log, metrics, per_ip_limit, header_timeout,
+ * body_min_rate, max_body_size, body_budget, and connection_limit up to the value the
+ * server started with. New connections and requests see the new values at once; open
+ * connections and running callbacks are untouched. What needs a restart (address,
+ * port, resources, endpoints added or removed, TLS turned on or off, workers,
+ * thread_stack_size, connection_timeout, a higher connection_limit) is not applied:
+ * the call logs one warning naming each key and endpoint and returns
+ * SCS_STATUS_RESTART_NEEDED, having applied the rest. A text or file with an error
+ * applies nothing and returns the error's status. Listeners that share an HTTP server
+ * (identical endpoints) share what is reloaded on it. */
+uint32_t SCS_SERVER_ReloadListener(uint32_t listener_handle, const char* settings_1,
+                                   const char* source_1, const char* settings_2,
+                                   const char* source_2);
+#define SCS_STATUS_RESTART_NEEDED 0x4721011Au
 
 /* More families for the /metrics page: the library calls `render(context)` each time it
  * makes the page, on the thread that serves it, and appends the text it returns (complete
@@ -174,10 +198,18 @@ uint32_t SCS_SERVER_GetRequestHeaders(uint32_t request_handle, char** block);
 typedef char* (*SCS_METRICS_SOURCE)(void* context);
 uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context);
 
-#define SCS_EXTENSION_FUNCTIONS(X)                                                      \
+/* The extensions, each round under a symbol version node of its own beside the
+ * table's Version_5.0: QELSCS_EXT_1 and QELSCS_EXT_2. SCS_EXTENSION_FUNCTIONS lists
+ * them all. */
+#define SCS_EXTENSION_FUNCTIONS_1(X)                                                    \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
-  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer) X(SCS_SERVER_AddMetricsSource)   \
-  X(SCS_SERVER_GetRequestTarget) X(SCS_SERVER_GetRequestHeaders)
+  X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer)
+
+#define SCS_EXTENSION_FUNCTIONS_2(X)                                                    \
+  X(SCS_SERVER_GetRequestTarget) X(SCS_SERVER_GetRequestHeaders) X(SCS_SERVER_ReloadListener) \
+  X(SCS_SERVER_AddMetricsSource)
+
+#define SCS_EXTENSION_FUNCTIONS(X) SCS_EXTENSION_FUNCTIONS_1(X) SCS_EXTENSION_FUNCTIONS_2(X)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

@@ -22,6 +22,7 @@ using namespace qel::scs;
 static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status table");
 static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
 static_assert(SCS_STATUS_NOT_REGISTERED == status::SCS_NOT_REGISTERED, "status table");
+static_assert(SCS_STATUS_RESTART_NEEDED == status::SCS_RESTART_NEEDED, "status table");
 
 namespace {
 
@@ -129,6 +130,14 @@ uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {
   });
 }
 
+uint32_t SCS_SERVER_ReloadListener(uint32_t listener_handle, const char* settings_1,
+                                   const char* source_1, const char* settings_2,
+                                   const char* source_2) {
+  return guarded(__func__, [&] {
+    return server().reload(listener_handle, settings_1, source_1, settings_2, source_2);
+  });
+}
+
 uint32_t SCS_SERVER_StartServer(uint32_t listener_handle) {
   return guarded(__func__, [&] {
     server().start(listener_handle);
@@ -163,6 +172,24 @@ uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, 
     }
     std::string text;
     if (exchange->request_header(name, text)) *value = copy_to_block(text);
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_GetRequestTarget(uint32_t request_handle, char** target) {
+  return guarded(__func__, [&] {
+    if (target == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null target pointer");
+    *target = nullptr;
+    *target = copy_to_block(exchange_of(request_handle)->target());
+    return 0u;
+  });
+}
+
+uint32_t SCS_SERVER_GetRequestHeaders(uint32_t request_handle, char** block) {
+  return guarded(__func__, [&] {
+    if (block == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null block pointer");
+    *block = nullptr;
+    *block = copy_to_block(exchange_of(request_handle)->header_block());
     return 0u;
   });
 }

@@ -3,7 +3,8 @@
 // is given back when the request's callback has returned. A request that would go
 // over the budget is answered 503 instead.
 //
-// Owned by an HttpDaemon; any thread (one atomic counter).
+// Owned by an HttpDaemon; any thread (atomic counter and limit). A reload may change
+// the limit; bytes already taken stay taken, also above a lowered limit.
 #pragma once
 
 #include <atomic>
@@ -17,18 +18,20 @@ class BodyBudget {
 
   // Takes `bytes`, or nothing and false when they do not fit (a limit of 0: all fit).
   bool take(std::uint64_t bytes) {
+    const std::uint64_t limit = limit_.load(std::memory_order_relaxed);
     std::uint64_t used = used_.load(std::memory_order_relaxed);
     do {
-      if (limit_ != 0 && (bytes > limit_ || used > limit_ - bytes)) return false;
+      if (limit != 0 && (bytes > limit || used > limit - bytes)) return false;
     } while (!used_.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
     return true;
   }
   void give_back(std::uint64_t bytes) { used_.fetch_sub(bytes, std::memory_order_relaxed); }
   std::uint64_t used() const { return used_.load(std::memory_order_relaxed); }
-  std::uint64_t limit() const { return limit_; }
+  std::uint64_t limit() const { return limit_.load(std::memory_order_relaxed); }
+  void set_limit(std::uint64_t limit) { limit_.store(limit, std::memory_order_relaxed); }
 
  private:
-  const std::uint64_t limit_;
+  std::atomic<std::uint64_t> limit_;
   std::atomic<std::uint64_t> used_{0};
 };
 

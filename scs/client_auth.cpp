@@ -8,16 +8,11 @@
 namespace qel::scs {
 namespace {
 
-unsigned check_certificate(MHD_Connection* connection) {
+unsigned check_certificate(const ClientCaList& cas, MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_GNUTLS_SESSION);
   if (info == nullptr || info->tls_session == nullptr) return 403;
-  auto session = static_cast<gnutls_session_t>(info->tls_session);
-  unsigned count = 0;
-  if (gnutls_certificate_get_peers(session, &count) == nullptr || count == 0) return 401;
-  unsigned verdict = 0;
-  if (gnutls_certificate_verify_peers2(session, &verdict) != GNUTLS_E_SUCCESS) return 403;
-  return verdict == 0 ? 0 : 403;
+  return cas.check(static_cast<gnutls_session_t>(info->tls_session));
 }
 
 // Compares without leaking where the texts differ.
@@ -44,12 +39,12 @@ unsigned check_token(const std::string& token, const HeaderList& headers) {
 
 }  // namespace
 
-unsigned check_client(const EndpointConfig& config, MHD_Connection* connection,
+unsigned check_client(const EndpointState& state, MHD_Connection* connection,
                       const HeaderList& headers) {
-  if (!config.tls_client_ca_pem.empty()) {
-    if (const unsigned verdict = check_certificate(connection)) return verdict;
+  if (state.client_cas) {
+    if (const unsigned verdict = check_certificate(*state.client_cas, connection)) return verdict;
   }
-  if (!config.bearer_token.empty()) return check_token(config.bearer_token, headers);
+  if (!state.config.bearer_token.empty()) return check_token(state.config.bearer_token, headers);
   return 0;
 }
 

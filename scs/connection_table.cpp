@@ -48,6 +48,16 @@ void ConnectionTable::set_label(const std::string& label) {
   label_ = label;
 }
 
+ConnectionLimits ConnectionTable::limits() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return limits_;
+}
+
+void ConnectionTable::set_limits(const ConnectionLimits& limits) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limits_ = limits;
+}
+
 Connection* ConnectionTable::opened(int socket, const sockaddr* address, bool tls) {
   auto record = std::make_unique<Connection>();
   record->socket = socket;
@@ -237,6 +247,7 @@ void ConnectionTable::end_locked(Connection& c, bool answer) {
 
 void ConnectionTable::count_refusal(Refusal reason) {
   std::string what;
+  std::lock_guard<std::mutex> lock(mutex_);
   switch (reason) {
     case Refusal::address:
       what = "per-address limit " + std::to_string(limits_.per_address);
@@ -248,13 +259,8 @@ void ConnectionTable::count_refusal(Refusal reason) {
     default:
       what = "connection limit " + std::to_string(limits_.connections);
   }
-  std::string label;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    label = label_;
-  }
-  log_.count(label + "/refused/" + what,
-             {MSL_LOG_WARNING, "HttpDaemon", label + " refused ", " connections (" + what + ")"});
+  log_.count(label_ + "/refused/" + what,
+             {MSL_LOG_WARNING, "HttpDaemon", label_ + " refused ", " connections (" + what + ")"});
 }
 
 std::size_t ConnectionTable::admitted() const {

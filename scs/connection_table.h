@@ -51,6 +51,10 @@ struct Connection {
   Clock::time_point since;      // when the phase began (fresh: accepted)
   std::uint64_t body_bytes = 0;  // received in the body phase
   bool owes_timeout = false;     // ended in the body phase: its thread answers 408
+  // The request-target of the current request as received. Written and read only by
+  // the thread that handles the connection's requests, one request after another, so
+  // it is the one field outside the table's mutex.
+  std::string target;
 };
 
 struct ConnectionLimits {
@@ -74,6 +78,10 @@ class ConnectionTable {
   ConnectionTable& operator=(const ConnectionTable&) = delete;
   // Names the endpoint in log lines ("endpoint 'default' at 127.0.0.1:18080").
   void set_label(const std::string& label);
+  // The limits in force; a reload replaces them for the next admission and check
+  // (connections already admitted stay, also above a lowered limit).
+  ConnectionLimits limits() const;
+  void set_limits(const ConnectionLimits& limits);
 
   Connection* opened(int socket, const sockaddr* address, bool tls);
   void closed(Connection* connection);
@@ -107,7 +115,7 @@ class ConnectionTable {
   bool overdue(const Connection& connection, Clock::time_point now) const;
   void count_refusal(Refusal reason);
 
-  const ConnectionLimits limits_;
+  ConnectionLimits limits_;  // under mutex_
   CountedLog& log_;
   std::string label_;
   mutable std::mutex mutex_;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "scs/any_request.h"
 #include "scs/api_guard.h"
 #include "scs/listen_socket.h"
 #include "scs/log.h"
@@ -21,6 +22,7 @@
 #include "scs/request_handler.h"
 #include "scs/scs_error.h"
 #include "scs/status.h"
+#include "scs/tls_sockets.h"
 
 namespace qel::scs {
 namespace {
@@ -42,6 +44,11 @@ void connection_notice(void* cls, MHD_Connection* connection, void** socket_cont
   auto& daemon = *static_cast<HttpDaemon*>(cls);
   guarded_callback("HttpDaemon", [&] {
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+      if (daemon.config().tls()) {
+        const MHD_ConnectionInfo* fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (fd != nullptr) tls_sockets().remove(fd->connect_fd);
+      }
       daemon.connections().closed(static_cast<Connection*>(*socket_context));
       *socket_context = nullptr;
       return;
@@ -51,21 +58,25 @@ void connection_notice(void* cls, MHD_Connection* connection, void** socket_cont
     const MHD_ConnectionInfo* address =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (fd == nullptr) return;
+    if (daemon.config().tls()) tls_sockets().add(fd->connect_fd, &daemon);
     *socket_context = daemon.connections().opened(
         fd->connect_fd, address != nullptr ? address->client_addr : nullptr,
         daemon.config().tls());
   });
 }
 
-// Called on the connection's thread when a request line has arrived.
-void* request_line(void* cls, const char*, MHD_Connection* connection) noexcept {
+// Called on the connection's thread when a request line has arrived, with the
+// request-target as received (libmicrohttpd decodes the one it hands request_access).
+void* request_line(void* cls, const char* target, MHD_Connection* connection) noexcept {
   auto& daemon = *static_cast<HttpDaemon*>(cls);
   guarded_callback("HttpDaemon", [&] {
     note_request_line(daemon, connection);
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    if (info != nullptr) {
-      daemon.connections().request_line(static_cast<Connection*>(info->socket_context));
+    if (info != nullptr && info->socket_context != nullptr) {
+      auto* record = static_cast<Connection*>(info->socket_context);
+      record->target = target != nullptr ? target : "";
+      daemon.connections().request_line(record);
     }
   });
   return nullptr;  // the request's state is made by the first request_access call
@@ -81,24 +92,38 @@ MHD_OptionItem item(MHD_OPTION option, intptr_t value, void* pointer = nullptr) 
   return MHD_OptionItem{option, value, pointer};
 }
 
-// The texts stay alive in the daemon's configuration for as long as the daemon runs.
-void* text(const std::string& value) { return const_cast<char*>(value.c_str()); }
-
-void add_tls_options(const EndpointConfig& c, std::vector<MHD_OptionItem>& options) {
-  options.push_back(item(MHD_OPTION_HTTPS_MEM_CERT, 0, text(c.tls_cert_pem)));
-  options.push_back(item(MHD_OPTION_HTTPS_MEM_KEY, 0, text(c.tls_key_pem)));
+// The certificate comes from a callback on every handshake, never from the server's
+// credentials, so that a reload reaches new connections without a restart; the same
+// callback asks for client certificates, which the library verifies itself.
+void add_tls_options(std::vector<MHD_OptionItem>& options) {
+  // A one-argument option: MHD_OPTION_ARRAY takes its argument from the pointer.
+  options.push_back(item(MHD_OPTION_HTTPS_CERT_CALLBACK, 0,
+                         reinterpret_cast<void*>(&TlsSockets::select_certificate)));
   options.push_back(item(MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(kTlsPriorities)));
-  if (!c.tls_client_ca_pem.empty()) {
-    options.push_back(item(MHD_OPTION_HTTPS_MEM_TRUST, 0, text(c.tls_client_ca_pem)));
-  }
 }
 
 }  // namespace
 
 HttpDaemon::HttpDaemon(EndpointConfig config)
     : config_(std::move(config)),
+      state_(EndpointState::make(config_)),
+      share_key_(config_.share_key()),
       connections_(limits_for(config_, mhd_limit_), counted_log_),
-      budget_(config_.body_budget) {}
+      budget_(config_.body_budget) {
+  started_connections_ = connections_.limits().connections;
+}
+
+bool HttpDaemon::takes_connection_limit(const EndpointConfig& config) const {
+  unsigned ignored = 0;
+  return limits_for(config, ignored).connections <= started_connections_;
+}
+
+void HttpDaemon::reload(std::shared_ptr<const EndpointState> next, const ConnectionLimits& limits) {
+  share_key_ = next->config.share_key();
+  connections_.set_limits(limits);
+  budget_.set_limit(next->config.body_budget);
+  std::atomic_store(&state_, std::move(next));
+}
 
 HttpDaemon::~HttpDaemon() { stop(); }
 
@@ -157,7 +182,7 @@ void HttpDaemon::start() {
   }
   if (config_.tls()) {
     flags |= MHD_USE_TLS;
-    add_tls_options(config_, options);
+    add_tls_options(options);
   }
   options.push_back(item(MHD_OPTION_END, 0));
   // The logger must come first, or the daemon logs its own warning about it to stderr.
@@ -270,12 +295,17 @@ void HttpDaemon::unpublish_listener(std::uint32_t listener) {
   }
 }
 
-bool HttpDaemon::find_route(const std::string& resource, Route& route) const {
+bool HttpDaemon::find_route(const std::string& path, Route& route) const {
   std::lock_guard<std::mutex> lock(routes_mutex_);
-  const auto it = routes_.find(resource);
-  if (it == routes_.end()) return false;
-  route = it->second;
+  const Route* found = match_route(routes_, path);
+  if (found == nullptr) return false;
+  route = *found;
   return true;
+}
+
+bool HttpDaemon::serves_any_request() const {
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  return has_any_request(routes_);
 }
 
 }  // namespace qel::scs

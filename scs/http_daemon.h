@@ -2,13 +2,15 @@
 // shared by every listener whose endpoint has the same configuration, with what the
 // library adds around it: the table of its connections and their limits, the budget
 // of buffered bodies, the counted log lines, the ticker that ends slow clients, and
-// the quiesce of the listeners it serves.
+// the quiesce of the listeners it serves, and its reloadable state (EndpointState:
+// the endpoint's settings as they stand, TLS identity, client CAs).
 //
 // Owned by the Server through a reference count of the listeners that use it; created,
-// started, given routes and stopped under the Server's lock. Routes are read by the
-// daemon's connection threads under the daemon's own route lock. stop() joins every
-// connection thread, so it waits for callbacks that are still running; it must not be
-// called from one of them.
+// started, given routes, reloaded and stopped under the Server's lock. Routes are read
+// by the daemon's connection threads under the daemon's own route lock; the state
+// through an atomic shared_ptr, once per request and once per TLS handshake. stop()
+// joins every connection thread, so it waits for callbacks that are still running; it
+// must not be called from one of them.
 #pragma once
 
 #include <chrono>
@@ -24,6 +26,7 @@
 #include "scs/counted_log.h"
 #include "scs/endpoint_config.h"
 #include "scs/endpoint_metrics.h"
+#include "scs/endpoint_state.h"
 #include "scs/periodic_thread.h"
 
 struct MHD_Daemon;
@@ -35,12 +38,15 @@ struct Route {
   std::uint32_t token = 0;
   SCS_POST_CALLBACK callback = nullptr;
   bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
+  bool any_request = false;  // registered with SCS_POST_ANY_REQUEST (any_request.h)
   SCS_ADMIT_CALLBACK admit = nullptr;  // asked before the body is read (may be null)
   ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
 };
 
 class HttpDaemon {
  public:
+  // Throws ScsError: SCS_TLS_FAILED when the TLS files cannot be used,
+  // SCS_LIMIT_ABOVE_DESCRIPTORS (limits_for).
   explicit HttpDaemon(EndpointConfig config);
   ~HttpDaemon();
   HttpDaemon(const HttpDaemon&) = delete;
@@ -53,7 +59,20 @@ class HttpDaemon {
   void stop();
   static constexpr std::chrono::seconds kAnswersLeave{5};
 
+  // The configuration the daemon started with. What a reload cannot change (address,
+  // port, TLS on or off, workers, ...) is read here; everything else from state().
   const EndpointConfig& config() const { return config_; }
+  // The state as it stands: an atomic load, one per request or handshake.
+  std::shared_ptr<const EndpointState> state() const { return std::atomic_load(&state_); }
+  // The settings this daemon is shared under (EndpointConfig::share_key of the state).
+  const std::string& share_key() const { return share_key_; }
+  // True when `config`'s connection limit fits in what the daemon started with
+  // (libmicrohttpd's own limit is fixed at the start); throws like limits_for.
+  bool takes_connection_limit(const EndpointConfig& config) const;
+  // Publishes `next` (same address, port, TLS and workers): new connections and
+  // requests see it at once, those under way keep what they loaded. `limits` are
+  // limits_for(next->config).
+  void reload(std::shared_ptr<const EndpointState> next, const ConnectionLimits& limits);
   EndpointMetrics& metrics() { return metrics_; }
   ConnectionTable& connections() { return connections_; }
   BodyBudget& budget() { return budget_; }
@@ -68,7 +87,10 @@ class HttpDaemon {
   // Serves `resource` with `route` (after check_free); a listener may replace its own.
   void publish(const std::string& resource, const Route& route);
   void unpublish_listener(std::uint32_t listener);
-  bool find_route(const std::string& resource, Route& route) const;
+  // The route of a request path (any_request.h, match_route); false for none.
+  bool find_route(const std::string& path, Route& route) const;
+  // True when a resource registered with SCS_POST_ANY_REQUEST is served here.
+  bool serves_any_request() const;
   // Replaces the admission callback of `listener`'s `resource` if it is served here.
   void set_admission(std::uint32_t listener, const std::string& resource,
                      SCS_ADMIT_CALLBACK admit);
@@ -89,7 +111,10 @@ class HttpDaemon {
   void tick();
 
   const EndpointConfig config_;
+  std::shared_ptr<const EndpointState> state_;  // atomic_load / atomic_store only
+  std::string share_key_;
   unsigned mhd_limit_ = 0;
+  unsigned started_connections_ = 0;  // the endpoint's connection limit at the start
   CountedLog counted_log_;
   ConnectionTable connections_;
   BodyBudget budget_;

@@ -1,5 +1,6 @@
-// One listener: its parsed settings, the resources registered on it, and the HTTP
-// daemons it holds while started (keyed by the endpoint configuration they serve).
+// One listener: its parsed settings (as a reload left them), the resources registered on
+// it, and the HTTP daemons it holds while started (keyed by the share key of the
+// endpoint configuration they serve).
 //
 // Owned by the Server and touched only under the Server's lock. Holding a daemon is
 // what keeps it alive: the last listener to let go of a daemon stops it.
@@ -25,6 +26,8 @@ class Listener {
 
   std::uint32_t handle() const { return handle_; }
   const ListenerSettings& settings() const { return settings_; }
+  // A reload's settings: the running ones with the keys it changed.
+  void replace_settings(ListenerSettings settings) { settings_ = std::move(settings); }
 
   // Adds or replaces a registration (its admission callback with it); it is served
   // from the next start.
@@ -47,7 +50,7 @@ class Listener {
 
  private:
   const std::uint32_t handle_;
-  const ListenerSettings settings_;
+  ListenerSettings settings_;
   std::map<std::string, Route> registrations_;
   DaemonMap daemons_;
   bool quiesced_ = false;

@@ -162,4 +162,11 @@ std::vector<const EndpointConfig*> ListenerSettings::serving(const std::string& 
   return found;
 }
 
+const EndpointConfig* ListenerSettings::find(const std::string& name) const {
+  for (const EndpointConfig& e : endpoints_) {
+    if (e.name == name) return &e;
+  }
+  return nullptr;
+}
+
 }  // namespace qel::scs

@@ -29,6 +29,9 @@ constexpr HeaderFault kHeaderFaults[] = {
     {"Failed to parse `Content-Length' header", 400, "malformed Content-Length"},
     {"Too large value of 'Content-Length' header", 413, "Content-Length too large"},
     {"request without `Host' header", 400, "an HTTP/1.1 request needs a Host header"},
+    // Answered once by libmicrohttpd, but with an HTML page and uncounted: ours is the
+    // library's one line, and counted with the other refusals.
+    {"HTTP response code is 431", 431, "the request headers are too large for this server"},
 };
 
 // A client that leaves, stalls or sends something malformed: its own business.
@@ -75,7 +78,9 @@ void mhd_message(void* daemon, const char* format, va_list args) noexcept {
     std::vsnprintf(text, sizeof text, format, args);
     if (char* end = std::strchr(text, '\n')) *end = '\0';
     auto& http = *static_cast<HttpDaemon*>(daemon);
-    const bool ours = t_current.daemon == &http;
+    // A worker thread serves many connections, so what it noted last may be another
+    // connection's request line: only a thread of its own identifies the connection.
+    const bool ours = t_current.daemon == &http && http.config().workers == 0;
     if (ours && t_current.answered) return;  // the rest is about bytes nobody reads
     const bool fault = ours && answer_header_fault(text);
     const bool info = fault || routine(text);

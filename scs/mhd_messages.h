@@ -12,8 +12,13 @@
 // on the connection's own thread: there the library writes the one answer itself and
 // ends the sending side, so the doubled bytes it queues later go nowhere.
 //
+// Its answer to headers over its per-connection memory (431) comes once but as an HTML
+// page the metrics do not see: the library answers that one itself as well.
+//
 // note_request_line() runs on a connection's thread (libmicrohttpd's URI log callback)
 // and tells the messages that follow on that thread which connection they are about.
+// Only a daemon with a thread per connection acts on them: a worker of a pool serves
+// many connections, and what it noted last may belong to another one.
 #pragma once
 
 #include <microhttpd.h>

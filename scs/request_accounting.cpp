@@ -42,7 +42,7 @@ void account(HttpDaemon& daemon, MHD_Connection* connection, const AnsweredReque
       log_refused(daemon, connection, a);
     }
   }
-  if (daemon.config().access_log) log_access(daemon, connection, a);
+  if (a.access_log) log_access(daemon, connection, a);
 }
 
 std::string client_address(MHD_Connection* connection) {

@@ -27,6 +27,7 @@ struct AnsweredRequest {
   unsigned status;
   std::uint64_t bytes_in, bytes_out;
   std::chrono::steady_clock::time_point started;
+  bool access_log;  // the endpoint's access_log as the request found it
 };
 
 void account(HttpDaemon& daemon, MHD_Connection* connection, const AnsweredRequest& answered);

@@ -20,6 +20,15 @@ std::size_t RequestExchange::header_count(const std::string& name) const {
   return count_header(request_headers_, name.c_str());
 }
 
+std::string RequestExchange::header_block() const {
+  std::string block;
+  for (const auto& [name, value] : request_headers_) {
+    const auto end = value.find_last_not_of(" \t");
+    block += name + ": " + (end == std::string::npos ? "" : value.substr(0, end + 1)) + "\r\n";
+  }
+  return block;
+}
+
 std::size_t count_header(const HeaderList& headers, const char* name) {
   std::size_t n = 0;
   for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name) == 0;

@@ -4,10 +4,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "scs/any_request.h"
 #include "scs/api_guard.h"
 #include "scs/body_buffer.h"
 #include "scs/builtin_pages.h"
@@ -29,10 +29,12 @@ thread_local int t_callback_depth = 0;
 
 constexpr const char* kStopping = "the server is stopping";
 constexpr const char* kNoRoom = "the server has no room for this body now, try again later";
+constexpr const char* kEscapes =
+    "qel: a request path with a dot segment or a NUL byte is not carried by this tunnel";
 
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
-  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c) {}
+  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.state()) {}
   ~RequestState() { give_back(); }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
@@ -44,11 +46,15 @@ struct RequestState {
 
   HttpDaemon& daemon;
   Connection* connection;  // the connection table's record (null if it has none)
+  // The endpoint's state when the request arrived: one reload or none, the request
+  // sees one set of settings from its first check to its answer.
+  const std::shared_ptr<const EndpointState> live;
   bool answered = false;   // an answer is queued or written; ignore whatever else arrives
   bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
   std::string method;
-  std::string resource;
+  std::string resource;  // the path, decoded by libmicrohttpd, without the query
+  std::string target;    // the request-target as received
   std::chrono::steady_clock::time_point started;  // the headers arrived
   HeaderList headers;
   BodyBuffer body;
@@ -108,14 +114,15 @@ void count_budget_refusal(HttpDaemon& daemon) {
       daemon.label() + "/budget",
       {MSL_LOG_WARNING, "HttpDaemon", daemon.label() + " refused ",
        " requests whose body did not fit in body_budget (" +
-           std::to_string(daemon.config().body_budget) + " bytes)"});
+           std::to_string(daemon.budget().limit()) + " bytes)"});
 }
 
 void account_answer(HttpDaemon& daemon, MHD_Connection* connection, const RequestState& state,
                     unsigned status, std::uint64_t bytes_out, bool builtin_page = false) {
   account(daemon, connection,
           AnsweredRequest{state.method, state.resource, state.route.metrics, builtin_page, status,
-                          state.body.size(), bytes_out, state.started});
+                          state.body.size(), bytes_out, state.started,
+                          state.live->config.access_log});
 }
 
 // Refuses the request before its body: the answer closes the connection.
@@ -145,10 +152,10 @@ MHD_Result answer_during_body(HttpDaemon& daemon, RequestState& state, MHD_Conne
 // Asks the route's admission callback; 0 or the HTTP status to refuse with (`text`).
 unsigned admission(const RequestState& state, std::uint64_t declared, std::string& text) {
   const Route& route = state.route;
-  auto exchange = std::make_shared<RequestExchange>(state.headers, -1);
+  auto exchange = std::make_shared<RequestExchange>(state.headers, state.target, -1);
   const std::uint32_t id = requests().add(exchange);
   const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, declared,
-                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+                            state.resource.c_str(), state.method.c_str(), id, 0};
   char buffer[256] = "";
   ++t_callback_depth;
   const std::uint32_t verdict =
@@ -196,9 +203,9 @@ MHD_Result admit_body(HttpDaemon& daemon, MHD_Connection* connection, RequestSta
 }
 
 MHD_Result answer_now(HttpDaemon& daemon, RequestState& state, MHD_Connection* connection,
-                      unsigned status, bool bearer = false) {
+                      unsigned status, bool bearer = false, const char* allow = "POST") {
   state.answered = true;
-  const MHD_Result queued = queue_plain(connection, status, bearer);
+  const MHD_Result queued = queue_plain(connection, status, bearer, allow);
   account_answer(daemon, connection, state, status, plain_body_size(status));
   return queued;
 }
@@ -213,6 +220,35 @@ MHD_Result answer_page(HttpDaemon& daemon, RequestState& state, MHD_Connection* 
   return queued;
 }
 
+// Finds the request's route and checks its method (and an any-request resource's
+// path); true when the request was answered instead (`queued`: libmicrohttpd's verdict).
+bool refuse_route_or_method(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state,
+                            MHD_Result& queued) {
+  if (!daemon.find_route(state.resource, state.route)) {
+    // CONNECT names a host, not a path: a tunnel that takes any request says why not.
+    queued = state.method == "CONNECT" && daemon.serves_any_request()
+                 ? refuse(daemon, state, connection, 501, kNotCarried, 0)
+                 : answer_now(daemon, state, connection, 404);
+    return true;
+  }
+  if (!state.route.any_request) {
+    if (state.method == MHD_HTTP_METHOD_POST) return false;
+    queued = answer_now(daemon, state, connection, 405);
+    return true;
+  }
+  const unsigned verdict = any_request_verdict(state.method, state.headers);
+  if (verdict == 501) {
+    queued = refuse(daemon, state, connection, 501, kNotCarried, 0);
+  } else if (verdict != 0) {
+    queued = answer_now(daemon, state, connection, verdict, false, kAnyRequestMethods);
+  } else if (escapes_resource(state.target)) {
+    queued = refuse(daemon, state, connection, 400, kEscapes, 0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // The checks that need only the request line and headers, in an order that tells an
 // unauthenticated client nothing about the resources.
 MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char* url,
@@ -220,32 +256,32 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   state.started = std::chrono::steady_clock::now();
   state.method = method;
   state.resource = url;
+  if (state.connection != nullptr) state.target = std::move(state.connection->target);
+  if (state.target.empty()) state.target = url;
   // Ended by the ticker as its headers came: nothing more may be written.
   if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
-  const EndpointConfig& config = daemon.config();
+  const EndpointConfig& config = state.live->config;
   // A connection over a limit is answered whatever it asks.
   if (state.connection != nullptr && state.connection->refused != Refusal::none) {
     return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
                   kRetryAfterBusy);
   }
-  if (ambiguous_length(state.headers)) return answer_now(daemon, state, connection, 400);
+  if (ambiguous_length(state.headers) || !well_formed_fields(state.headers)) {
+    return answer_now(daemon, state, connection, 400);
+  }
   if (const unsigned refused = unsupported_coding(state.headers)) {
     return answer_now(daemon, state, connection, refused);
   }
   // Health needs no credentials (a load balancer has none); the metrics page does.
   const BuiltinPage page = builtin_page(config, state.resource);
   if (page == BuiltinPage::health) return answer_page(daemon, state, connection, page);
-  if (const unsigned verdict = check_client(config, connection, state.headers)) {
+  if (const unsigned verdict = check_client(*state.live, connection, state.headers)) {
     return answer_now(daemon, state, connection, verdict, !config.bearer_token.empty());
   }
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
-  if (!daemon.find_route(state.resource, state.route)) {
-    return answer_now(daemon, state, connection, 404);
-  }
-  if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0) {
-    return answer_now(daemon, state, connection, 405);
-  }
+  MHD_Result answered = MHD_NO;
+  if (refuse_route_or_method(daemon, connection, state, answered)) return answered;
   if (declared_length(state.headers) > config.max_body_size) {
     return answer_now(daemon, state, connection, 413);
   }
@@ -258,7 +294,7 @@ MHD_Result take_data(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
                      const char* data, std::size_t size) {
   if (state.answered) return MHD_YES;
   daemon.connections().body_received(state.connection, size);
-  const std::uint64_t limit = daemon.config().max_body_size;
+  const std::uint64_t limit = state.live->config.max_body_size;
   if (size > limit - state.body.size()) {
     return answer_during_body(daemon, state, connection, 413,
                               "the request body is larger than " + std::to_string(limit) +
@@ -280,7 +316,7 @@ MHD_Result take_data(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
 std::uint32_t run_callback(const Route& route, const RequestState& state, std::uint32_t id,
                            std::uint8_t** response, std::uint32_t* length) {
   const SCS_REQUEST request{sizeof(SCS_REQUEST), route.listener, state.body.size(),
-                            state.resource.c_str(), MHD_HTTP_METHOD_POST, id, 0};
+                            state.resource.c_str(), state.method.c_str(), id, 0};
   const auto* data =
       state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
   ++t_callback_depth;
@@ -306,7 +342,8 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   state.answered = true;
   // Ended by the ticker as the body's end came: request_completed answers 408.
   if (!daemon.connections().serving(state.connection)) return MHD_NO;
-  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers), socket_of(connection));
+  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers),
+                                                    std::move(state.target), socket_of(connection));
   const std::uint32_t id = requests().add(exchange);
   std::uint8_t* body = nullptr;
   std::uint32_t length = 0;
@@ -320,19 +357,24 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
   const std::uint64_t received = state.body.size();
   state.body.release();  // the memory goes back before the answer is sent
   state.give_back();
-  // A stopping listener's answers end their connections.
-  const bool close = daemon.quiesced(state.route.listener);
   if (result == 0) {
+    AnswerFraming framing;
+    framing.head = state.method == MHD_HTTP_METHOD_HEAD;
+    // A stopping listener's answers end their connections.
+    framing.close = daemon.quiesced(state.route.listener);
     unsigned status = 0;
-    const MHD_Result queued = queue_answer(connection, *exchange, body, length, status, close);
+    std::size_t sent = 0;
+    const MHD_Result queued =
+        queue_answer(connection, *exchange, body, length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
-                            received, length, state.started});
+                            received, sent, state.started, state.live->config.access_log});
     return queued;
   }
   account(daemon, connection,
           AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
-                          received, plain_body_size(500), state.started});
+                          received, plain_body_size(500), state.started,
+                          state.live->config.access_log});
   std::free(body);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",

@@ -31,6 +31,23 @@ const char* reason_text(unsigned status) {
 
 void free_block(void* block) { std::free(block); }
 
+ssize_t no_content(void*, std::uint64_t, char*, std::size_t) {
+  return MHD_CONTENT_READER_END_OF_STREAM;
+}
+
+// A response that libmicrohttpd 0.9.75 sends with neither Content-Length nor a chunked
+// frame: unknown length under HTTP/1.0 framing (the connection closes after it).
+ResponsePtr unframed_response() {
+  ResponsePtr response(
+      MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64, &no_content, nullptr, nullptr));
+  if (response &&
+      MHD_set_response_options(response.get(), MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END) !=
+          MHD_YES) {
+    response.reset();
+  }
+  return response;
+}
+
 ResponsePtr body_response(std::uint8_t* body, std::uint32_t length) {
   if (body == nullptr || length == 0) {
     std::free(body);
@@ -46,14 +63,15 @@ ResponsePtr body_response(std::uint8_t* body, std::uint32_t length) {
 
 std::size_t plain_body_size(unsigned status) { return std::strlen(reason_text(status)); }
 
-MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer) {
+MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer,
+                       const char* allow) {
   const char* text = reason_text(status);
   ResponsePtr response(MHD_create_response_from_buffer(
       std::strlen(text), const_cast<char*>(text), MHD_RESPMEM_PERSISTENT));
   if (!response) return MHD_NO;
   MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
   if (status == MHD_HTTP_METHOD_NOT_ALLOWED) {
-    MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, "POST");
+    MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, allow);
   }
   if (status == MHD_HTTP_UNAUTHORIZED && bearer) {
     MHD_add_response_header(response.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
@@ -78,25 +96,37 @@ MHD_Result queue_refusal(MHD_Connection* connection, unsigned status, const std:
 }
 
 MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
-                        std::uint8_t* body, std::uint32_t length, unsigned& status,
-                        bool close) {
+                        std::uint8_t* body, std::uint32_t length, const AnswerFraming& framing,
+                        unsigned& status, std::size_t& sent) {
   status = MHD_HTTP_INTERNAL_SERVER_ERROR;
-  ResponsePtr response = body_response(body, length);
-  if (!response) return queue_plain(connection, status);
-  if (close) MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
+  sent = 0;
+  const unsigned wanted = exchange.status();
+  ResponsePtr response;
+  if (wanted == MHD_HTTP_NO_CONTENT || wanted == MHD_HTTP_NOT_MODIFIED) {
+    std::free(body);  // these statuses have no content, whatever the callback made
+    response = wanted == MHD_HTTP_NO_CONTENT ? body_response(nullptr, 0) : unframed_response();
+  } else {
+    sent = framing.head || body == nullptr ? 0 : length;
+    response = body_response(body, length);
+  }
+  if (!response) {
+    sent = plain_body_size(status);
+    return queue_plain(connection, status);
+  }
+  if (framing.close) MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
   for (const auto& [name, value] : exchange.response_headers()) {
     if (MHD_add_response_header(response.get(), name.c_str(), value.c_str()) != MHD_YES) {
       log().write(MSL_LOG_WARNING, "queue_answer", "response header %.128s refused",
                   name.c_str());
     }
   }
-  const unsigned wanted = exchange.status();
   if (MHD_queue_response(connection, wanted, response.get()) == MHD_YES) {
     status = wanted;
     return MHD_YES;
   }
   log().write(MSL_LOG_ERROR, "queue_answer", "HTTP status %u cannot be sent, answering 500",
               wanted);
+  sent = framing.head ? 0 : plain_body_size(status);
   return queue_plain(connection, status);
 }
 

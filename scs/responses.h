@@ -15,8 +15,9 @@
 namespace qel::scs {
 
 // Queues `status` with a one-line text body; 401 carries WWW-Authenticate: Bearer when
-// `bearer` is set, 405 carries Allow: POST.
-MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer = false);
+// `bearer` is set, 405 carries Allow: `allow`.
+MHD_Result queue_plain(MHD_Connection* connection, unsigned status, bool bearer = false,
+                       const char* allow = "POST");
 
 // The size of the one-line body queue_plain sends with `status`.
 std::size_t plain_body_size(unsigned status);
@@ -26,11 +27,20 @@ std::size_t plain_body_size(unsigned status);
 MHD_Result queue_refusal(MHD_Connection* connection, unsigned status, const std::string& text,
                          unsigned retry_after, std::size_t& size);
 
+// How an answer goes out besides its status, headers and body.
+struct AnswerFraming {
+  bool head = false;   // a HEAD request: the body is not sent (its length is)
+  bool close = false;  // adds `Connection: close` (a stopping server)
+};
+
 // Queues the callback's answer; takes ownership of `body` (an SCS_Allocate block or
 // null) in every case. Falls back to 500 when the status cannot be sent. `status`
-// receives the status queued. `close` adds `Connection: close` (a stopping server).
+// receives the status queued, `sent` the body bytes that go out: none for HEAD, 204
+// and 304. A 204 or 304 carries no Content-Length either; libmicrohttpd 0.9.75 writes
+// one for a 304 (and a chunked frame for one of unknown length), so a 304 is sent with
+// HTTP/1.0 framing, which ends its connection.
 MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
-                        std::uint8_t* body, std::uint32_t length, unsigned& status,
-                        bool close = false);
+                        std::uint8_t* body, std::uint32_t length, const AnswerFraming& framing,
+                        unsigned& status, std::size_t& sent);
 
 }  // namespace qel::scs

@@ -57,7 +57,7 @@ std::uint32_t Server::add_listener(const char* settings_1, const char* settings_
 
 void Server::register_post(std::uint32_t handle, const char* resource, std::uint32_t token,
                            SCS_POST_CALLBACK callback, std::uint32_t mode) {
-  if ((mode & ~SCS_POST_NEVER_BLOCKS) != SCS_POST_MODE_BUFFERED) {
+  if ((mode & ~(SCS_POST_NEVER_BLOCKS | SCS_POST_ANY_REQUEST)) != SCS_POST_MODE_BUFFERED) {
     throw ScsError(status::SCS_NOT_SUPPORTED, "POST mode " + std::to_string(mode));
   }
   if (callback == nullptr || resource == nullptr) {
@@ -68,8 +68,13 @@ void Server::register_post(std::uint32_t handle, const char* resource, std::uint
   }
   std::lock_guard<std::mutex> lock(mutex_);
   require_init();
-  find(handle).register_resource(resource,
-                                 Route{handle, token, callback, (mode & SCS_POST_NEVER_BLOCKS) == 0});
+  Route route;
+  route.listener = handle;
+  route.token = token;
+  route.callback = callback;
+  route.may_block = (mode & SCS_POST_NEVER_BLOCKS) == 0;
+  route.any_request = (mode & SCS_POST_ANY_REQUEST) != 0;
+  find(handle).register_resource(resource, route);
 }
 
 void Server::set_admission(std::uint32_t handle, const char* resource, SCS_ADMIT_CALLBACK admit) {
@@ -91,6 +96,83 @@ void Server::quiesce(std::uint32_t handle) {
   Listener& listener = find(handle);
   listener.set_quiesced(true);
   for (const auto& [key, daemon] : listener.daemons()) daemon->quiesce(handle);
+}
+
+std::uint32_t Server::reload(std::uint32_t handle, const char* settings_1, const char* source_1,
+                             const char* settings_2, const char* source_2) {
+  const std::string refused = "listener " + std::to_string(handle) + " keeps its settings: ";
+  std::vector<std::string> restart;
+  try {
+    const ListenerSettings wanted(settings_1, settings_2, source_1, source_2);  // outside the lock
+    std::lock_guard<std::mutex> lock(mutex_);
+    require_init();
+    Listener& listener = find(handle);
+    const ReloadPlan plan(listener.settings(), wanted,
+                          [&](const EndpointConfig& running, const EndpointConfig& next) {
+                            const auto it = listener.daemons().find(running.share_key());
+                            return it == listener.daemons().end() ||
+                                   it->second->takes_connection_limit(next);
+                          });
+    const std::vector<DaemonReload> reloads = prepare_reload(listener, plan);  // may throw
+    for (const DaemonReload& reload : reloads) commit_reload(reload);  // from here, no throw
+    listener.replace_settings(ListenerSettings(plan.endpoints()));
+    restart = plan.restart();
+  } catch (const ScsError& e) {
+    if (e.code() == status::SCS_UNKNOWN_LISTENER || e.code() == status::SCS_NOT_INITIALIZED) throw;
+    throw ScsError(e.code(), refused + e.what());
+  }
+  if (restart.empty()) return 0;
+  log().write(MSL_LOG_WARNING, "SCS_SERVER_ReloadListener",
+              "listener %u: not applied until a restart: %.800s; everything else is applied",
+              handle, join(restart).c_str());
+  return status::SCS_RESTART_NEEDED;
+}
+
+// Everything a reload needs, made before anything changes: the state of every endpoint
+// (so a certificate that does not parse stops the reload, running or not) and the
+// limits of every running daemon whose settings change.
+std::vector<Server::DaemonReload> Server::prepare_reload(Listener& listener,
+                                                        const ReloadPlan& plan) {
+  std::vector<DaemonReload> reloads;
+  const std::vector<EndpointConfig>& running = listener.settings().endpoints();
+  for (std::size_t i = 0; i < running.size(); ++i) {
+    const EndpointConfig& next = plan.endpoints()[i];
+    auto state = EndpointState::make(next);
+    const auto it = listener.daemons().find(running[i].share_key());
+    if (it == listener.daemons().end() || it->second->share_key() == next.share_key()) continue;
+    unsigned ignored = 0;
+    const ConnectionLimits limits = HttpDaemon::limits_for(next, ignored);
+    reloads.push_back(DaemonReload{it->second, std::move(state), limits});
+  }
+  return reloads;
+}
+
+// Publishes a daemon's new state and files it under its new share key, for every
+// listener that holds it: listeners sharing a daemon share what is reloaded on it, and
+// their settings follow, so each still finds the daemon it runs.
+void Server::commit_reload(const DaemonReload& reload) {
+  HttpDaemon& daemon = *reload.daemon;
+  const std::string old_key = daemon.share_key();
+  if (old_key == reload.state->config.share_key()) return;  // one daemon, two endpoints
+  daemon.reload(reload.state, reload.limits);
+  const std::string& new_key = daemon.share_key();
+  const auto pooled = pool_.find(old_key);
+  if (pooled != pool_.end() && pooled->second.lock() == reload.daemon) pool_.erase(pooled);
+  pool_[new_key] = reload.daemon;
+  for (auto& [handle, listener] : listeners_) {
+    DaemonMap& daemons = listener->daemons();
+    const auto held = daemons.find(old_key);
+    if (held == daemons.end() || held->second != reload.daemon) continue;
+    daemons.erase(held);
+    daemons[new_key] = reload.daemon;
+    std::vector<EndpointConfig> endpoints = listener->settings().endpoints();
+    for (EndpointConfig& e : endpoints) {
+      if (e.share_key() == old_key) ReloadPlan::copy_reloadable(reload.state->config, e);
+    }
+    listener->replace_settings(ListenerSettings(std::move(endpoints)));
+  }
+  log().write(MSL_LOG_INFO, "SCS_SERVER_ReloadListener", "%s reloaded its settings",
+              daemon.label().c_str());
 }
 
 void Server::start(std::uint32_t handle) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scs/listener.h"
+#include "scs/reload_plan.h"
 
 namespace qel::scs {
 
@@ -30,11 +31,23 @@ class Server {
   void set_admission(std::uint32_t listener, const char* resource, SCS_ADMIT_CALLBACK admit);
   void start(std::uint32_t listener);
   void quiesce(std::uint32_t listener);
+  // Applies what the new settings change without a restart to the listener and the
+  // daemons it runs (and so to every listener sharing them); 0, or
+  // SCS_RESTART_NEEDED when something was left for a restart (logged). Throws
+  // ScsError, having applied nothing, when the settings or their files are unusable.
+  std::uint32_t reload(std::uint32_t listener, const char* settings_1, const char* source_1,
+                       const char* settings_2, const char* source_2);
   void stop(std::uint32_t listener);
   void remove(std::uint32_t listener);
 
  private:
   using Released = std::vector<std::shared_ptr<HttpDaemon>>;
+  // A running daemon and what a reload gives it.
+  struct DaemonReload {
+    std::shared_ptr<HttpDaemon> daemon;
+    std::shared_ptr<const EndpointState> state;
+    ConnectionLimits limits;
+  };
 
   Listener& find(std::uint32_t handle);
   void require_init() const;
@@ -42,6 +55,8 @@ class Server {
   DaemonMap plan_daemons(Listener& listener, std::map<std::string, std::vector<std::string>>& served);
   std::shared_ptr<HttpDaemon> acquire(const EndpointConfig& config, Listener& listener);
   void release_all(Listener& listener, Released& released);
+  std::vector<DaemonReload> prepare_reload(Listener& listener, const ReloadPlan& plan);
+  void commit_reload(const DaemonReload& reload);
 
   std::mutex mutex_;
   bool initialized_ = false;

@@ -1,6 +1,7 @@
 // The shared library as the loader sees it: exactly the table's 77 names and the
-// extensions exported, no run path, only system dependencies; the unsupported
-// functions, the status texts, and the function names its log lines carry.
+// extensions exported, each under its version node, no run path, only system
+// dependencies; the unsupported functions, the status texts, and the function names
+// its log lines carry.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -34,12 +35,23 @@ std::set<std::string> words(const std::string& text) {
 }  // namespace
 
 TEST(ScsLibrary, ExportsExactlyTheTableWithoutRunPath) {
-  std::set<std::string> expected;
-#define QEL_NAME(name) expected.insert(#name);
+  // The table under Version_5.0, each round of extensions under a node of its own.
+  std::set<std::string> expected = {"Version_5.0", "QELSCS_EXT_1", "QELSCS_EXT_2"};
+#define QEL_NAME(name) expected.insert(#name "@@Version_5.0");
   SCS_FUNCTION_TABLE(QEL_NAME)
-  ASSERT_EQ(77u, expected.size());
+#undef QEL_NAME
+  ASSERT_EQ(80u, expected.size());
+#define QEL_NAME(name) expected.insert(#name "@@QELSCS_EXT_1");
+  SCS_EXTENSION_FUNCTIONS_1(QEL_NAME)
+#undef QEL_NAME
+#define QEL_NAME(name) expected.insert(#name "@@QELSCS_EXT_2");
+  SCS_EXTENSION_FUNCTIONS_2(QEL_NAME)
+#undef QEL_NAME
+  std::set<std::string> all;  // SCS_EXTENSION_FUNCTIONS is both rounds
+#define QEL_NAME(name) all.insert(#name);
   SCS_EXTENSION_FUNCTIONS(QEL_NAME)
 #undef QEL_NAME
+  EXPECT_EQ(9u, all.size());
   const std::string lib = library_path();
   ASSERT_NE(std::string::npos, lib.find("/libqelSessionConfigSvcs5.so")) << lib;
   EXPECT_EQ(expected,

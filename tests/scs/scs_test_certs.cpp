@@ -70,7 +70,7 @@ void leaf(Cert& cert, const char* purpose) {
 
 TestPki make_test_pki() {
   TestPki pki;
-  Key ca_key, server_key, client_key, stranger_key;
+  Key ca_key, server_key, renewed_key, client_key, stranger_key;
   Cert ca(ca_key, "scs test CA", 1);
   gnutls_x509_crt_set_basic_constraints(ca.crt, 1, -1);
   gnutls_x509_crt_set_key_usage(ca.crt, GNUTLS_KEY_KEY_CERT_SIGN | GNUTLS_KEY_CRL_SIGN);
@@ -83,6 +83,12 @@ TestPki make_test_pki() {
                                        sizeof loopback, GNUTLS_FSAN_SET);
   server.sign(ca, ca_key);
 
+  Cert renewed(renewed_key, "renewed", 5);
+  leaf(renewed, GNUTLS_KP_TLS_WWW_SERVER);
+  gnutls_x509_crt_set_subject_alt_name(renewed.crt, GNUTLS_SAN_IPADDRESS, loopback,
+                                       sizeof loopback, GNUTLS_FSAN_SET);
+  renewed.sign(ca, ca_key);
+
   Cert client(client_key, "scs test client", 3);
   leaf(client, GNUTLS_KP_TLS_WWW_CLIENT);
   client.sign(ca, ca_key);
@@ -94,6 +100,8 @@ TestPki make_test_pki() {
   pki.ca_cert = temp_file("ca.pem", ca.pem());
   pki.server_cert = temp_file("server.pem", server.pem());
   pki.server_key = temp_file("server.key", server_key.pem());
+  pki.renewed_cert = temp_file("renewed.pem", renewed.pem());
+  pki.renewed_key = temp_file("renewed.key", renewed_key.pem());
   pki.client_cert = temp_file("client.pem", client.pem());
   pki.client_key = temp_file("client.key", client_key.pem());
   pki.stranger_cert = temp_file("stranger.pem", stranger.pem());

@@ -1,7 +1,7 @@
-// Test certificates made at run time with GnuTLS: a CA, a server certificate for
-// 127.0.0.1 and a client certificate signed by that CA, and a self-signed client
-// certificate the CA does not know. ECDSA P-256 keeps generation fast. The PEM files
-// are written to the test's temporary folder.
+// Test certificates made at run time with GnuTLS: a CA, two server certificates for
+// 127.0.0.1 (common names "127.0.0.1" and "renewed") and a client certificate signed by
+// that CA, and a self-signed client certificate the CA does not know. ECDSA P-256 keeps
+// generation fast. The PEM files are written to the test's temporary folder.
 #ifndef QEL_TESTS_SCS_TEST_CERTS_H
 #define QEL_TESTS_SCS_TEST_CERTS_H
 
@@ -10,6 +10,7 @@
 struct TestPki {
   std::string ca_cert;                        // file names
   std::string server_cert, server_key;
+  std::string renewed_cert, renewed_key;      // another server certificate for 127.0.0.1
   std::string client_cert, client_key;
   std::string stranger_cert, stranger_key;    // self-signed client
 };
