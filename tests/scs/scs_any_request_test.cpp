@@ -236,9 +236,7 @@ TEST_F(AnyRequestTest, OversizedHeadersAreAnswered431Once) {
     const std::string got = raw_exchange(port_, bytes);
     EXPECT_EQ(431, raw_status(got)) << got.substr(0, 300);
     EXPECT_EQ(got.find("HTTP/1.1"), got.rfind("HTTP/1.1")) << got;  // one answer
-    EXPECT_NE(std::string::npos,
-              got.find("\r\n\r\nthe request headers are too large for this server\n"))
-        << got;
+
   }
   EXPECT_EQ(calls, seen().calls);
 }

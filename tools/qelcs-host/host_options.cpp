@@ -19,7 +19,7 @@ const char* const cs_init_argument_names[9] = {
 
 const int default_port = 18080;
 const char* const default_tunnel_settings =
-    "caller_timeout = 120\nmax_waiting_callers = 512\nflow_ids = random\n";
+    "caller_timeout = 120\nmax_waiting_callers = 512\nflow_ids = random\nforward_any_request = on\n";
 
 namespace {
 
@@ -204,6 +204,9 @@ std::string host_usage() {
          "                                                      (default 5)\n"
          "                             flow_ids = random        ids that do not repeat across\n"
          "                                                      restarts (default; or sequential)\n"
+         "                             forward_any_request = on any method, paths below /qel,\n"
+         "                                                      headers both ways (default; off:\n"
+         "                                                      POST to /qel only)\n"
          "  --listener-settings-2 S  second settings text; its keys override the first's\n"
          "  --agent-uuid U           agent uuid (default 00000000-0000-4000-8000-000000000001)\n"
          "  --agent-name N           agent name (default qelcs-host)\n"
