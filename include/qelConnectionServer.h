@@ -84,6 +84,22 @@ QEL_EXPORT void CS_SetMSLExtSigFileExtension(const char* extension);
  * call does nothing. CS_NOT_INITIALISED (0xC7210060) before a successful CS_Init. */
 QEL_EXPORT uint32_t CS_Stop(uint32_t flags);
 
+/* CS_Reload's warning: the rest was applied, some settings need a restart. */
+#define CS_STATUS_RESTART_NEEDED 0x47210074u
+
+/* A reload without a restart: reads the three settings arguments again (each a text or
+ * the name of a file, as for CS_Init) and applies what can change while serving: what
+ * the HTTP service library can reload (certificates and keys, CA files, bearer tokens,
+ * log and metrics switches, some limits) and the tunnel settings caller_timeout,
+ * max_waiting_callers, poll_timeout, drain_timeout and client_grace. Connections and
+ * waiting callers are untouched. What needs a restart (addresses, ports, resources,
+ * flow_ids, forward_any_request) is named in one warning through the log sink and kept
+ * as it was: the result is then CS_STATUS_RESTART_NEEDED. A value with an error changes
+ * nothing and gives its status (logged with the file, line and key).
+ * CS_NOT_INITIALISED before a successful CS_Init; 0xC7210075 after CS_Stop. */
+QEL_EXPORT uint32_t CS_Reload(const char* listener_settings_1, const char* reserved_settings,
+                              const char* listener_settings_2);
+
 /* Fixed entry points kept for older hosts: each returns 1 and does nothing else. */
 QEL_EXPORT uint32_t CS_RegisterErrorCallback(void);
 QEL_EXPORT uint32_t CS_RegisterAuthenticationCallback(void);

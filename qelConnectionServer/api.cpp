@@ -151,6 +151,26 @@ uint32_t CS_Stop(uint32_t flags) {
   });
 }
 
+uint32_t CS_Reload(const char* listener_settings_1, const char* reserved_settings,
+                   const char* listener_settings_2) {
+  return exported([&]() -> uint32_t {
+    UD_ENTER("CS_Reload", "%s", "");
+    const uint32_t rc = qel::funneltunnel::guarded_call(
+        [&]() -> uint32_t {
+          if (listener_settings_1 == nullptr || reserved_settings == nullptr || listener_settings_2 == nullptr)
+            throw qel::funneltunnel::funneltunnel_exception("CS_Reload: null argument",
+                                                            qel::status::INVALID_ARGUMENT);
+          return qel::funneltunnel::state().reload(listener_settings_1, reserved_settings,
+                                                    listener_settings_2);
+        },
+        [](uint32_t code, const char* text, bool) {
+          UD_TRACE(40000, "caught exception rc %x %s", code, text);
+        });
+    UD_EXIT("rc %x", rc);
+    return rc;
+  });
+}
+
 uint32_t CS_GetErrorMsg(uint32_t code, char* buffer, uint32_t size) {
   // The loader opens the catalog when CS_Init sets it up; a host may ask for a text
   // before that, or after a CS_Init that failed first. No locale: the host's stays.

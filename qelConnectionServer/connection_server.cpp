@@ -13,8 +13,6 @@
 
 namespace qel {
 namespace funneltunnel {
-namespace {
-
 tunnel_settings read_tunnel_settings(const std::string& reserved_settings) {
   UD_ENTER("read_tunnel_settings", "length %zu", reserved_settings.size());
   const filestring text(reserved_settings);
@@ -40,8 +38,6 @@ tunnel_settings read_tunnel_settings(const std::string& reserved_settings) {
   return settings;
 }
 
-}  // namespace
-
 connection_server::connection_server(
     const std::string& agent_version, const std::string& listener_settings_1,
     const std::string& reserved_settings,
@@ -56,6 +52,7 @@ connection_server::connection_server(
       listener_4(listener_settings_1, listener_settings_2) {
   UD_ENTER("connection_server::connection_server", "%p", static_cast<void*>(this));
   tunnel_config = read_tunnel_settings(reserved_settings);
+  drain_timeout_s.store(tunnel_config.drain_timeout_s);
   if (tunnel_config.random_flow_ids) flows().start_at_random();
   load_request_body_policy();
   const agent_info config{agent_name, agent_uuid, agent_namespace, agent_version};
@@ -107,7 +104,7 @@ void connection_server::replace_funnel(std::unique_ptr<reverse_funnel> replaceme
 
 void connection_server::stop(bool now) {
   UD_ENTER("connection_server::stop", "now %d", now ? 1 : 0);
-  stopping.run(*this, std::chrono::seconds(tunnel_config.drain_timeout_s), now);
+  stopping.run(*this, std::chrono::seconds(drain_timeout_s.load()), now);
   UD_EXIT("%s", "");
 }
 

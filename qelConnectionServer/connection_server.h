@@ -11,6 +11,7 @@
 #ifndef QEL_FUNNELTUNNEL_CONNECTION_SERVER_H
 #define QEL_FUNNELTUNNEL_CONNECTION_SERVER_H
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,11 @@
 
 namespace qel {
 namespace funneltunnel {
+
+// Reads the tunnel settings of a reserved settings value (a text or a file name); logs
+// each line it ignores as a warning and throws CS_TUNNEL_SETTING_INVALID, logged, for a
+// bad value.
+tunnel_settings read_tunnel_settings(const std::string& reserved_settings);
 
 class connection_server {
  public:
@@ -50,6 +56,14 @@ class connection_server {
   // The graceful stop of the host (server_stop.h): drains for the tunnel settings'
   // drain_timeout, or not at all with `now`.
   void stop(bool now);
+  // A reload (CS_Reload, server_reload.cpp): reads the three settings values again and
+  // applies what can change while serving: what the service library can reload on the
+  // listeners, and the tunnel settings caller_timeout, max_waiting_callers, poll_timeout,
+  // drain_timeout and client_grace. Returns 0, or CS_RESTART_NEEDED when some change
+  // needs a restart (named in one warning and left as it was). Throws, having changed
+  // nothing, when a value has an error; CS_STOPPED after a stop.
+  uint32_t reload(const std::string& listener_settings_1, const std::string& reserved_settings,
+                  const std::string& listener_settings_2);
 
   reverse_funnel* funnel() { return reverse_funnel_ptr.get(); }
   listener& get_listener(int number);  // 1..4
@@ -68,7 +82,8 @@ class connection_server {
   std::unique_ptr<reverse_funnel> reverse_funnel_ptr;
   const std::string resource_prefix = "/qel";
   std::unique_ptr<reverse_registration> registration;
-  tunnel_settings tunnel_config;
+  tunnel_settings tunnel_config;  // as built; a reload changes drain_timeout below
+  std::atomic<uint32_t> drain_timeout_s{10};
   std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
   server_stop stopping;
 };

@@ -8,6 +8,7 @@
 #ifndef QEL_FUNNELTUNNEL_DECLARED_CLIENTS_H
 #define QEL_FUNNELTUNNEL_DECLARED_CLIENTS_H
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <memory>
@@ -28,8 +29,7 @@ class declared_clients {
   // What a declared poll asks for, from its "X-QEL-Poll".
   enum class poll_kind { ordinary, presence, final };
 
-  explicit declared_clients(uint32_t grace_s)
-      : grace(std::chrono::seconds(grace_s)) {}
+  explicit declared_clients(uint32_t grace_s) : grace_s(grace_s) {}
 
   // A poll arrived: when it names a valid client, registers it (the poll counts as open
   // until it is claimed), marks its answer with this host's instance, and returns the
@@ -49,13 +49,15 @@ class declared_clients {
   bool is_stopping(uint64_t serial) const { return serial != 0 && registry->is_stopping(serial); }
   // The clients without an open poll for the grace time; forgotten from now on.
   std::vector<uint64_t> gone(remote_clients::clock::time_point now) {
-    return registry->gone(now, grace);
+    return registry->gone(now, std::chrono::seconds(grace_s.load()));
   }
+  uint32_t grace_seconds() const { return grace_s.load(); }
+  void set_grace(uint32_t seconds) { grace_s.store(seconds); }
   std::size_t size() const { return registry->size(); }
   uint32_t presence_parked() const { return presence.size(); }
 
  private:
-  const std::chrono::seconds grace;
+  std::atomic<uint32_t> grace_s;
   std::shared_ptr<remote_clients> registry = std::make_shared<remote_clients>();
   timed_queue<post_handle> presence{0};
 };

@@ -46,6 +46,14 @@ void library_state::stop(bool now) {
   UD_EXIT("%s", "");
 }
 
+uint32_t library_state::reload(const std::string& settings_1, const std::string& reserved,
+                               const std::string& settings_2) {
+  connection_server* server = current.load();
+  if (server == nullptr)
+    throw funneltunnel_exception("connection server not initialised", status::CS_NOT_INITIALISED);
+  return server->reload(settings_1, reserved, settings_2);
+}
+
 library_state& state() {
   static library_state* const instance = new library_state;
   return *instance;

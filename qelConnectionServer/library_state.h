@@ -40,6 +40,8 @@ class library_state {
   void set_reverse_connection(bool enable);
   // The graceful stop (connection_server::stop); CS_NOT_INITIALISED without a server.
   void stop(bool now);
+  // A reload (connection_server::reload); CS_NOT_INITIALISED without a server.
+  uint32_t reload(const std::string& settings_1, const std::string& reserved, const std::string& settings_2);
   connection_server* server() const { return current.load(); }
 
   void host_set_library_path() { host_chose_path = true; }

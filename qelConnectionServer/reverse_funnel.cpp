@@ -196,7 +196,7 @@ uint32_t reverse_funnel::refusal(std::string& text) const {
     text = stopping_text;
     return 503;
   }
-  const uint32_t bound = config.max_waiting_callers;
+  const uint32_t bound = live.max_waiting_callers.load();
   if (bound != 0 && config.waiting->count() >= bound) {
     text = "qel: " + std::to_string(bound) +
            " callers are waiting for the remote client already; try again later\n";
@@ -220,18 +220,17 @@ void reverse_funnel::forward_request(ud_block_ref block, const post_handle& requ
       return;
     }
   }
-  std::shared_ptr<void> place = config.waiting->admit(config.max_waiting_callers);
+  const uint32_t bound = live.max_waiting_callers.load();
+  std::shared_ptr<void> place = config.waiting->admit(bound);
   if (!place) {
-    UD_TRACE(40000, "refusing caller: %u callers waiting", config.max_waiting_callers);
+    UD_TRACE(40000, "refusing caller: %u callers waiting", bound);
     refuse(request, 503,
-           "qel: " + std::to_string(config.max_waiting_callers) +
-               " callers are waiting for the remote client already; try again later\n");
+           "qel: " + std::to_string(bound) + " callers are waiting for the remote client already; try again later\n");
     return;
   }
   request->hold_until_claimed(std::move(place));
-  if (config.caller_timeout_s != 0) {
-    request->set_deadline(raw_transaction::clock::now() +
-                          std::chrono::seconds(config.caller_timeout_s));
+  if (const uint32_t timeout = live.caller_timeout_s.load()) {
+    request->set_deadline(raw_transaction::clock::now() + std::chrono::seconds(timeout));
   }
   pair_request(block, request);
 }
@@ -308,6 +307,14 @@ void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
   tunnel_transaction(request, poll);
 }
 
+void reverse_funnel::apply(const tunnel_settings& settings) {
+  live.caller_timeout_s.store(settings.caller_timeout_s);
+  live.max_waiting_callers.store(settings.max_waiting_callers);
+  live.sleep_ms.store(settings.poll_timeout_s * 1000);
+  live.timeout_s.store(settings.poll_timeout_s);
+  declared.set_grace(settings.client_grace_s);
+}
+
 void reverse_funnel::client_stopping(uint64_t serial) {
   UD_ENTER("reverse_funnel::client_stopping", "client %llu", static_cast<unsigned long long>(serial));
   declared.stopping(serial);
@@ -332,7 +339,7 @@ std::size_t reverse_funnel::release_vanished(remote_clients::clock::time_point n
     QEL_LOG_LONG_AS("reverse_funnel", MSL_LOG_WARNING,
                     "a remote client went away (no poll for %u s) holding %zu requests; their "
                     "callers were answered 502",
-                    config.client_grace_s, n);
+                    declared.grace_seconds(), n);
   }
   return answered;
 }
@@ -408,7 +415,7 @@ bool reverse_funnel::release_one_poll(ud_block_ref block, std::time_t now) {
   UD_USE_BLOCK(block);
   const std::time_t last = tunnel_queue.last_enqueue_time();
   UD_TRACE(40000, "last_enqueue_time %ld now %ld", static_cast<long>(last), static_cast<long>(now));
-  if (!(now > last + config.when.timeout_s)) return false;  // a poll was parked recently
+  if (!(now > last + live.timeout_s.load())) return false;  // a poll was parked recently
   post_handle poll;
   while (tunnel_queue.try_dequeue(poll)) {
     if (!poll->claim()) continue;  // its client has gone
@@ -424,7 +431,7 @@ bool reverse_funnel::release_one_poll(ud_block_ref block, std::time_t now) {
 int reverse_funnel::release_expired_polls(ud_block_ref block, std::time_t now) {
   UD_USE_BLOCK(block);
   const auto expired = [&](const post_handle& p) {
-    return p->claimed() || now > p->parked_at + config.when.timeout_s;
+    return p->claimed() || now > p->parked_at + live.timeout_s.load();
   };
   int released = 0;
   post_handle poll;
@@ -441,7 +448,7 @@ int reverse_funnel::release_expired_polls(ud_block_ref block, std::time_t now) {
 void reverse_funnel::pass(ud_block_ref block, std::time_t now) {
   UD_USE_BLOCK(block);
   time_out_poll(UD_BLOCK, now);
-  const int released = declared.release_presence(now, config.when.timeout_s);
+  const int released = declared.release_presence(now, live.timeout_s.load());
   if (released > 0) UD_TRACE(42000, "%d presence polls released", released);
 }
 
@@ -450,12 +457,12 @@ void reverse_funnel::pass(ud_block_ref block, std::time_t now) {
 unsigned long reverse_funnel::run() {
   UD_ENTER("reverse_funnel::_doWork", "%p", static_cast<void*>(this));
   using clock = std::chrono::steady_clock;
-  const unsigned seconds = config.when.sleep_ms / 1000;
-  const auto sleep = std::chrono::milliseconds(config.when.sleep_ms);
-  const auto tick = std::min<std::chrono::milliseconds>(sleep, std::chrono::seconds(1));
-  UD_TRACE(40000, "sleep_time %u", seconds);
+  UD_TRACE(40000, "sleep_time %u", live.sleep_ms.load() / 1000);
   waitForStop(0);  // the stop event starts signalled: consume that, so the first pass sleeps
   while (!stopRequested()) {
+    const unsigned seconds = live.sleep_ms.load() / 1000;  // a reload may change it
+    const auto sleep = std::chrono::milliseconds(live.sleep_ms.load());
+    const auto tick = std::min<std::chrono::milliseconds>(sleep, std::chrono::seconds(1));
     UD_TRACE(40000, "sleeping %u seconds", seconds);
     const auto next_pass = clock::now() + sleep;
     for (auto now = clock::now(); now < next_pass && !stopRequested(); now = clock::now()) {

@@ -120,6 +120,9 @@ class reverse_funnel : public jsThread {
   // come later get the empty answer at once; the number of requests answered 503.
   std::size_t finish_stop();
   bool stopping() const { return stop_begun.load(); }
+  // A reload: the tunnel settings that can change while the funnel runs (caller_timeout,
+  // max_waiting_callers, poll_timeout, client_grace) take effect for what comes next.
+  void apply(const tunnel_settings& settings);
   // The check of a caller before its body is read (where the service library asks):
   // 503 while the host stops or when the waiting bound is reached. forward_request
   // decides again, since callers come and go in between.
@@ -157,7 +160,14 @@ class reverse_funnel : public jsThread {
   [[maybe_unused]] listener& on;  // used while the funnel is being built
   const std::string reverse_connection_resource = "/qel/reverseConnection";
   flow_generator& table;
-  const options config;
+  const options config;  // as built; what a reload changes lives in `live`
+  struct live_limits {
+    std::atomic<uint32_t> caller_timeout_s;
+    std::atomic<uint32_t> max_waiting_callers;
+    std::atomic<uint32_t> sleep_ms;
+    std::atomic<std::time_t> timeout_s;
+  } live{{config.caller_timeout_s}, {config.max_waiting_callers}, {config.when.sleep_ms},
+         {config.when.timeout_s}};
   jsFastSync pairing;  // a take-or-park of either queue is one step under it
   std::atomic<bool> join_mode{false};
   std::atomic<bool> stop_begun{false};

@@ -94,7 +94,7 @@ TEST(ExportedInterface, TheFifteenFunctionsUnderVersion5AndTheExtensionsUnderThe
       "CS_SetMSLExtSigFileExtension@@Version_5.0", "CS_SetMSLLibPath@@Version_5.0",
       "CS_ShutDown@@Version_5.0", "SetReverseConnection@@Version_5.0",
       // Extensions: beside the described set, never in it.
-      "CS_Stop@@QELCS_EXT_1"};
+      "CS_Reload@@QELCS_EXT_1", "CS_Stop@@QELCS_EXT_1"};
   EXPECT_EQ(exported, expected);
   EXPECT_NE(qeltest::shell_output("readelf -d " + library_path()).find("[libqelConnectionServer5.so]"),
             std::string::npos);
@@ -107,6 +107,7 @@ QEL_FRESH_PROCESS_TEST(ExportedInterface, BadArgumentsGiveStatusesNotCrashes) {
   EXPECT_EQ(SetReverseConnection(1), kNotInitialised);  // no server yet
   EXPECT_EQ(SetReverseConnection(0), kNotInitialised);
   EXPECT_EQ(CS_Stop(0), kNotInitialised);
+  EXPECT_EQ(CS_Reload("", "", ""), kNotInitialised);
 
   char buffer[64];
   EXPECT_EQ(CS_GetErrorMsg(CS_STATUS_GENERAL_FAILURE, nullptr, 64), CS_STATUS_INVALID_ARGUMENT);

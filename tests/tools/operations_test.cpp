@@ -135,7 +135,7 @@ TEST(HostOperations, PortZeroHintsSighupMetricsAndLogLines) {
                                            dir.file("token") + " --target")) << output;
   EXPECT_EQ(std::string::npos, output.find(":0/")) << output;  // no hint names port 0
 
-  // SIGHUP is reported and changes nothing.
+  // SIGHUP with the same settings reloads them: the host serves on as before.
   EXPECT_EQ(-1, host->stop(SIGHUP, 500)) << host->output();  // still running
   ASSERT_TRUE(shows(*host, "SIGHUP received")) << host->output();
   const e2e::header_lines token = {"Authorization: Bearer m3trics"};

@@ -50,6 +50,7 @@ bool cs_library::open(const std::string& path, std::string& error) {
     return false;
   }
   stop = reinterpret_cast<decltype(stop)>(dlvsym(handle_, "CS_Stop", extension_node));
+  reload = reinterpret_cast<decltype(reload)>(dlvsym(handle_, "CS_Reload", extension_node));
   Dl_info info{};
   std::string file = path;
   if (dladdr(reinterpret_cast<void*>(init), &info) != 0 && info.dli_fname != nullptr)

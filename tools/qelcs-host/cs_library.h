@@ -32,6 +32,7 @@ class cs_library {
   decltype(&::CS_SetMSLExtSigFileExtension) set_sig_ext = nullptr;
   // Extensions (version node QELCS_EXT_1): null when the library is older.
   decltype(&::CS_Stop) stop = nullptr;
+  decltype(&::CS_Reload) reload = nullptr;
 
  private:
   void* handle_ = nullptr;

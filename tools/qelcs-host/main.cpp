@@ -17,6 +17,7 @@
 #include "config_check.h"
 #include "cs_library.h"
 #include "host_options.h"
+#include "host_reload.h"
 #include "host_settings.h"
 #include "library_location.h"
 #include "library_log.h"
@@ -116,13 +117,13 @@ int start(cs_library& library, const host_options& options) {
   return 0;
 }
 
-// Serves until SIGINT or SIGTERM; a SIGHUP is answered with a log line only.
-int serve_until_stopped(stop_signals& signals) {
+// Serves until SIGINT or SIGTERM; a SIGHUP reloads the configuration.
+int serve_until_stopped(stop_signals& signals, int argc, char** argv, host_options& options,
+                        cs_library& library) {
   for (;;) {
     const int received = signals.wait();
     if (received != SIGHUP) return received;
-    log_warning("SIGHUP received: reloading is not supported (settings are read once, at "
-                "start); restart qelcs-host to apply new settings. Still serving.");
+    reload_host(argc, argv, options, library);
   }
 }
 
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
   cs_library library;
   const int code = start(library, options);
   if (code != 0) _exit(code);  // see below: the library may have threads running
-  const int received = serve_until_stopped(signals);
+  const int received = serve_until_stopped(signals, argc, argv, options, library);
   const int stopped = stop(library, signals, received);
   // The library's threads may still run until the process ends: leave without running
   // static destructors under them.
