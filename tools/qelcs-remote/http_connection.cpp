@@ -149,10 +149,12 @@ void http_connection::connected() {
   raw_io_ = !endpoint_.tls && (endpoint_.proxy.empty() ||
                                (endpoint_.absolute_form && endpoint_.proxy.compare(0, 6, "https:") != 0));
   state_ = state::sending;
+  watched_ = 0;
   if (fd_ < 0 || !loop_.watch(fd_, EPOLLIN, this)) {
     fail("the connection has no socket", false);
     return;
   }
+  watched_ = EPOLLIN;
   send_some();
 }
 
@@ -213,14 +215,14 @@ void http_connection::send_some() {
       return;
     }
     if (n == 0) {
-      loop_.watch(fd_, EPOLLOUT, this);
+      watch_socket(EPOLLOUT);
       return;
     }
     sent_ += static_cast<std::size_t>(n);
     reached_ = true;
   }
   state_ = state::receiving;
-  loop_.watch(fd_, EPOLLIN, this);
+  watch_socket(EPOLLIN);
   check_abort();
 }
 
@@ -307,9 +309,16 @@ void http_connection::close() {
   state_ = state::idle;
 }
 
+void http_connection::watch_socket(uint32_t events) {
+  if (events == watched_) return;
+  loop_.watch(fd_, events, this);
+  watched_ = events;
+}
+
 void http_connection::drop_connection() {
   if (fd_ >= 0) loop_.unwatch(fd_);
   fd_ = -1;
+  watched_ = 0;
   drop_connector();
 }
 

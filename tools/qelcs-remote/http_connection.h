@@ -89,6 +89,8 @@ class http_connection : private event_loop::handler {
   void fail(const std::string& cause, bool reached);
   void drop_connection();
   void drop_connector();
+  // Watches the socket for `events`, asking epoll only when they change.
+  void watch_socket(uint32_t events);
   // Raw I/O on the socket, or libcurl's over TLS: bytes moved, 0 for "try later", -1
   // with `error_` set when the connection failed, -2 when the peer closed it.
   long write_bytes(const char* data, std::size_t size);
@@ -103,6 +105,7 @@ class http_connection : private event_loop::handler {
   CURL* easy_ = nullptr;    // the connection's libcurl handle (connecting or connected)
   CURLM* multi_ = nullptr;  // drives easy_ while it connects
   int fd_ = -1;             // the connected socket
+  uint32_t watched_ = 0;    // the events epoll watches on it
   bool raw_io_ = false;     // plain TCP: read and write the socket directly
   bool fresh_ = false;      // no exchange has completed on this connection yet
   std::unique_ptr<char[]> curl_error_;
