@@ -11,14 +11,21 @@
 namespace qelcs_remote {
 
 void event_loop::timer::set(clock::time_point when) {
-  cancel();
-  at_ = loop_.timers_.emplace(when, this);
+  when_ = when;
+  if (armed_) return;
+  next_ = loop_.timers_;
+  previous_ = nullptr;
+  if (next_ != nullptr) next_->previous_ = this;
+  loop_.timers_ = this;
   armed_ = true;
 }
 
 void event_loop::timer::cancel() {
   if (!armed_) return;
-  loop_.timers_.erase(at_);
+  if (previous_ != nullptr) previous_->next_ = next_;
+  else loop_.timers_ = next_;
+  if (next_ != nullptr) next_->previous_ = previous_;
+  previous_ = next_ = nullptr;
   armed_ = false;
 }
 
@@ -32,7 +39,7 @@ event_loop::event_loop()
 }
 
 event_loop::~event_loop() {
-  for (auto& [when, t] : timers_) t->armed_ = false;
+  while (timers_ != nullptr) timers_->cancel();
   close(wake_fd_);
   close(epoll_);
 }
@@ -60,8 +67,8 @@ void event_loop::wake() {
 
 void event_loop::run_once(std::chrono::milliseconds longest) {
   auto wait = longest;
-  if (!timers_.empty()) {
-    const auto until_first = std::chrono::ceil<std::chrono::milliseconds>(timers_.begin()->first - clock::now());
+  if (const timer* first = first_timer()) {
+    const auto until_first = std::chrono::ceil<std::chrono::milliseconds>(first->when_ - clock::now());
     wait = std::max(std::chrono::milliseconds(0), std::min(wait, until_first));
   }
   epoll_event events[64];
@@ -80,12 +87,18 @@ void event_loop::run_once(std::chrono::milliseconds longest) {
   fire_due_timers();
 }
 
+event_loop::timer* event_loop::first_timer() const {
+  timer* first = timers_;
+  for (timer* t = timers_; t != nullptr; t = t->next_)
+    if (t->when_ < first->when_) first = t;
+  return first;
+}
+
 void event_loop::fire_due_timers() {
   const auto now = clock::now();
-  while (!timers_.empty() && timers_.begin()->first <= now) {
-    timer* due = timers_.begin()->second;
-    timers_.erase(timers_.begin());
-    due->armed_ = false;
+  // A fired timer may set or cancel others: look again from the start after each.
+  for (timer* due = first_timer(); due != nullptr && due->when_ <= now; due = first_timer()) {
+    due->cancel();
     due->fire_();  // may set timers again, this one included
   }
 }

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <unordered_map>
 
 namespace qelcs_remote {
@@ -28,7 +27,9 @@ class event_loop {
     ~handler() = default;
   };
 
-  // A one-shot alarm; set() again moves it, cancel() or destruction removes it.
+  // A one-shot alarm; set() again moves it, cancel() or destruction removes it. Armed
+  // timers are linked into the loop's list (no allocation per set()); the loop finds
+  // the earliest by walking it, which is short: a few per poller.
   class timer {
    public:
     explicit timer(event_loop& loop, std::function<void()> fire)
@@ -46,7 +47,9 @@ class event_loop {
     friend class event_loop;
     event_loop& loop_;
     std::function<void()> fire_;
-    std::multimap<clock::time_point, timer*>::iterator at_;
+    clock::time_point when_;
+    timer* previous_ = nullptr;
+    timer* next_ = nullptr;
     bool armed_ = false;
   };
 
@@ -68,10 +71,12 @@ class event_loop {
 
  private:
   void fire_due_timers();
+  // The earliest armed timer; null when none is.
+  timer* first_timer() const;
 
   int epoll_ = -1;
   int wake_fd_ = -1;
-  std::multimap<clock::time_point, timer*> timers_;
+  timer* timers_ = nullptr;  // the armed timers, in no order
   std::unordered_map<int, handler*> handlers_;
 };
 
