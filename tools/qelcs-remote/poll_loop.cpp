@@ -108,8 +108,8 @@ void poll_loop::advance() {
 
 long poll_loop::poll_timeout_ms() const {
   if (deadline_ == std::chrono::steady_clock::time_point::max()) return settings_.poll_timeout_ms;
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline_ - std::chrono::steady_clock::now());
+  // Rounded up: a poll cut by the duration ends at or after it, when finished() says so.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
   return std::max(1L, std::min(settings_.poll_timeout_ms, static_cast<long>(left.count())));
 }
 
