@@ -105,9 +105,9 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n + 0}'; }
 
 # wrk at C connections against URL: prints "requests req/s p50-ms".
-load() {  # load URL CONNECTIONS
+load() {  # load URL CONNECTIONS [SECONDS]
   local out
-  out=$(wrk -t1 -c"$2" -d"${seconds}s" --latency -s "$work/post.lua" "$1")
+  out=$(wrk -t1 -c"$2" -d"${3:-$seconds}s" --latency -s "$work/post.lua" "$1")
   echo "$out" | awk '
     /requests in/ {n = $1}
     /Requests\/sec/ {r = $2}
@@ -145,7 +145,7 @@ for round in $(seq "$rounds"); do
   for i in "${!remotes[@]}"; do
     rpid=$(start_remote "${remotes[$i]}" "$work/remote.$i.log")
     pids+=("$rpid")
-    load "http://127.0.0.1:$caller_port/qel" 16 >/dev/null  # warm-up: every poller connected
+    load "http://127.0.0.1:$caller_port/qel" 16 1 >/dev/null  # warm-up: every poller connected
     t1=$(tunnel_cell "$rpid" 1); t16=$(tunnel_cell "$rpid" 16)
     kill -TERM "$rpid"; wait "$rpid" 2>/dev/null || true
     echo "tunnel$i $t1 $t16" >>"$work/results"
