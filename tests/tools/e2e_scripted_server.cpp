@@ -64,6 +64,14 @@ void scripted_server::reply(const std::string& bytes) {
   EXPECT_EQ(static_cast<ssize_t>(bytes.size()), write(last_, bytes.data(), bytes.size()));
 }
 
+void scripted_server::close_last() {
+  for (auto& c : connections_) {
+    if (c.fd != last_) continue;
+    shutdown(c.fd, SHUT_RDWR);
+    c.open = false;
+  }
+}
+
 std::string scripted_server::take_request(connection& c) {
   const auto head_end = c.pending.find("\r\n\r\n");
   if (head_end == std::string::npos) return "";

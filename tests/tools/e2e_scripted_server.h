@@ -27,6 +27,8 @@ class scripted_server {
   void answer(const std::string& head_lines, const std::string& body);
   // Sends `bytes` as they are on the last request's connection.
   void reply(const std::string& bytes);
+  // Closes the last request's connection, as a server ending a kept-alive connection.
+  void close_last();
   // Requests taken so far.
   int requests() const { return requests_; }
 

@@ -181,6 +181,36 @@ TEST_F(AnyRequest, HeadersThatCannotBeCarriedGive502) {
   EXPECT_EQ(2, target_.requests());
 }
 
+TEST_F(AnyRequest, AKeptAliveTargetConnectionThatWasClosedIsMadeAnewOnce) {
+  // The target answers as if it kept the connection, then closes it while the client
+  // is busy with the host; the next request goes out once, on a new connection.
+  hand_out(1, "POST", "/qel", "", "one");
+  target_.reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  target_.close_last();
+  EXPECT_EQ("200", e2e::header_of(next_poll(), "X-QEL-Status-Code")) << poll_;
+  const std::string second = hand_out(2, "POST", "/qel", "", "two");
+  EXPECT_EQ("two", e2e::body_of(second)) << remote_->output();
+  std::string answered = answer_after("HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ("201", e2e::header_of(answered, "X-QEL-Status-Code")) << answered << remote_->output();
+  EXPECT_EQ(2, target_.requests());
+  // Closed after the request arrived on the kept-alive connection, before any answer:
+  // sent once more on a new connection (as libcurl does), and answered from there.
+  EXPECT_EQ("three", e2e::body_of(hand_out(3, "POST", "/qel", "", "three")));
+  target_.close_last();
+  EXPECT_EQ("three", e2e::body_of(target_.next_request(5000))) << remote_->output();
+  answered = answer_after("HTTP/1.1 202 Accepted\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ("202", e2e::header_of(answered, "X-QEL-Status-Code")) << answered << remote_->output();
+  // The same twice: the new connection fails as well, and there is no third try: 502.
+  EXPECT_EQ("four", e2e::body_of(hand_out(4, "POST", "/qel", "", "four")));
+  target_.close_last();
+  EXPECT_EQ("four", e2e::body_of(target_.next_request(5000))) << remote_->output();
+  target_.close_last();
+  EXPECT_EQ("", target_.next_request(500));
+  answered = next_poll();
+  EXPECT_EQ("502", e2e::header_of(answered, "X-QEL-Status-Code")) << answered;
+  EXPECT_EQ(6, target_.requests());
+}
+
 // Sends `request` (with "Connection: close") to 127.0.0.1:port and reads the whole
 // response until the server closes; "" when nothing could be sent.
 std::string raw_call(int port, const std::string& request) {
