@@ -87,6 +87,35 @@ TEST(RemoteWire, BrokenResponsesFail) {
   EXPECT_NE(std::string(""), reader.error());
 }
 
+TEST(RemoteWire, HostileBytesEndInAnAnswerOrAFailureNeverOutsideTheBuffer) {
+  // Pieces of responses glued at random (a fixed seed): whatever comes, the reader says
+  // done, more or failed, and what it hands out lies within what it was given.
+  const char* pieces[] = {"HTTP/1.1 200 OK\r\n", "HTTP/1.0 100 Continue\r\n\r\n", "Content-Length: 3\r\n",
+                          "Transfer-Encoding: chunked\r\n", "\r\n", "abc", "0\r\n\r\n", "5\r\nhel",
+                          "lo\r\n", "X: y\r\n", ":\r\n", "HTTP/1.1 2", "ffffffffffffffff\r\n", "\n", " ",
+                          "Content-Length: 99999999999999999\r\n", "HTTP/1.1 304 x\r\n"};
+  unsigned long long state = 0x9e3779b97f4a7c15ULL;
+  const auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  response_reader reader;
+  for (int round = 0; round < 3000; ++round) {
+    std::string response;
+    const int count = static_cast<int>(next() % 8);
+    for (int i = 0; i < count; ++i) response += pieces[next() % (sizeof pieces / sizeof pieces[0])];
+    std::string in;
+    const progress result = feed(reader, in, response, next() % 2 == 0, next() % 5 == 0);
+    if (result != progress::done) continue;
+    EXPECT_LE(reader.consumed(), in.size()) << response;
+    for (std::size_t i = 0; i < reader.header_count(); ++i)
+      EXPECT_LE(reader.header_value(in, i).data() + reader.header_value(in, i).size(), in.data() + in.size());
+    EXPECT_LE(reader.body(in).size(), in.size()) << response;
+  }
+}
+
 TEST(RemoteWire, RequestHeadsStateTheirLengthOnlyWhenTheyHaveABodyOrMethodsThatSendOne) {
   std::string head;
   qelcs_remote::write_request_head(head, "GET", "/qel/x?y=1", "h:8080", "Accept: */*\r\n", 0);
