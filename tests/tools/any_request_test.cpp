@@ -77,7 +77,7 @@ TEST_F(TunnelTest, WithTheLibrarysDefaultsOnlyThePlainPostIsServed) {
   EXPECT_EQ(404, e2e::http_post(server().url("/qelx"), "x", {}, 10000).status);
 }
 
-TEST(AnyRequest, AnyMethodAndHeadersReachACapablePollAndTheRemoteReplyComesBackExactly) {
+TEST(CarriedRequests, OnlyACapablePollGetsThemAndTheRemoteReplyComesBackExactly) {
   e2e::temp_dir dir;
   const int port = e2e::free_port();
   auto host = e2e::run_host({"--listener-settings-1", e2e::loopback_settings(port)}, dir.path());

@@ -1,109 +1,28 @@
-// qelcs-remote stopping while a poll that carries an answer is out: the host side is
-// played by hand here, so that the test decides whether that poll was read.
+// qelcs-remote stopping while a poll that carries an answer is out, and the graceful
+// stop of a client that declares itself: the host side is played by hand here, so that
+// the test decides whether a poll was read and sees every poll the client sends.
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "e2e_scripted_server.h"
 #include "e2e_support.h"
 #include "e2e_target.h"
 
 namespace {
 
-// A poll resource on 127.0.0.1 that hands out whole requests from any of its
-// connections and answers them only when told to.
-class scripted_host {
- public:
-  scripted_host() {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        listen(listener_, 8) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-      port_ = ntohs(address.sin_port);
-  }
-  ~scripted_host() {
-    for (const auto& c : connections_) close(c.fd);
-    close(listener_);
-  }
-  scripted_host(const scripted_host&) = delete;
-  scripted_host& operator=(const scripted_host&) = delete;
-
-  std::string url() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/qel/reverseConnection";
-  }
-  // The next whole request (head and body) on any connection; "" after `ms`.
-  std::string next_request(int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      for (auto& c : connections_) {
-        if (std::string request = take_request(c); !request.empty()) {
-          last_ = c.fd;
-          return request;
-        }
-      }
-      std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-      for (const auto& c : connections_) fds.push_back({c.fd, c.open ? short(POLLIN) : short(0), 0});
-      if (poll(fds.data(), fds.size(), 50) <= 0) continue;
-      if (fds[0].revents & POLLIN)
-        connections_.push_back({accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), "", true});
-      for (std::size_t i = 1; i < fds.size(); ++i) {
-        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        char buffer[4096];
-        const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-        if (n > 0) connections_[i - 1].pending.append(buffer, static_cast<std::size_t>(n));
-        else connections_[i - 1].open = false;  // the client closed it: nothing more comes
-      }
-    }
-    return "";
-  }
-  // Answers the last request on its connection.
-  void answer(const std::string& head_lines, const std::string& body) {
-    const std::string response = "HTTP/1.1 200 OK\r\n" + head_lines + "Content-Length: " +
-                                 std::to_string(body.size()) + "\r\n\r\n" + body;
-    EXPECT_EQ(static_cast<ssize_t>(response.size()), write(last_, response.data(), response.size()));
-  }
-
- private:
-  struct connection {
-    int fd;
-    std::string pending;
-    bool open;
-  };
-  static std::string take_request(connection& c) {
-    const auto head_end = c.pending.find("\r\n\r\n");
-    if (head_end == std::string::npos) return "";
-    std::size_t body = 0;
-    const auto length = c.pending.find("Content-Length: ");
-    if (length != std::string::npos && length < head_end) body = std::stoul(c.pending.substr(length + 16));
-    if (c.pending.size() < head_end + 4 + body) return "";
-    std::string request = c.pending.substr(0, head_end + 4 + body);
-    c.pending.erase(0, request.size());
-    return request;
-  }
-
-  int listener_ = -1;
-  int port_ = 0;
-  int last_ = -1;
-  std::vector<connection> connections_;
-};
+using scripted_host = e2e::scripted_server;
 
 TEST(RemoteStop, AnswerOutWhenTheClientStopsIsSentAgain) {
   scripted_host host;
   e2e::local_target target;
   e2e::temp_dir dir;
-  e2e::child_process remote({e2e::program_path("qelcs-remote"), "--poll", host.url(), "--target",
-                             target.url(), "--pollers", "1", "--status-interval", "0"},
+  e2e::child_process remote({e2e::program_path("qelcs-remote"), "--poll", host.url("/qel/reverseConnection"),
+                             "--target", target.url(), "--pollers", "1", "--status-interval", "0"},
                             dir.file("remote.out"), dir.path());
   ASSERT_NE("", host.next_request(10000)) << remote.output();  // the first poll resets
   host.answer("X-QEL-Message-Id: 7\r\nX-QEL-Location: /qel\r\nX-QEL-Method: POST\r\n", "hello");
@@ -120,3 +39,82 @@ TEST(RemoteStop, AnswerOutWhenTheClientStopsIsSentAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// The requests a scripted host receives within `ms`, until `enough` says stop.
+template <typename Enough>
+std::vector<std::string> collect(e2e::scripted_server& host, int ms, Enough enough) {
+  std::vector<std::string> seen;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!enough(seen) && std::chrono::steady_clock::now() < end) {
+    std::string request = host.next_request(100);
+    if (request.empty()) continue;
+    seen.push_back(request);
+    // Presence polls stay parked; every other poll is answered empty as taken, the
+    // answer marked as one that reached nobody.
+    if (e2e::header_of(request, "X-QEL-Poll") == "presence") continue;
+    host.answer("X-QEL-Instance: h1\r\n" + std::string(e2e::header_of(request, "X-QEL-Status-Code").empty()
+                                                            ? ""
+                                                            : "X-QEL-Answer: dropped\r\n"),
+                "");
+  }
+  return seen;
+}
+
+const std::string* find_poll(const std::vector<std::string>& polls, const std::string& header,
+                             const std::string& value) {
+  for (const std::string& poll : polls)
+    if (e2e::header_of(poll, header) == value) return &poll;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(RemoteStop, DeclaredClientStopsGracefullyAndASecondSignalAbandonsTheTarget) {
+  for (const bool second_signal : {false, true}) {
+    SCOPED_TRACE(second_signal ? "two signals" : "one signal");
+    scripted_host host;
+    e2e::local_target target;
+    e2e::temp_dir dir;
+    e2e::child_process remote({e2e::program_path("qelcs-remote"), "--poll", host.url("/qel/reverseConnection"),
+                               "--target", target.url(), "--pollers", "1", "--status-interval", "0",
+                               "--drain-timeout", "20"},
+                              dir.file("remote.out"), dir.path());
+    const std::string reset = host.next_request(10000);
+    ASSERT_NE("", reset) << remote.output();
+    EXPECT_EQ("", e2e::header_of(reset, "X-QEL-Message-Id"));  // the run's reset
+    const std::string client = e2e::header_of(reset, "X-QEL-Client");
+    EXPECT_NE("", client);
+    // A host that knows declared clients hands out a slow request.
+    host.answer("X-QEL-Instance: h1\r\nX-QEL-Message-Id: 9\r\nX-QEL-Location: /qel\r\n", "sleep 1500");
+    // The presence poll comes while the request is with the target.
+    auto polls = collect(host, 10000, [](const auto& seen) { return !seen.empty(); });
+    ASSERT_EQ(1u, polls.size());
+    EXPECT_EQ("presence", e2e::header_of(polls[0], "X-QEL-Poll")) << polls[0];
+    EXPECT_EQ(client, e2e::header_of(polls[0], "X-QEL-Client"));
+    ASSERT_EQ(0, kill(remote.pid(), SIGTERM));
+    if (second_signal) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      ASSERT_EQ(0, kill(remote.pid(), SIGTERM));
+    }
+    // The release poll, then the answer in a final poll echoing the instance.
+    polls = collect(host, 10000, [](const auto& seen) {
+      return find_poll(seen, "X-QEL-Message-Id", "9") != nullptr && find_poll(seen, "X-QEL-Message-Id", "join");
+    });
+    const std::string* release = find_poll(polls, "X-QEL-Message-Id", "join");
+    ASSERT_NE(nullptr, release) << remote.output();
+    EXPECT_EQ("final", e2e::header_of(*release, "X-QEL-Poll"));
+    const std::string* answer = find_poll(polls, "X-QEL-Message-Id", "9");
+    ASSERT_NE(nullptr, answer) << remote.output();
+    EXPECT_EQ("final", e2e::header_of(*answer, "X-QEL-Poll"));
+    EXPECT_EQ("h1", e2e::header_of(*answer, "X-QEL-Instance"));
+    EXPECT_EQ(client, e2e::header_of(*answer, "X-QEL-Client"));
+    // One signal: the target's answer; two: the request is given up, 503.
+    EXPECT_EQ(second_signal ? "503" : "201", e2e::header_of(*answer, "X-QEL-Status-Code")) << *answer;
+    EXPECT_EQ(0, remote.wait(30000)) << remote.output();
+    const std::string output = remote.output();
+    EXPECT_NE(std::string::npos, output.find("taking no new requests")) << output;
+    EXPECT_NE(std::string::npos, output.find("1 answers not taken")) << output;  // X-QEL-Answer: dropped
+  }
+}

@@ -1,6 +1,6 @@
 // What a reload of qelcs-remote may change while polls run: the poll connection's TLS
 // files, its forward proxy and the bearer token. The main thread replaces the values
-// (SIGHUP); every poller's http_client reads them at each exchange and notices a change
+// (SIGHUP); every poll connection reads them before each exchange and notices a change
 // by the generation number. Shared (std::shared_ptr) by the options and the clients;
 // any thread.
 #ifndef QELCS_REMOTE_LIVE_SETTINGS_H
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "http_client.h"
+#include "tls_options.h"
 
 namespace qelcs_remote {
 

@@ -1,7 +1,7 @@
-// qelcs-remote: the remote tunnel client. Each poller runs on a worker thread of its
-// own; the main thread takes SIGINT/SIGTERM (stop), SIGHUP (reload) and SIGUSR1 (reopen
-// the log file) synchronously, logs the periodic status line and the summary at the
-// end; --metrics serves the counters on a thread of its own.
+// qelcs-remote: the remote tunnel client. Every poller runs on one worker thread, the
+// event loop of tunnel_client; the main thread takes SIGINT/SIGTERM (stop), SIGHUP
+// (reload) and SIGUSR1 (reopen the log file) synchronously, logs the periodic status
+// line and the summary at the end; --metrics serves the counters on a thread of its own.
 #include <curl/curl.h>
 #include <signal.h>
 #include <systemd/sd-daemon.h>
@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "forwarder.h"
 #include "log_output.h"
 #include "metrics_server.h"
 #include "poll_loop.h"
@@ -22,6 +21,7 @@
 #include "reload.h"
 #include "remote_check.h"
 #include "remote_options.h"
+#include "tunnel_client.h"
 #include "tunnel_status.h"
 
 using namespace qelcs_remote;
@@ -55,13 +55,8 @@ sigset_t block_stop_signals() {
 // open exchange at once.
 class stopper {
  public:
-  stopper(const poll_settings& settings, poller_group& group, std::atomic<bool>& stop)
-      : settings_(settings), group_(group), stop_(stop) {}
-  ~stopper() {
-    if (release_.joinable()) release_.join();
-  }
-  stopper(const stopper&) = delete;
-  stopper& operator=(const stopper&) = delete;
+  stopper(const poll_settings& settings, poller_group& group, std::atomic<bool>& stop, tunnel_client& client)
+      : settings_(settings), group_(group), stop_(stop), client_(client) {}
 
   void on_signal(int received) {
     const std::string name = received == SIGINT ? "SIGINT" : "SIGTERM";
@@ -74,11 +69,13 @@ class stopper {
       log_info(text);
       group_.begin_stop();
       drain_until_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_.drain_timeout_ms);
-      release_ = std::thread([this] { release(); });
+      // The host releases this client's parked polls; if it cannot be asked, they are cut.
+      client_.send_release();
       return;
     }
     if (group_.stopping()) group_.abandon_targets();
     if (!stop_.exchange(true)) log_info(name + " received, stopping" + (group_.stopping() ? " at once" : ""));
+    client_.wake();
   }
 
   // Ends a graceful stop that runs past its drain time.
@@ -87,23 +84,15 @@ class stopper {
     qel::tools::log_warning("the drain time is over: stopping at once; requests still with the target are answered 503");
     group_.abandon_targets();
     stop_.store(true);
+    client_.wake();
   }
 
  private:
-  // The host releases this client's parked polls; if it cannot be asked, they are cut.
-  void release() {
-    std::string error;
-    if (poll_loop::send_release(settings_, group_, error)) return;
-    qel::tools::log_warning("could not tell the host that this client stops (" + error +
-                            "); ending the open polls");
-    stop_.store(true);
-  }
-
   const poll_settings& settings_;
   poller_group& group_;
   std::atomic<bool>& stop_;
+  tunnel_client& client_;
   std::chrono::steady_clock::time_point drain_until_;
-  std::thread release_;
 };
 
 // What the main thread needs to answer SIGHUP: the command line to read again, the
@@ -191,35 +180,25 @@ int main(int argc, char** argv) {
   std::atomic<bool> stop{false}, done{false};
   const unsigned pollers = options.poll.pollers;
   poller_group group(pollers);
-  std::vector<std::unique_ptr<forwarder>> targets;
-  std::vector<std::unique_ptr<poll_loop>> loops;
-  // The pollers, and one more that keeps the presence poll open.
-  for (unsigned i = 0; i <= pollers; ++i) {
-    targets.push_back(std::make_unique<forwarder>(options.target_url, options.target_timeout_ms));
-    loops.push_back(std::make_unique<poll_loop>(i, options.poll, *targets.back(), status, group,
-                                                stop, i == pollers));
-  }
+  auto client = std::make_unique<tunnel_client>(options.poll, options.target_url, options.target_timeout_ms,
+                                                status, group, stop);
   log_info("polling " + options.poll.poll_url + " with " + std::to_string(pollers) +
            (pollers == 1 ? " poller" : " pollers") + ", forwarding to " + options.target_url);
   const auto started = std::chrono::steady_clock::now();
   status.state = tunnel_state::running;
-  std::atomic<unsigned> running{static_cast<unsigned>(loops.size())};
-  std::vector<std::thread> workers;
-  for (auto& loop : loops) {
-    workers.emplace_back([&, poller = loop.get()] {
-      poller->run();
-      if (--running == 0) done = true;
-    });
-  }
+  std::thread worker([&] {
+    client->run();
+    done = true;
+  });
   // Ready once the options are valid and polling has begun; a host that is not up yet
   // is retried with backoff, so readiness does not wait for the first poll to connect.
   sd_notify(0, "READY=1");
   {
-    stopper stops(options.poll, group, stop);
+    stopper stops(options.poll, group, stop, *client);
     supervise(signals, done, stops, status, options.status_interval_s,
               reload_context{argc, argv, options, *live});
   }
-  for (auto& worker : workers) worker.join();
+  worker.join();
   status.state = tunnel_state::stopped;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   log_info(summary_line(status, elapsed.count()));

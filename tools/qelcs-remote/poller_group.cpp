@@ -27,15 +27,14 @@ std::string random_id() {
 
 poller_group::poller_group(unsigned pollers) : pollers_(pollers), client_id_(random_id()) {}
 
-poll_kind poller_group::empty_poll(unsigned poller, const std::atomic<bool>& stop) {
+std::optional<poll_kind> poller_group::try_empty_poll(unsigned poller, const std::atomic<bool>& stop) {
   if (no_join_.load()) return poll_kind::reset;  // a plain client resets on every empty poll
   if (poller == 0) return reset_done_.load() ? poll_kind::join : poll_kind::reset;
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stop.load() && !reset_done_.load() &&
-         (!reset_started_ || std::chrono::steady_clock::now() < reset_started_at_ + reset_lead)) {
-    changed_.wait_for(lock, std::chrono::milliseconds(50));
-  }
-  return poll_kind::join;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stop.load() || reset_done_.load() ||
+      (reset_started_ && std::chrono::steady_clock::now() >= reset_started_at_ + reset_lead))
+    return poll_kind::join;
+  return std::nullopt;
 }
 
 void poller_group::reset_started() {
@@ -43,13 +42,9 @@ void poller_group::reset_started() {
   if (reset_started_) return;
   reset_started_ = true;
   reset_started_at_ = std::chrono::steady_clock::now();
-  changed_.notify_all();
 }
 
-void poller_group::reset_delivered() {
-  reset_done_.store(true);
-  changed_.notify_all();
-}
+void poller_group::reset_delivered() { reset_done_.store(true); }
 
 bool poller_group::join_refused() {
   if (joined_.load()) return false;

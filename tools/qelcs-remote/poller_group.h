@@ -11,8 +11,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace qelcs_remote {
@@ -37,8 +37,8 @@ class poller_group {
   const std::atomic<bool>& targets_abandoned() const { return abandon_; }
 
   // The poll a poller sends when it has no answer to return. The run's reset goes to
-  // poller 0; the others wait (until `stop`) for it to have started.
-  poll_kind empty_poll(unsigned poller, const std::atomic<bool>& stop);
+  // poller 0; the others wait (until `stop`) for it to have started: nothing yet.
+  std::optional<poll_kind> try_empty_poll(unsigned poller, const std::atomic<bool>& stop);
   // The reset poll reached the host (or may have): later empty polls join.
   void reset_delivered();
   // The reset poll is on its way; joins may follow shortly.
@@ -58,7 +58,6 @@ class poller_group {
   std::atomic<bool> stopping_{false};
   std::atomic<bool> abandon_{false};
   std::mutex mutex_;
-  std::condition_variable changed_;
   bool reset_started_ = false;
   std::chrono::steady_clock::time_point reset_started_at_;
   std::atomic<bool> reset_done_{false};

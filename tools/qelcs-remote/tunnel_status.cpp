@@ -77,7 +77,7 @@ std::string metrics_text(const tunnel_status& s) {
         s.auth_refusals.load());
   count("qelcs_remote_answers_not_taken_total",
         "Answers that reached no caller because it had gone.", s.not_taken.load());
-  gauge("qelcs_remote_pollers", "Poller threads running.", s.pollers.load());
+  gauge("qelcs_remote_pollers", "Pollers running.", s.pollers.load());
   gauge("qelcs_remote_pollers_connected", "Pollers whose last poll the host answered.",
         s.connected.load());
   gauge("qelcs_remote_requests_forwarding", "Requests with the target right now.",

@@ -21,7 +21,7 @@ struct tunnel_status {
   std::atomic<uint64_t> target_failures{0};  // requests answered 502 by this client
   std::atomic<uint64_t> errors{0};           // failed polls (each followed by a backoff)
   std::atomic<uint64_t> not_taken{0};        // answers that reached no caller (caller gone)
-  std::atomic<unsigned> pollers{0};          // poller threads running
+  std::atomic<unsigned> pollers{0};          // pollers running
   std::atomic<unsigned> polls_open{0};       // polls waiting at the host right now
   std::atomic<unsigned> forwarding{0};       // requests with the target right now
   std::atomic<unsigned> backing_off{0};      // pollers waiting to retry
