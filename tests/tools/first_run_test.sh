@@ -20,13 +20,21 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; echo "--- host output:" >&2; cat "$work/host.out" >&2; exit 1; }
 
-for port in 18080 18081 8080; do
-  if python3 -c "import socket,sys; s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(('127.0.0.1', $port))" 2>/dev/null; then
-    continue
-  fi
-  echo "SKIP: port $port on 127.0.0.1 is in use; the first run needs the default ports"
-  exit 77
+# Another test of this suite may hold the default ports for a while: wait for them.
+ports_free() {
+  local port
+  for port in 18080 18081 8080; do
+    python3 -c "import socket,sys; s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(('127.0.0.1', $port))" 2>/dev/null || return 1
+  done
+}
+for _ in $(seq 1 180); do
+  ports_free && break
+  sleep 1
 done
+if ! ports_free; then
+  echo "SKIP: a port of 18080, 18081, 8080 on 127.0.0.1 is in use; the first run needs the default ports"
+  exit 77
+fi
 
 cd "$source_dir"
 QEL_BUILD_DIR=$build_dir scripts/run-host.sh >"$work/host.out" 2>&1 &
