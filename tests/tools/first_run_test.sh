@@ -20,14 +20,16 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; echo "--- host output:" >&2; cat "$work/host.out" >&2; exit 1; }
 
-# Another test of this suite may hold the default ports for a while: wait for them.
+# Another test of this suite uses the default ports too: both hold this lock meanwhile.
+exec 9>/tmp/qel-default-ports.lock
+flock 9
 ports_free() {
   local port
   for port in 18080 18081 8080; do
     python3 -c "import socket,sys; s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(('127.0.0.1', $port))" 2>/dev/null || return 1
   done
 }
-for _ in $(seq 1 180); do
+for _ in $(seq 1 10); do  # a host of the other test may still be letting go
   ports_free && break
   sleep 1
 done
