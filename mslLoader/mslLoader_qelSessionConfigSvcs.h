@@ -35,7 +35,7 @@ int32_t QelSessionConfigSvcsLoadCount();
 
 // Whether the loaded library has this family's extensions (it exports
 // SCS_SERVER_WatchRequest): only then does the connection server pass the extension
-// values of the described calls' flags and modes. Tests of the core set it by hand.
+// values of the standard calls' flags and modes. Tests of the core set it by hand.
 bool QelSessionConfigSvcsExtended();
 void SetQelSessionConfigSvcsExtended(bool extended);
 

@@ -53,7 +53,7 @@ void listener::add_POST_resource(const std::string& resource, uint32_t registrat
         listener_handle, resource.c_str(), registration_token, &POST_request_callback, mode);
   };
   // The extension flag goes only to a service library of this family; one that refuses
-  // it anyway, whatever its status, gets the described mode, which serves as well.
+  // it anyway, whatever its status, gets the standard mode (2), which serves as well.
   const uint32_t flags = QelSessionConfigSvcsExtended() ? extension_modes : 0;
   uint32_t rc = register_with(SCS_POST_MODE_BUFFERED | flags);
   if (rc != 0 && flags != 0) rc = register_with(SCS_POST_MODE_BUFFERED);

@@ -45,7 +45,7 @@ void copy_request_header(ud_block_ref block, const SCS_REQUEST& request, const c
   UD_TRACE(42000, "processing header %s", name);
   // The two headers that route an answer must not be read two ways: a service library of
   // this family tells when one appears twice, and the first value is still taken for
-  // other uses. Any other library gets the described flags (0).
+  // other uses. Any other library gets the standard flags (0).
   const bool routing =
       std::strcmp(name, header_message_id) == 0 || std::strcmp(name, header_status_code) == 0;
   const uint32_t flags = routing && QelSessionConfigSvcsExtended() ? SCS_HEADER_SINGLE : 0;
@@ -272,7 +272,7 @@ std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request)
   auto t = std::make_shared<post_transaction>();
   t->set_resource(request.resource != nullptr ? request.resource : "");
   t->set_request_handle(request.request_handle);
-  // The method in the request record is informational in the described record: only a
+  // The method in the request record is informational in the standard record: only a
   // library of this family is taken at its word; with any other it stays POST.
   if (request.method != nullptr && QelSessionConfigSvcsExtended()) t->set_method(request.method);
   scs_value value;  // a header value currently held from the service library

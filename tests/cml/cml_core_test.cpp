@@ -38,7 +38,7 @@ TEST(CmlException, FormatsOperationTextAndCodeAndRestoresFlags) {
   EXPECT_EQ(os.str().substr(os.str().size() - 3), L"255");  // decimal flags restored
 }
 
-TEST(SchemaVersions, CompareAsDescribed) {
+TEST(SchemaVersions, CompareFieldByFieldAsNumbers) {
   using R = SchemaVersionRelation;
   EXPECT_EQ(CompareSchemaVersions(L"2.4.10", L"2.4.9"), R::NewerPatch);
   EXPECT_EQ(CompareSchemaVersions(L"2.4.9", L"2.4.10"), R::OlderPatch);

@@ -93,7 +93,7 @@ TEST(ExportedInterface, TheFifteenFunctionsUnderVersion5AndTheExtensionsUnderThe
       "CS_ResetToPrimaryController@@Version_5.0", "CS_SetLanguage@@Version_5.0",
       "CS_SetMSLExtSigFileExtension@@Version_5.0", "CS_SetMSLLibPath@@Version_5.0",
       "CS_ShutDown@@Version_5.0", "SetReverseConnection@@Version_5.0",
-      // Extensions: beside the described set, never in it.
+      // Extensions: beside the interface's set, never in it.
       "CS_Reload@@QELCS_EXT_1", "CS_Stop@@QELCS_EXT_1"};
   EXPECT_EQ(exported, expected);
   EXPECT_NE(qeltest::shell_output("readelf -d " + library_path()).find("[libqelConnectionServer5.so]"),

@@ -176,11 +176,11 @@ TEST_F(ConnectionServerTest, LibraryStateBuildsOnceAndRefusesEarlyReverseConnect
   EXPECT_EQ(fake_scs::get().registrations.size(), 5u);
 }
 
-TEST_F(ConnectionServerTest, AnotherFamilysLibrarySeesOnlyTheDescribedModesAndHeaderFlags) {
+TEST_F(ConnectionServerTest, AnotherFamilysLibrarySeesOnlyTheStandardModesAndHeaderFlags) {
   for (const bool extended : {false, true}) {
-    // A stricter library: described values only. Unknown to the loader as one of ours,
+    // A stricter library: standard values only. Unknown to the loader as one of ours,
     // it gets them at once; reported as one of ours, it refuses the extension values and
-    // the core falls back to the described ones.
+    // the core falls back to the standard ones.
     fake_scs::install(extended);
     fake_scs::get().strict = true;
     auto server = build();

@@ -38,7 +38,7 @@ struct state {
   uint32_t fail_add_listener_at = 0;  // 1-based call number that fails; 0 never
   uint32_t add_listener_calls = 0;
   bool fail_allocate = false;
-  // A library of another family: it takes only the described mode (2) and header flags
+  // A library of another family: it takes only the standard mode (2) and header flags
   // (0) and refuses anything else with a status of its own.
   bool strict = false;
   std::vector<uint32_t> header_flags;  // the flags of every header read, in order

@@ -151,7 +151,7 @@ TEST_F(TunnelExtensionTest, JoinedPollsTimeOutOneByOneAfterTheirOwnParkingTime) 
   EXPECT_TRUE(funnel->time_out_poll(1039));
   ASSERT_TRUE(completes(b));
   EXPECT_EQ(b->get_status_code(), 200u);
-  // After a plain reset the described rule is back: nothing parked recently, one per pass.
+  // After a plain reset the plain rule is back: nothing parked recently, one per pass.
   arrive(poll());
   auto c = poll();
   auto d = poll("1", "200", "");  // an answer for a flow nobody knows: not parked

@@ -150,7 +150,7 @@ TEST_F(AnyRequestTest, TakesTheSevenMethodsOnAndBelowItsPathAndRefusesTheRest) {
   EXPECT_EQ(200, raw_status(raw_exchange(port_, request("GET", "/qel/a..b/.x?p=/../"))));
   EXPECT_EQ(calls + 1, seen().calls);  // none of the refused requests reached the callback
 
-  // A resource without the flag keeps the described behaviour.
+  // A resource without the flag keeps the plain behaviour.
   const std::string plain = raw_exchange(port_, request("GET", "/plain"));
   EXPECT_EQ(405, raw_status(plain));
   EXPECT_NE(std::string::npos, plain.find("Allow: POST\r\n"));
