@@ -55,17 +55,17 @@ TEST(HostRestart, TheEarlierHostsAnswerNeverReachesACallerOfTheNewOne) {
   auto remote = run_remote(port, target.url(), {"--pollers", "2"}, remote_dir);
   // A's request (each host's first flow) is with the target when the host dies and
   // comes back.
-  auto a = call(port, sleep_body(30));
+  auto a = call(port, sleep_body(10));
   ASSERT_TRUE(e2e::wait_until([&] { return target.requests() >= 1; }, 20000)) << remote->output();
   EXPECT_EQ(128 + SIGKILL, host->stop(SIGKILL, 10000));
   auto again = start_host(port, dir2, sequential);
   ASSERT_TRUE(e2e::serving(port, *again)) << again->output();
   // B goes out with the other poller and is still with the target when A's answer
   // arrives at the new host.
-  auto b = call(port, sleep_body(60));
+  auto b = call(port, sleep_body(20));
   const auto b_answer = b.get();
   EXPECT_EQ(201, b_answer.status) << remote->output();
-  EXPECT_EQ("target POST /qel " + sleep_body(60), b_answer.body) << remote->output();
+  EXPECT_EQ("target POST /qel " + sleep_body(20), b_answer.body) << remote->output();
   EXPECT_NE("", a.get().error);  // A's host died with its connection
   EXPECT_EQ(0, remote->stop(SIGTERM, 30000)) << remote->output();
   EXPECT_EQ(0, again->stop(SIGTERM, 30000)) << again->output();
@@ -169,12 +169,12 @@ TEST(RemoteStop, CallersOfAClientKilledWithSigkillAreAnsweredWithinSeconds) {
 TEST(HostStop, SigtermAnswersQueuedCallersAtOnceAndGivesRequestsOutTheirDrain) {
   e2e::temp_dir dir;
   const int port = e2e::free_port();
-  auto host = start_host(port, dir);
+  auto host = start_host(port, dir, {"--reserved-settings", "drain_timeout = 60"});
   ASSERT_TRUE(e2e::serving(port, *host)) << host->output();
   e2e::local_target target;
   auto remote = run_remote(port, target.url(), {"--pollers", "1"}, dir);
   EXPECT_EQ(201, call(port, "warm-up").get().status);
-  auto out = call(port, sleep_body(20));
+  auto out = call(port, sleep_body(5));  // well within the drain time
   ASSERT_TRUE(e2e::wait_until([&] { return target.requests() >= 2; }, 20000));
   auto queued_1 = call(port, "q1");
   auto queued_2 = call(port, "q2");
@@ -188,7 +188,7 @@ TEST(HostStop, SigtermAnswersQueuedCallersAtOnceAndGivesRequestsOutTheirDrain) {
   EXPECT_FALSE(e2e::ready_within(out, 0));  // still with the target: it has its drain time
   const auto answered = out.get();
   EXPECT_EQ(201, answered.status) << host->output();
-  EXPECT_EQ("target POST /qel " + sleep_body(20), answered.body);
+  EXPECT_EQ("target POST /qel " + sleep_body(5), answered.body);
   EXPECT_EQ(0, host->wait(30000)) << host->output();
   EXPECT_NE(std::string::npos, host->output().find("stopped")) << host->output();
   // A new caller finds nobody listening: the host stopped accepting.
