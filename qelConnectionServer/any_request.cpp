@@ -3,7 +3,8 @@
 #include <strings.h>
 
 #include <cstdlib>
-#include <sstream>
+#include <algorithm>
+#include <cstring>
 
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelConnectionServer/extension_headers.h"
@@ -24,33 +25,19 @@ std::string take_block(uint32_t (*get)(uint32_t, char**), uint32_t handle) {
   return text;
 }
 
-// "Name: value\r\n" lines as header lines (a line without ": " is skipped).
-qelToolsLib::HeaderLines parse_lines(const std::string& block) {
-  qelToolsLib::HeaderLines headers;
-  std::size_t at = 0;
-  while (at < block.size()) {
-    std::size_t end = block.find("\r\n", at);
-    if (end == std::string::npos) end = block.size();
-    const std::string line = block.substr(at, end - at);
-    const auto colon = line.find(':');
-    if (colon != std::string::npos && colon > 0) {
-      std::string value = line.substr(colon + 1);
-      value.erase(0, value.find_first_not_of(" \t"));
-      headers.emplace_back(line.substr(0, colon), value);
-    }
-    at = end + 2;
-  }
-  return headers;
-}
-
 }  // namespace
 
 uint32_t read_carried_request(post_transaction& request, std::string& text) {
   const uint32_t handle = request.request_handle();
   std::string target = take_block(g_qelSessionConfigSvcs.SCS_SERVER_GetRequestTarget, handle);
   request.carried.target = target.empty() ? request.get_resource() : target;
+  // The callback read every header already where the service library could hand them
+  // over at once; else they are asked for now.
   const qelToolsLib::HeaderLines all =
-      parse_lines(take_block(g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeaders, handle));
+      request.carried.have_all_headers
+          ? std::move(request.carried.all_headers)
+          : qelToolsLib::ParseHeaderLines(take_block(g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeaders, handle));
+  request.carried.all_headers.clear();
   std::string error;
   request.carried.headers = qelToolsLib::EncodeHeaderBlock(qelToolsLib::EndToEndHeaders(all, false), error);
   if (!error.empty() || request.carried.headers.size() > max_header_block) {
@@ -67,18 +54,25 @@ bool needs_capable_poll(const raw_transaction& request) {
          (!request.carried.target.empty() && request.carried.target != plain_resource);
 }
 
-bool accepts_any_request(const raw_transaction& poll) {
+bool declares_any_request(const raw_transaction& poll) {
   if (poll.holder() == 0) return false;  // read only from polls that name their client
   const auto found = poll.request_extensions.find(header_accept);
   if (found == poll.request_extensions.end()) return false;
-  std::istringstream tokens(found->second);
-  for (std::string token; std::getline(tokens, token, ',');) {
-    token.erase(0, token.find_first_not_of(" \t"));
-    token.erase(token.find_last_not_of(" \t") + 1);
-    if (strcasecmp(token.c_str(), accept_any_request) == 0) return true;
+  const std::string& tokens = found->second;
+  for (std::size_t at = 0; at <= tokens.size();) {
+    const std::size_t comma = std::min(tokens.find(',', at), tokens.size());
+    std::size_t first = at, last = comma;
+    while (first < last && (tokens[first] == ' ' || tokens[first] == '\t')) ++first;
+    while (last > first && (tokens[last - 1] == ' ' || tokens[last - 1] == '\t')) --last;
+    if (last - first == std::strlen(accept_any_request) &&
+        strncasecmp(tokens.data() + first, accept_any_request, last - first) == 0)
+      return true;
+    at = comma + 1;
   }
   return false;
 }
+
+bool accepts_any_request(const raw_transaction& poll) { return poll.carried.accepts_any; }
 
 void carry_request(raw_transaction& request, raw_transaction& poll) {
   poll.set_header(header_method, request.method());

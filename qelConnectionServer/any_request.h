@@ -33,7 +33,9 @@ uint32_t read_carried_request(post_transaction& request, std::string& text);
 
 // The request may go only to a poll that declared it understands carried requests.
 bool needs_capable_poll(const raw_transaction& request);
-// The poll declared "X-QEL-Accept: any-request".
+// The poll declared "X-QEL-Accept: any-request": read from its headers once, when it is
+// admitted (declares_any_request), and kept on the poll (accepts_any_request).
+bool declares_any_request(const raw_transaction& poll);
 bool accepts_any_request(const raw_transaction& poll);
 
 // Fills a capable poll's answer with the request's method, target and headers; the

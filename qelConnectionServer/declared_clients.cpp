@@ -1,5 +1,6 @@
 #include "qelConnectionServer/declared_clients.h"
 
+#include "qelConnectionServer/any_request.h"
 #include "qelConnectionServer/extension_headers.h"
 #include "qelConnectionServer/tunnel_counters.h"
 #include "udebug/udebug.h"
@@ -27,6 +28,7 @@ uint64_t declared_clients::admit(post_transaction& poll) {
   poll.hold_until_claimed(std::move(open));
   poll.set_holder(serial);
   poll.response_extensions[header_instance] = host_instance();
+  poll.carried.accepts_any = declares_any_request(poll);
   return serial;
 }
 

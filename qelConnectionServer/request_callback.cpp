@@ -1,4 +1,6 @@
 // The POST callback and the transaction it builds from a request.
+#include <strings.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -89,6 +91,48 @@ bool copy_extension_header(const SCS_REQUEST& request, const char* name, scs_val
 void copy_extension_headers(const SCS_REQUEST& request, scs_value& value, raw_transaction& t) {
   if (!copy_extension_header(request, header_client, value, t)) return;
   for (const char* name : declared_client_headers) copy_extension_header(request, name, value, t);
+}
+
+// With a service library of this family, every header comes in one call: the known
+// headers (the first of each name, a doubled routing header marked), the extension
+// headers of a poll that names its client, and all of them kept for a carried request.
+// False when the library cannot hand them over that way: the caller asks one by one.
+bool copy_all_headers(ud_block_ref block, const SCS_REQUEST& request, raw_transaction& t) {
+  UD_USE_BLOCK(block);
+  if (!QelSessionConfigSvcsExtended()) return false;
+  scs_value all;
+  if (g_qelSessionConfigSvcs.SCS_SERVER_GetRequestHeaders(request.request_handle, all.address()) != 0 ||
+      all.get() == nullptr)
+    return false;
+  qelToolsLib::HeaderLines lines = qelToolsLib::ParseHeaderLines(all.get());
+  all.release();
+  const auto first = [&](const char* name, std::size_t& count) -> const std::string* {
+    const std::string* value = nullptr;
+    count = 0;
+    for (const auto& line : lines) {
+      if (strcasecmp(line.first.c_str(), name) != 0) continue;
+      if (count++ == 0) value = &line.second;
+    }
+    return value;
+  };
+  std::size_t count = 0;
+  for (const char* name : known_headers) {
+    UD_TRACE(42000, "processing header %s", name);
+    const std::string* value = first(name, count);
+    if (value == nullptr) continue;
+    UD_TRACE(42000, "got header value %s", value->c_str());
+    t.set_header(name, *value);
+    const bool routing = std::strcmp(name, header_message_id) == 0 || std::strcmp(name, header_status_code) == 0;
+    if (routing && count > 1) t.mark_duplicate_tunnel_header();
+  }
+  if (const std::string* client = first(header_client, count)) {
+    t.request_extensions[header_client] = *client;
+    for (const char* name : declared_client_headers)
+      if (const std::string* value = first(name, count)) t.request_extensions[name] = *value;
+  }
+  t.carried.all_headers = std::move(lines);
+  t.carried.have_all_headers = true;
+  return true;
 }
 
 // The helpers below trace under the POST_request_callback block they are given.
@@ -275,6 +319,10 @@ std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request)
   // The method in the request record is informational in the standard record: only a
   // library of this family is taken at its word; with any other it stays POST.
   if (request.method != nullptr && QelSessionConfigSvcsExtended()) t->set_method(request.method);
+  if (copy_all_headers(UD_BLOCK, request, *t)) {
+    UD_EXIT("%p", static_cast<void*>(t.get()));
+    return t;
+  }
   scs_value value;  // a header value currently held from the service library
   try {
     for (const char* name : known_headers) copy_request_header(UD_BLOCK, request, name, value, *t);

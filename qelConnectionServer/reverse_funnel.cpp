@@ -159,7 +159,7 @@ void reverse_funnel::tunnel_transaction(const post_handle& request, const post_h
     carried_headers = request->carried.headers;
     request->carried.reply_carried = true;
   }
-  filestring body = request->request_data;
+  filestring body = std::move(request->request_data);  // nobody reads it once it is out
   request->set_holder(poll->holder());  // published by the flow table's lock
   const std::string flow_id = table.save_transaction(request);
   // Its caller may have given up since it was taken from the queue: then nobody will

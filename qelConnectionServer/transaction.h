@@ -125,6 +125,10 @@ class raw_transaction {
     std::string headers;  // a header block; empty: none
     bool reply_carried = false;
     qelToolsLib::HeaderLines reply_headers;
+    bool accepts_any = false;  // a poll that declared it takes carried requests
+    // Every request header, when the callback could read them all at once.
+    bool have_all_headers = false;
+    qelToolsLib::HeaderLines all_headers;
   } carried;
 
  private:

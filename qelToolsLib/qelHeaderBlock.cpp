@@ -54,6 +54,23 @@ std::set<std::string> ConnectionOptions(const HeaderLines& headers) {
 
 }  // namespace
 
+HeaderLines ParseHeaderLines(const std::string& lines) {
+  HeaderLines headers;
+  std::size_t at = 0;
+  while (at < lines.size()) {
+    std::size_t end = lines.find("\r\n", at);
+    if (end == std::string::npos) end = lines.size();
+    const std::size_t colon = lines.find(':', at);
+    if (colon != std::string::npos && colon > at && colon < end) {
+      std::size_t value = colon + 1;
+      while (value < end && (lines[value] == ' ' || lines[value] == '\t')) ++value;
+      headers.emplace_back(lines.substr(at, colon - at), lines.substr(value, end - value));
+    }
+    at = end + 2;
+  }
+  return headers;
+}
+
 bool CheckHeaderLine(const std::string& name, const std::string& value) {
   if (name.empty() || !std::all_of(name.begin(), name.end(), [](unsigned char c) { return IsTokenChar(c); }))
     return false;

@@ -25,6 +25,10 @@ std::string EncodeHeaderBlock(const HeaderLines& headers, std::string& error);
 // of valid header lines.
 bool DecodeHeaderBlock(const std::string& block, HeaderLines& headers, std::string& error);
 
+// Plain lines "Name: value\r\n" (as a server hands them out) as header lines; blanks after
+// the colon are skipped, a line without a colon is left out.
+HeaderLines ParseHeaderLines(const std::string& lines);
+
 // True when `name: value` may be sent as an HTTP header line.
 bool CheckHeaderLine(const std::string& name, const std::string& value);
 
