@@ -38,12 +38,12 @@ bool token_table::idle_or_gone(uint32_t token) {
   return found == entries.end() || found->second.running == 0;
 }
 
-const token_table::entry* token_table::enter(uint32_t token) {
+token_table::entry token_table::enter(uint32_t token) {
   qelMutexLock guard(mutex);
   auto found = entries.find(token);
-  if (found == entries.end() || found->second.target == nullptr) return nullptr;
+  if (found == entries.end() || found->second.target == nullptr) return entry{nullptr, nullptr, 0};
   ++found->second.running;
-  return &found->second;  // stable: entries are erased only once no call runs
+  return found->second;  // a copy: revoke() writes the entry under the lock meanwhile
 }
 
 void token_table::leave(uint32_t token) {
@@ -63,22 +63,22 @@ struct leaver {
 
 void token_table::dispatch(uint32_t token, std::shared_ptr<post_transaction> transaction) {
   UD_ENTER("token_table::dispatch", "token %u", token);
-  const entry* target = enter(token);
-  if (target == nullptr) {
+  const entry target = enter(token);
+  if (target.target == nullptr) {
     UD_EXIT("token %u revoked", token);
     throw funneltunnel_exception("registration token revoked", status::CS_TOKEN_REVOKED);
   }
   const leaver on_exit{[this, token] { leave(token); }};
-  target->target->process(std::move(transaction));
+  target.target->process(std::move(transaction));
   UD_EXIT("%s", "");
 }
 
 uint32_t token_table::admit(uint32_t token, std::string& text) {
-  const entry* target = enter(token);
-  if (target == nullptr)
+  const entry target = enter(token);
+  if (target.target == nullptr)
     throw funneltunnel_exception("registration token revoked", status::CS_TOKEN_REVOKED);
   const leaver on_exit{[this, token] { leave(token); }};
-  return target->check != nullptr ? target->check->admit(text) : 0;
+  return target.check != nullptr ? target.check->admit(text) : 0;
 }
 
 std::size_t token_table::size() {

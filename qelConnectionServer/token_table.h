@@ -49,8 +49,9 @@ class token_table {
     admission* check;
     uint32_t running;
   };
-  // Null when the id is unknown or revoked; else the entry stays busy until leave().
-  const entry* enter(uint32_t token) QEL_EXCLUDES(mutex);
+  // The entry's target and check, read under the lock (target null when the id is
+  // unknown or revoked); else the entry stays busy until leave().
+  entry enter(uint32_t token) QEL_EXCLUDES(mutex);
   void leave(uint32_t token) QEL_EXCLUDES(mutex);
   bool idle_or_gone(uint32_t token) QEL_REQUIRES(mutex);
 

@@ -23,7 +23,7 @@ rm -rf "$reports" && mkdir -p "$reports"
 # log_path sends each process's report to a file of its own (suffixed with its pid).
 export ASAN_OPTIONS="log_path=$reports/asan${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
-export TSAN_OPTIONS="log_path=$reports/tsan${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
+export TSAN_OPTIONS="log_path=$reports/tsan:suppressions=$PWD/scripts/tsan.supp${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 # A test that fails is run once more: the end-to-end tests wait on real time, which a
 # sanitizer build on two busy cores can stretch. Every failed attempt is still printed,
 # and a sanitizer report from any attempt fails the run below.
