@@ -129,6 +129,11 @@ const std::map<std::string, Setter>& setters() {
        [](EndpointConfig& c, const std::string& v) {
          c.workers = static_cast<unsigned>(parse_number("workers", v, 0, 64, "0 to 64"));
        }},
+      {"nonblocking_workers",
+       [](EndpointConfig& c, const std::string& v) {
+         c.nonblocking_workers =
+             static_cast<unsigned>(parse_number("nonblocking_workers", v, 0, 64, "0 to 64"));
+       }},
       {"metrics",
        [](EndpointConfig& c, const std::string& v) { c.metrics = parse_switch("metrics", v); }},
       {"access_log",
@@ -194,6 +199,11 @@ void EndpointConfig::finish() {
   if (!bearer_token_file.empty()) {
     bearer_token = read_token_file("bearer_token_file", bearer_token_file);
   }
+  if (workers > 0 && nonblocking_workers > 0) {
+    throw ScsError(status::SCS_SETTINGS_BAD_VALUE,
+                   "'workers' and 'nonblocking_workers' exclude each other ('workers' serves "
+                   "every connection from its pool)");
+  }
 }
 
 std::string EndpointConfig::share_key() const {
@@ -207,7 +217,8 @@ std::string EndpointConfig::share_key() const {
                           max_body_size, std::uint64_t(header_timeout),
                           std::uint64_t(body_min_rate), body_budget,
                           std::uint64_t(thread_stack_size),
-                          std::uint64_t(workers), std::uint64_t(metrics),
+                          std::uint64_t(workers), std::uint64_t(nonblocking_workers),
+                          std::uint64_t(metrics),
                           std::uint64_t(access_log)}) {
     key += ';' + std::to_string(n);
   }

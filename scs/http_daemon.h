@@ -1,9 +1,16 @@
-// One running HTTP server (a libmicrohttpd daemon) for one endpoint configuration,
-// shared by every listener whose endpoint has the same configuration, with what the
-// library adds around it: the table of its connections and their limits, the budget
-// of buffered bodies, the counted log lines, the ticker that ends slow clients, and
-// the quiesce of the listeners it serves, and its reloadable state (EndpointState:
-// the endpoint's settings as they stand, TLS identity, client CAs).
+// One running HTTP server for one endpoint configuration, shared by every listener
+// whose endpoint has the same configuration, with what the library adds around it: the
+// table of its connections and their limits, the budget of buffered bodies, the counted
+// log lines, the ticker that ends slow clients, and the quiesce of the listeners it
+// serves, and its reloadable state (EndpointState: the endpoint's settings as they
+// stand, TLS identity, client CAs).
+//
+// The server is one libmicrohttpd daemon (a thread per connection, or a worker pool
+// with `workers`), or, with `nonblocking_workers` on plain HTTP, two behind one
+// listening socket: a ConnectionRouter hands each connection to the worker pool when
+// its first request is for a resource that never waits and to the thread-per-connection
+// daemon otherwise. A pooled connection that later asks for a resource that may wait
+// gets its callback run on a thread of its own (HeldCallbacks).
 //
 // Owned by the Server through a reference count of the listeners that use it; created,
 // started, given routes, reloaded and stopped under the Server's lock. Routes are read
@@ -22,11 +29,13 @@
 
 #include "qelSessionConfigSvcs.h"
 #include "scs/body_budget.h"
+#include "scs/connection_router.h"
 #include "scs/connection_table.h"
 #include "scs/counted_log.h"
 #include "scs/endpoint_config.h"
 #include "scs/endpoint_metrics.h"
 #include "scs/endpoint_state.h"
+#include "scs/held_callbacks.h"
 #include "scs/periodic_thread.h"
 
 struct MHD_Daemon;
@@ -41,6 +50,15 @@ struct Route {
   bool any_request = false;  // registered with SCS_POST_ANY_REQUEST (any_request.h)
   SCS_ADMIT_CALLBACK admit = nullptr;  // asked before the body is read (may be null)
   ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
+};
+
+class HttpDaemon;
+
+// One libmicrohttpd daemon of an HttpDaemon: what its callbacks are given.
+struct DaemonSide {
+  HttpDaemon& owner;
+  const bool pooled;  // a worker pool serves its connections (no thread of their own)
+  MHD_Daemon* mhd = nullptr;
 };
 
 class HttpDaemon {
@@ -77,12 +95,14 @@ class HttpDaemon {
   ConnectionTable& connections() { return connections_; }
   BodyBudget& budget() { return budget_; }
   CountedLog& counted_log() { return counted_log_; }
+  HeldCallbacks& held_callbacks() { return held_; }
   std::uint16_t port() const { return port_; }
   // "endpoint 'NAME' at ADDRESS:PORT", for log lines; set before the daemon serves.
   const std::string& label() const { return label_; }
 
   // Throws SCS_RESOURCE_IN_USE when a listener other than `listener` serves `resource`,
-  // SCS_BLOCKING_ON_WORKERS when `route` may block and this daemon runs a worker pool.
+  // SCS_BLOCKING_ON_WORKERS when `route` may block and a worker pool serves every
+  // connection (`workers`).
   void check_free(const std::string& resource, const Route& route) const;
   // Serves `resource` with `route` (after check_free); a listener may replace its own.
   void publish(const std::string& resource, const Route& route);
@@ -91,6 +111,9 @@ class HttpDaemon {
   bool find_route(const std::string& path, Route& route) const;
   // True when a resource registered with SCS_POST_ANY_REQUEST is served here.
   bool serves_any_request() const;
+  // True when the request for `path` is answered without waiting (a resource
+  // registered with SCS_POST_NEVER_BLOCKS, or a page of the library's own).
+  bool answers_at_once(const std::string& path) const;
   // Replaces the admission callback of `listener`'s `resource` if it is served here.
   void set_admission(std::uint32_t listener, const std::string& resource,
                      SCS_ADMIT_CALLBACK admit);
@@ -109,6 +132,8 @@ class HttpDaemon {
 
  private:
   void tick();
+  MHD_Daemon* start_side(DaemonSide& side, int listen_socket);
+  void deliver(int socket, const sockaddr* address, socklen_t length, bool pooled);
 
   const EndpointConfig config_;
   std::shared_ptr<const EndpointState> state_;  // atomic_load / atomic_store only
@@ -118,7 +143,11 @@ class HttpDaemon {
   CountedLog counted_log_;
   ConnectionTable connections_;
   BodyBudget budget_;
-  MHD_Daemon* daemon_ = nullptr;
+  DaemonSide threads_{*this, false};  // a thread per connection
+  DaemonSide pool_{*this, true};      // a worker pool
+  ConnectionRouter router_;           // split endpoints only
+  HeldCallbacks held_;
+  bool running_ = false;
   std::uint16_t port_ = 0;
   std::string label_;
   mutable std::mutex routes_mutex_;
@@ -126,6 +155,7 @@ class HttpDaemon {
   std::set<std::uint32_t> quiesced_;  // listeners quiesced, under routes_mutex_
   bool daemon_quiesced_ = false;      // under routes_mutex_
   int quiesced_socket_ = -1;          // the listening socket, ours to close after a quiesce
+                                      // (a single daemon; a router closes its own)
   EndpointMetrics metrics_;  // shown on /metrics while the daemon runs
   PeriodicThread ticker_;
 };

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -59,6 +60,17 @@ struct RequestState {
   HeaderList headers;
   BodyBuffer body;
   std::uint64_t held = 0;  // bytes of the endpoint's body budget this request holds
+  // The callback's exchange and its outcome. A callback that may wait on a pooled
+  // connection runs on a thread of its own (HeldCallbacks) while the connection is
+  // suspended; `done` hands its outcome back to the worker that answers.
+  std::shared_ptr<RequestExchange> exchange;
+  std::uint32_t id = 0;
+  bool deferred = false;
+  std::atomic<bool> done{false};
+  std::uint32_t result = 0;
+  std::uint8_t* answer = nullptr;
+  std::uint32_t answer_length = 0;
+  bool no_thread = false;  // no thread could run it: answered 503
 };
 
 Connection* connection_record(MHD_Connection* connection) {
@@ -337,35 +349,35 @@ int socket_of(MHD_Connection* connection) {
   return info != nullptr ? info->connect_fd : -1;
 }
 
-MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
-  if (state.answered) return MHD_YES;
-  state.answered = true;
-  // Ended by the ticker as the body's end came: request_completed answers 408.
-  if (!daemon.connections().serving(state.connection)) return MHD_NO;
-  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers),
-                                                    std::move(state.target), socket_of(connection));
-  const std::uint32_t id = requests().add(exchange);
-  std::uint8_t* body = nullptr;
-  std::uint32_t length = 0;
-  std::uint32_t result;
+// Runs the callback with the request's exchange; on the connection's thread, or on a
+// thread of its own for a pooled connection (then `state` is the worker's only after
+// `done`).
+void call(RequestState& state) {
   {
     const CallbackInFlight running(state.route.metrics);
-    result = run_callback(state.route, state, id, &body, &length);
+    state.result = run_callback(state.route, state, state.id, &state.answer, &state.answer_length);
   }
-  watches().unwatch(id);  // before the connection (and its socket) can be closed
-  requests().remove(id);
+  watches().unwatch(state.id);  // before the connection (and its socket) can be closed
+  requests().remove(state.id);
+}
+
+MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
   const std::uint64_t received = state.body.size();
   state.body.release();  // the memory goes back before the answer is sent
   state.give_back();
-  if (result == 0) {
+  if (state.no_thread) {
+    return refuse(daemon, state, connection, 503, "the server has no thread to spare, try again later",
+                  kRetryAfterBusy);
+  }
+  if (state.result == 0) {
     AnswerFraming framing;
     framing.head = state.method == MHD_HTTP_METHOD_HEAD;
     // A stopping listener's answers end their connections.
     framing.close = daemon.quiesced(state.route.listener);
     unsigned status = 0;
     std::size_t sent = 0;
-    const MHD_Result queued =
-        queue_answer(connection, *exchange, body, length, framing, status, sent);
+    const MHD_Result queued = queue_answer(connection, *state.exchange, state.answer,
+                                           state.answer_length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
                             received, sent, state.started, state.live->config.access_log});
@@ -375,20 +387,58 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
           AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
                           received, plain_body_size(500), state.started,
                           state.live->config.access_log});
-  std::free(body);
+  std::free(state.answer);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
-              state.resource.c_str(), state.route.listener, result,
-              status::describe(result).c_str());
+              state.resource.c_str(), state.route.listener, state.result,
+              status::describe(state.result).c_str());
   return queue_plain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+}
+
+// A callback that may wait, for a connection of a worker pool: the worker suspends the
+// connection and serves its others; the callback's thread resumes it when done, and
+// libmicrohttpd then calls request_access again to answer.
+MHD_Result call_on_own_thread(HttpDaemon& daemon, MHD_Connection* connection,
+                              RequestState& state) {
+  state.deferred = true;
+  MHD_suspend_connection(connection);
+  const auto resume = [&state, connection] {
+    state.done.store(true, std::memory_order_release);
+    MHD_resume_connection(connection);
+  };
+  if (!daemon.held_callbacks().run(socket_of(connection), [&state] { call(state); }, resume)) {
+    requests().remove(state.id);
+    state.no_thread = true;
+    resume();
+  }
+  return MHD_YES;
+}
+
+MHD_Result last_call(DaemonSide& side, MHD_Connection* connection, RequestState& state) {
+  HttpDaemon& daemon = side.owner;
+  if (state.deferred) {
+    return state.done.load(std::memory_order_acquire) ? answer_callback(daemon, connection, state)
+                                                      : MHD_YES;
+  }
+  if (state.answered) return MHD_YES;
+  state.answered = true;
+  // Ended by the ticker as the body's end came: request_completed answers 408.
+  if (!daemon.connections().serving(state.connection)) return MHD_NO;
+  state.exchange = std::make_shared<RequestExchange>(
+      std::move(state.headers), std::move(state.target), socket_of(connection));
+  state.id = requests().add(state.exchange);
+  if (side.pooled && state.route.may_block) return call_on_own_thread(daemon, connection, state);
+  call(state);
+  return answer_callback(daemon, connection, state);
 }
 
 }  // namespace
 
-MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* url,
+MHD_Result request_access(void* cls, MHD_Connection* connection, const char* url,
                           const char* method, const char*, const char* upload_data,
                           std::size_t* upload_data_size, void** request_state) noexcept {
-  auto& http = *static_cast<HttpDaemon*>(daemon);
+  auto& side = *static_cast<DaemonSide*>(cls);
+  HttpDaemon& http = side.owner;
   // MHD_NO closes the connection: what failed may have left the request half done.
   return guarded_callback("request_access", MHD_NO, [&] {
     auto* state = static_cast<RequestState*>(*request_state);
@@ -402,13 +452,13 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
       *upload_data_size = 0;
       return take_data(http, connection, *state, upload_data, size);
     }
-    return last_call(http, connection, *state);
+    return last_call(side, connection, *state);
   });
 }
 
-void request_completed(void* daemon, MHD_Connection* connection, void** request_state,
+void request_completed(void* cls, MHD_Connection* connection, void** request_state,
                        MHD_RequestTerminationCode) noexcept {
-  auto& http = *static_cast<HttpDaemon*>(daemon);
+  HttpDaemon& http = static_cast<DaemonSide*>(cls)->owner;
   std::unique_ptr<RequestState> state(static_cast<RequestState*>(*request_state));
   *request_state = nullptr;
   guarded_callback("request_completed", [&] {
