@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "scs/api_guard.h"
@@ -72,6 +73,12 @@ FirstLine first_request_path(const char* data, std::size_t size, std::string& pa
   if (target_end == end) return FirstLine::incomplete;
   path = percent_decoded(target, target_end);
   return FirstLine::path;
+}
+
+bool headers_end_within(const char* data, std::size_t size) {
+  const std::string_view bytes(data, size);
+  return bytes.find("\r\n\r\n") != std::string_view::npos ||
+         bytes.find("\n\n") != std::string_view::npos;
 }
 
 void ConnectionRouter::start(int listen_socket, Choose choose, Deliver deliver) {
@@ -194,10 +201,18 @@ void ConnectionRouter::examine(int socket) {
     close_waiting(found->second);
     return;
   }
+  const auto size = static_cast<std::size_t>(got);
+  const bool full = size == sizeof bytes;
   std::string path;
-  const FirstLine line = first_request_path(bytes, static_cast<std::size_t>(got), path);
-  if (line == FirstLine::incomplete && static_cast<std::size_t>(got) < sizeof bytes) return;
-  hand_on(found->second, line == FirstLine::path && choose_(path));
+  const FirstLine line = first_request_path(bytes, size, path);
+  if (line == FirstLine::incomplete && !full) return;
+  if (line != FirstLine::path || !choose_(path)) {
+    hand_on(found->second, false);
+  } else if (headers_end_within(bytes, size)) {
+    hand_on(found->second, true);
+  } else if (full) {
+    hand_on(found->second, false);  // more headers than a pooled connection takes
+  }
 }
 
 void ConnectionRouter::hand_on(WaitingList::iterator waiting, bool pooled) {

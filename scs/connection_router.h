@@ -3,11 +3,13 @@
 // never waits goes to the daemon with a worker pool, anything else to the daemon with a
 // thread per connection.
 //
-// The request line is read with MSG_PEEK, so the chosen daemon reads the request from
-// the start. A connection whose request line does not come within kFirstLineWait, does
-// not fit in kPeekBytes, or is not a request line goes to the thread-per-connection
-// daemon, which applies the endpoint's limits as it always did; so does the oldest one
-// waiting when kMaxWaiting wait at once. No connection is refused or answered here.
+// The request line and headers are read with MSG_PEEK, so the chosen daemon reads the
+// request from the start. A connection goes to the pool only when its first request's
+// headers end within kPeekBytes (the pool's connections have less memory for headers).
+// One whose request does not come within kFirstLineWait, whose headers are longer, or
+// that does not start with a request line goes to the thread-per-connection daemon,
+// which applies the endpoint's limits as it always did; so does the oldest one waiting
+// when kMaxWaiting wait at once. No connection is refused or answered here.
 //
 // Owned by its HttpDaemon. start(), quiesce() and stop() from the thread that starts,
 // quiesces and stops the daemon; `choose` and `deliver` run on the router's own thread.
@@ -37,7 +39,7 @@ class ConnectionRouter {
 
   static constexpr std::chrono::milliseconds kFirstLineWait{1000};
   static constexpr std::size_t kMaxWaiting = 128;
-  static constexpr std::size_t kPeekBytes = 2048;
+  static constexpr std::size_t kPeekBytes = 4096;
 
   ConnectionRouter() = default;
   ~ConnectionRouter() { stop(); }
@@ -91,5 +93,8 @@ enum class FirstLine { incomplete, path, unusable };
 // percent-escapes decoded as libmicrohttpd decodes them, without the query. `unusable`
 // for anything but an origin-form request line.
 FirstLine first_request_path(const char* data, std::size_t size, std::string& path);
+
+// True when `data` holds the end of the request's header block (an empty line).
+bool headers_end_within(const char* data, std::size_t size);
 
 }  // namespace qel::scs

@@ -35,6 +35,11 @@ constexpr const char* kTlsPriorities =
 constexpr rlim_t kDescriptorReserve = 64;
 // How often the ticker looks for slow connections (and flushes the counted lines).
 constexpr std::chrono::milliseconds kTick{200};
+// libmicrohttpd's memory per connection of a split endpoint's pool (request headers
+// and the answer's header block); the others keep its default of 32 KiB.
+constexpr std::size_t kPooledConnectionMemory = 8192;
+static_assert(kPooledConnectionMemory >= 2 * ConnectionRouter::kPeekBytes,
+              "the first request's headers must fit in the read buffer of a pooled connection");
 
 // Connections libmicrohttpd accepts beyond ours, so that it never closes one without
 // a word before we have answered it: the refused ones wait there for their 503.
@@ -230,6 +235,12 @@ MHD_Daemon* HttpDaemon::start_side(DaemonSide& side, int listen_socket) {
     flags |= MHD_USE_TLS;
     add_tls_options(options);
   }
+  // libmicrohttpd clears a connection's memory after every request: at its default of
+  // 32 KiB that was a tenth of a registration's cost. The router hands the pool only
+  // connections whose first request's headers fit in ConnectionRouter::kPeekBytes.
+  if (side.pooled && config_.split()) {
+    options.push_back(item(MHD_OPTION_CONNECTION_MEMORY_LIMIT, kPooledConnectionMemory));
+  }
   options.push_back(item(MHD_OPTION_END, 0));
   // The logger must come first, or the daemon logs its own warning about it to stderr.
   MHD_Daemon* daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &request_access, &side,
@@ -293,6 +304,7 @@ void HttpDaemon::stop() {
 void HttpDaemon::quiesce(std::uint32_t listener) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
   quiesced_.insert(listener);
+  any_quiesced_.store(true, std::memory_order_release);
   if (daemon_quiesced_ || !running_) return;
   for (const auto& [resource, route] : routes_) {
     if (quiesced_.count(route.listener) == 0) return;
@@ -315,6 +327,7 @@ void HttpDaemon::quiesce(std::uint32_t listener) {
 }
 
 bool HttpDaemon::quiesced(std::uint32_t listener) const {
+  if (!any_quiesced_.load(std::memory_order_acquire)) return false;  // every request asks
   std::lock_guard<std::mutex> lock(routes_mutex_);
   return quiesced_.count(listener) != 0;
 }
@@ -356,6 +369,7 @@ void HttpDaemon::publish(const std::string& resource, const Route& route) {
 void HttpDaemon::unpublish_listener(std::uint32_t listener) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
   quiesced_.erase(listener);
+  any_quiesced_.store(!quiesced_.empty(), std::memory_order_release);
   for (auto it = routes_.begin(); it != routes_.end();) {
     it = it->second.listener == listener ? routes_.erase(it) : std::next(it);
   }

@@ -20,6 +20,7 @@
 // must not be called from one of them.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -153,6 +154,7 @@ class HttpDaemon {
   mutable std::mutex routes_mutex_;
   std::map<std::string, Route> routes_;
   std::set<std::uint32_t> quiesced_;  // listeners quiesced, under routes_mutex_
+  std::atomic<bool> any_quiesced_{false};  // !quiesced_.empty(), read without the lock
   bool daemon_quiesced_ = false;      // under routes_mutex_
   int quiesced_socket_ = -1;          // the listening socket, ours to close after a quiesce
                                       // (a single daemon; a router closes its own)

@@ -57,7 +57,7 @@ struct RequestState {
   std::string resource;  // the path, decoded by libmicrohttpd, without the query
   std::string target;    // the request-target as received
   std::chrono::steady_clock::time_point started;  // the headers arrived
-  HeaderList headers;
+  RequestHeaders headers;  // libmicrohttpd's strings, valid until the request completes
   BodyBuffer body;
   std::uint64_t held = 0;  // bytes of the endpoint's body budget this request holds
   // The callback's exchange and its outcome. A callback that may wait on a pooled
@@ -80,13 +80,13 @@ Connection* connection_record(MHD_Connection* connection) {
 }
 
 MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const char* value) {
-  static_cast<HeaderList*>(list)->emplace_back(name, value != nullptr ? value : "");
+  static_cast<RequestHeaders*>(list)->push_back({name, value != nullptr ? value : ""});
   return MHD_YES;
 }
 
 // Two lengths, or a length beside a transfer coding, let a proxy and this server
 // disagree on where the request ends: refuse both.
-bool ambiguous_length(const HeaderList& headers) {
+bool ambiguous_length(const RequestHeaders& headers) {
   const std::size_t lengths = count_header(headers, MHD_HTTP_HEADER_CONTENT_LENGTH);
   const std::size_t codings = count_header(headers, MHD_HTTP_HEADER_TRANSFER_ENCODING);
   return lengths > 1 || (lengths == 1 && codings > 0);
@@ -95,11 +95,11 @@ bool ambiguous_length(const HeaderList& headers) {
 // A transfer coding other than a lone "chunked" is one this server cannot decode: 400
 // when chunked is not the last coding (the body has no end), else 501. Answered before
 // the body is read, so such a request never waits for its connection to close.
-unsigned unsupported_coding(const HeaderList& headers) {
+unsigned unsupported_coding(const RequestHeaders& headers) {
   std::string codings;
   for (const auto& [name, value] : headers) {
-    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_TRANSFER_ENCODING) != 0) continue;
-    codings += codings.empty() ? value : "," + value;
+    if (strcasecmp(name, MHD_HTTP_HEADER_TRANSFER_ENCODING) != 0) continue;
+    codings += codings.empty() ? value : "," + std::string(value);
   }
   if (codings.empty()) return 0;
   const auto trimmed = [](std::string text) {
@@ -113,10 +113,10 @@ unsigned unsupported_coding(const HeaderList& headers) {
 }
 
 // The declared Content-Length (libmicrohttpd has checked its form), or 0.
-std::uint64_t declared_length(const HeaderList& headers) {
+std::uint64_t declared_length(const RequestHeaders& headers) {
   for (const auto& [name, value] : headers) {
-    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
-    return std::strtoull(value.c_str(), nullptr, 10);
+    if (strcasecmp(name, MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
+    return std::strtoull(value, nullptr, 10);
   }
   return 0;
 }
@@ -170,11 +170,15 @@ unsigned admission(const RequestState& state, std::uint64_t declared, std::strin
                             state.resource.c_str(), state.method.c_str(), id, 0};
   char buffer[256] = "";
   ++t_callback_depth;
-  const std::uint32_t verdict =
-      guarded_callback("request_access", std::uint32_t{500}, [&] {
-        return route.admit(route.listener, route.token, &request, buffer, sizeof buffer);
-      });
+  std::uint32_t verdict;
+  {
+    const CurrentRequest current(id, exchange.get());
+    verdict = guarded_callback("request_access", std::uint32_t{500}, [&] {
+      return route.admit(route.listener, route.token, &request, buffer, sizeof buffer);
+    });
+  }
   --t_callback_depth;
+  exchange->close();
   requests().remove(id);
   buffer[sizeof buffer - 1] = '\0';
   text = buffer;
@@ -272,6 +276,7 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (state.target.empty()) state.target = url;
   // Ended by the ticker as its headers came: nothing more may be written.
   if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
+  state.headers.reserve(16);
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
   const EndpointConfig& config = state.live->config;
   // A connection over a limit is answered whatever it asks.
@@ -331,6 +336,7 @@ std::uint32_t run_callback(const Route& route, const RequestState& state, std::u
                             state.resource.c_str(), state.method.c_str(), id, 0};
   const auto* data =
       state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
+  const CurrentRequest current(id, state.exchange.get());
   ++t_callback_depth;
   // A C callback cannot throw; a C++ one that does is treated as failed.
   const std::uint32_t result =
@@ -357,6 +363,7 @@ void call(RequestState& state) {
     const CallbackInFlight running(state.route.metrics);
     state.result = run_callback(state.route, state, state.id, &state.answer, &state.answer_length);
   }
+  state.exchange->close();
   watches().unwatch(state.id);  // before the connection (and its socket) can be closed
   requests().remove(state.id);
 }

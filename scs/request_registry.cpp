@@ -3,6 +3,27 @@
 #include <utility>
 
 namespace qel::scs {
+namespace {
+
+thread_local std::uint32_t t_current_id = 0;
+thread_local RequestExchange* t_current = nullptr;
+
+}  // namespace
+
+CurrentRequest::CurrentRequest(std::uint32_t id, RequestExchange* exchange)
+    : saved_id_(t_current_id), saved_(t_current) {
+  t_current_id = id;
+  t_current = exchange;
+}
+
+CurrentRequest::~CurrentRequest() {
+  t_current_id = saved_id_;
+  t_current = saved_;
+}
+
+RequestExchange* CurrentRequest::find(std::uint32_t id) {
+  return id != 0 && id == t_current_id ? t_current : nullptr;
+}
 
 std::uint32_t RequestRegistry::add(std::shared_ptr<RequestExchange> exchange) {
   std::lock_guard<std::mutex> lock(mutex_);
