@@ -81,11 +81,4 @@ bool escapes_resource(const std::string& raw_target) {
   return false;
 }
 
-bool well_formed_fields(const RequestHeaders& headers) {
-  for (const auto& [name, value] : headers) {
-    if (!valid_header_name(name) || !valid_header_value(value)) return false;
-  }
-  return true;
-}
-
 }  // namespace qel::scs

@@ -113,11 +113,13 @@ void add_tls_options(std::vector<MHD_OptionItem>& options) {
 HttpDaemon::HttpDaemon(EndpointConfig config)
     : config_(std::move(config)),
       state_(EndpointState::make(config_)),
+      live_(state_.get()),
       share_key_(config_.share_key()),
       connections_(limits_for(config_, mhd_limit_), counted_log_),
       budget_(config_.body_budget),
       held_(config_.thread_stack_size) {
   started_connections_ = connections_.limits().connections;
+  published_.push_back(state_);
 }
 
 bool HttpDaemon::takes_connection_limit(const EndpointConfig& config) const {
@@ -129,6 +131,8 @@ void HttpDaemon::reload(std::shared_ptr<const EndpointState> next, const Connect
   share_key_ = next->config.share_key();
   connections_.set_limits(limits);
   budget_.set_limit(next->config.body_budget);
+  published_.push_back(next);  // under the Server's lock, as every reload
+  live_.store(next.get(), std::memory_order_release);
   std::atomic_store(&state_, std::move(next));
 }
 
@@ -260,7 +264,7 @@ void HttpDaemon::deliver(int socket, const sockaddr* address, socklen_t length, 
 }
 
 bool HttpDaemon::answers_at_once(const std::string& path) const {
-  if (builtin_page(state()->config, path) != BuiltinPage::none) return true;
+  if (builtin_page(live_state()->config, path) != BuiltinPage::none) return true;
   std::lock_guard<std::mutex> lock(routes_mutex_);
   const Route* found = match_route(routes_, path);
   return found != nullptr && !found->may_block;

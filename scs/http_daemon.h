@@ -27,6 +27,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "qelSessionConfigSvcs.h"
 #include "scs/body_budget.h"
@@ -81,8 +82,12 @@ class HttpDaemon {
   // The configuration the daemon started with. What a reload cannot change (address,
   // port, TLS on or off, workers, ...) is read here; everything else from state().
   const EndpointConfig& config() const { return config_; }
-  // The state as it stands: an atomic load, one per request or handshake.
+  // The state as it stands: an atomic load, one per handshake.
   std::shared_ptr<const EndpointState> state() const { return std::atomic_load(&state_); }
+  // The same for a request: every state published stays alive until the daemon is
+  // destroyed, so a plain pointer serves without the shared count, which the workers
+  // of a pool would otherwise pass between them on every request.
+  const EndpointState* live_state() const { return live_.load(std::memory_order_acquire); }
   // The settings this daemon is shared under (EndpointConfig::share_key of the state).
   const std::string& share_key() const { return share_key_; }
   // True when `config`'s connection limit fits in what the daemon started with
@@ -138,6 +143,8 @@ class HttpDaemon {
 
   const EndpointConfig config_;
   std::shared_ptr<const EndpointState> state_;  // atomic_load / atomic_store only
+  std::atomic<const EndpointState*> live_;       // state_.get()
+  std::vector<std::shared_ptr<const EndpointState>> published_;  // every state_ so far
   std::string share_key_;
   unsigned mhd_limit_ = 0;
   unsigned started_connections_ = 0;  // the endpoint's connection limit at the start

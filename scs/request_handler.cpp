@@ -35,7 +35,7 @@ constexpr const char* kEscapes =
 
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
-  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.state()) {}
+  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.live_state()) {}
   ~RequestState() { give_back(); }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
@@ -49,7 +49,7 @@ struct RequestState {
   Connection* connection;  // the connection table's record (null if it has none)
   // The endpoint's state when the request arrived: one reload or none, the request
   // sees one set of settings from its first check to its answer.
-  const std::shared_ptr<const EndpointState> live;
+  const EndpointState* const live;
   bool answered = false;   // an answer is queued or written; ignore whatever else arrives
   bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
@@ -58,6 +58,11 @@ struct RequestState {
   std::string target;    // the request-target as received
   std::chrono::steady_clock::time_point started;  // the headers arrived
   RequestHeaders headers;  // libmicrohttpd's strings, valid until the request completes
+  // Gathered while the headers are collected, so that the checks need no more passes.
+  unsigned lengths = 0;         // Content-Length headers
+  unsigned codings = 0;         // Transfer-Encoding headers
+  std::uint64_t declared = 0;   // the first Content-Length (libmicrohttpd checked its form)
+  bool well_formed = true;      // every name a token, no value with control characters
   BodyBuffer body;
   std::uint64_t held = 0;  // bytes of the endpoint's body budget this request holds
   // The callback's exchange and its outcome. A callback that may wait on a pooled
@@ -79,17 +84,26 @@ Connection* connection_record(MHD_Connection* connection) {
   return info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
 }
 
-MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const char* value) {
-  static_cast<RequestHeaders*>(list)->push_back({name, value != nullptr ? value : ""});
+// libmicrohttpd 0.9.75 takes "Bad Name: x" as a header: a request with a name that is
+// not an HTTP token or a value with a control character other than a tab is answered
+// 400, so the header lists the library hands on are always well formed.
+MHD_Result collect_header(void* request, MHD_ValueKind, const char* name, const char* value) {
+  auto& state = *static_cast<RequestState*>(request);
+  if (value == nullptr) value = "";
+  state.headers.push_back({name, value});
+  state.well_formed = state.well_formed && valid_header_name(name) && valid_header_value(value);
+  if (strcasecmp(name, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+    if (state.lengths++ == 0) state.declared = std::strtoull(value, nullptr, 10);
+  } else if (strcasecmp(name, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
+    ++state.codings;
+  }
   return MHD_YES;
 }
 
 // Two lengths, or a length beside a transfer coding, let a proxy and this server
 // disagree on where the request ends: refuse both.
-bool ambiguous_length(const RequestHeaders& headers) {
-  const std::size_t lengths = count_header(headers, MHD_HTTP_HEADER_CONTENT_LENGTH);
-  const std::size_t codings = count_header(headers, MHD_HTTP_HEADER_TRANSFER_ENCODING);
-  return lengths > 1 || (lengths == 1 && codings > 0);
+bool ambiguous_length(const RequestState& state) {
+  return state.lengths > 1 || (state.lengths == 1 && state.codings > 0);
 }
 
 // A transfer coding other than a lone "chunked" is one this server cannot decode: 400
@@ -110,15 +124,6 @@ unsigned unsupported_coding(const RequestHeaders& headers) {
   if (strcasecmp(trimmed(codings).c_str(), "chunked") == 0) return 0;
   const std::string last = trimmed(codings.substr(codings.rfind(',') + 1));
   return strcasecmp(last.c_str(), "chunked") == 0 ? MHD_HTTP_NOT_IMPLEMENTED : MHD_HTTP_BAD_REQUEST;
-}
-
-// The declared Content-Length (libmicrohttpd has checked its form), or 0.
-std::uint64_t declared_length(const RequestHeaders& headers) {
-  for (const auto& [name, value] : headers) {
-    if (strcasecmp(name, MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
-    return std::strtoull(value, nullptr, 10);
-  }
-  return 0;
 }
 
 void count_budget_refusal(HttpDaemon& daemon) {
@@ -197,8 +202,8 @@ MHD_Result admit_body(HttpDaemon& daemon, MHD_Connection* connection, RequestSta
   if (daemon.quiesced(state.route.listener)) {
     return refuse(daemon, state, connection, 503, kStopping, kRetryAfterStopping);
   }
-  const std::uint64_t declared = declared_length(state.headers);
-  state.chunked = count_header(state.headers, MHD_HTTP_HEADER_TRANSFER_ENCODING) > 0;
+  const std::uint64_t declared = state.declared;
+  state.chunked = state.codings > 0;
   if (declared > 0) {
     if (!daemon.budget().take(declared)) {
       count_budget_refusal(daemon);
@@ -275,19 +280,19 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (state.connection != nullptr) state.target = std::move(state.connection->target);
   if (state.target.empty()) state.target = url;
   // Ended by the ticker as its headers came: nothing more may be written.
-  if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
+  if (!daemon.connections().headers_done(state.connection, state.started)) return MHD_NO;
   state.headers.reserve(16);
-  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state);
   const EndpointConfig& config = state.live->config;
   // A connection over a limit is answered whatever it asks.
   if (state.connection != nullptr && state.connection->refused != Refusal::none) {
     return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
                   kRetryAfterBusy);
   }
-  if (ambiguous_length(state.headers) || !well_formed_fields(state.headers)) {
+  if (ambiguous_length(state) || !state.well_formed) {
     return answer_now(daemon, state, connection, 400);
   }
-  if (const unsigned refused = unsupported_coding(state.headers)) {
+  if (const unsigned refused = state.codings > 0 ? unsupported_coding(state.headers) : 0) {
     return answer_now(daemon, state, connection, refused);
   }
   // Health needs no credentials (a load balancer has none); the metrics page does.
@@ -299,7 +304,7 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
   MHD_Result answered = MHD_NO;
   if (refuse_route_or_method(daemon, connection, state, answered)) return answered;
-  if (declared_length(state.headers) > config.max_body_size) {
+  if (state.declared > config.max_body_size) {
     return answer_now(daemon, state, connection, 413);
   }
   return admit_body(daemon, connection, state);

@@ -5,24 +5,25 @@
 namespace qel::scs {
 namespace {
 
-thread_local std::uint32_t t_current_id = 0;
-thread_local RequestExchange* t_current = nullptr;
+// One thread-local record: in a loaded library each thread-local costs a lookup.
+struct Current {
+  std::uint32_t id = 0;
+  RequestExchange* exchange = nullptr;
+};
+thread_local Current t_current;
 
 }  // namespace
 
 CurrentRequest::CurrentRequest(std::uint32_t id, RequestExchange* exchange)
-    : saved_id_(t_current_id), saved_(t_current) {
-  t_current_id = id;
-  t_current = exchange;
+    : saved_id_(t_current.id), saved_(t_current.exchange) {
+  t_current = Current{id, exchange};
 }
 
-CurrentRequest::~CurrentRequest() {
-  t_current_id = saved_id_;
-  t_current = saved_;
-}
+CurrentRequest::~CurrentRequest() { t_current = Current{saved_id_, saved_}; }
 
 RequestExchange* CurrentRequest::find(std::uint32_t id) {
-  return id != 0 && id == t_current_id ? t_current : nullptr;
+  const Current& current = t_current;
+  return id != 0 && id == current.id ? current.exchange : nullptr;
 }
 
 std::uint32_t RequestRegistry::add(std::shared_ptr<RequestExchange> exchange) {
