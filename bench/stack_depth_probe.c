@@ -3,10 +3,11 @@
  * pthread_create: a new thread's stack is mapped fresh and zero (or reused from the C
  * library's cache of stacks, holding what earlier threads left, which can only add
  * depth), so when the thread's function returns, the lowest byte that is not zero marks
- * the deepest point any thread on that stack reached. Each thread is reported at its
- * end, one line per stack size, to the file STACK_DEPTH_OUT (appended, a line per
- * process and stack size: "stack_size max_depth threads"). Threads still running at
- * exit are scanned then. Not part of any shipped program.
+ * the deepest point any thread on that stack reached. Each thread is measured as it
+ * ends (a thread-specific key's destructor, which also runs for pthread_exit); the
+ * threads still running are measured when the process exits, which then appends one
+ * line per stack size to the file STACK_DEPTH_OUT: "stack_size max_depth threads".
+ * Not part of any shipped program.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -45,32 +46,41 @@ static void note(size_t size, size_t depth) {
   }
 }
 
+static pthread_key_t ending;
+static pthread_once_t ending_once = PTHREAD_ONCE_INIT;
+
+/* Runs on the ending thread (its function returned or it called pthread_exit), while
+ * its stack is still its own. */
+static void measure(void* slot_plus_one) {
+  const int slot = (int)(intptr_t)slot_plus_one - 1;
+  pthread_mutex_lock(&lock);
+  if (live[slot].low != NULL) note(live[slot].size, depth_of(live[slot].low, live[slot].size));
+  live[slot].low = NULL;
+  pthread_mutex_unlock(&lock);
+}
+
+static void make_key(void) { pthread_key_create(&ending, measure); }
+
 static void* run(void* argument) {
   struct start s = *(struct start*)argument;
   free(argument);
   pthread_attr_t attributes;
   void* low = NULL;
   size_t size = 0;
-  int slot = -1;
   if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
     pthread_attr_getstack(&attributes, &low, &size);
     pthread_attr_destroy(&attributes);
+    int slot = -1;
     pthread_mutex_lock(&lock);
     for (int i = 0; i < MAX_LIVE && slot < 0; ++i) {
       if (live[i].low == NULL) slot = i;
     }
     if (slot >= 0) { live[slot].low = low; live[slot].size = size; }
     pthread_mutex_unlock(&lock);
+    pthread_once(&ending_once, make_key);
+    if (slot >= 0) pthread_setspecific(ending, (void*)(intptr_t)(slot + 1));
   }
-  void* result = s.routine(s.argument);
-  if (low != NULL) {
-    const size_t depth = depth_of(low, size);
-    pthread_mutex_lock(&lock);
-    note(size, depth);
-    if (slot >= 0) live[slot].low = NULL;
-    pthread_mutex_unlock(&lock);
-  }
-  return result;
+  return s.routine(s.argument);
 }
 
 int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
