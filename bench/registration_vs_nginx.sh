@@ -7,17 +7,18 @@
 # (from /proc, user + system of all their processes) and the ratios. Installs wrk and
 # nginx from Debian when missing (root).
 #   bench/registration_vs_nginx.sh [--rounds N] [--seconds S] [--connections C]
-#                                  [--workers W | --split W]
+#                                  [--workers W | --split W] [--build DIR]
 # Without a layout option the host runs with no settings at all, its embedded default
 # (registration on 127.0.0.1:18081 beside the polls; both default ports must be free).
 # --workers W gives registration an endpoint of its own: 0 a thread per connection, W > 0
 # W workers. --split W serves callers, polls and registration on one endpoint with
-# nonblocking_workers = W.
+# nonblocking_workers = W. --build DIR takes qelcs-host and its libraries from another
+# configured build folder (an earlier version, for a before/after figure).
 # nginx answers from its configuration (`return`): a file answered to a POST needs its
 # 405 turned into the file by an internal redirect, which doubles nginx's cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rounds=3 seconds=5 connections=64 layout=default workers=2
+rounds=3 seconds=5 connections=64 layout=default workers=2 build=build
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -25,7 +26,8 @@ while [ $# -gt 0 ]; do
     --connections) connections=$2; shift 2 ;;
     --workers) layout=own; workers=$2; shift 2 ;;
     --split) layout=split; workers=$2; shift 2 ;;
-    *) echo "usage: $0 [--rounds N] [--seconds S] [--connections C] [--workers W | --split W]" >&2
+    --build) build=$2; shift 2 ;;
+    *) echo "usage: $0 [--rounds N] [--seconds S] [--connections C] [--workers W | --split W] [--build DIR]" >&2
        exit 2 ;;
   esac
 done
@@ -35,8 +37,9 @@ for tool in wrk nginx; do
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "$([ "$tool" = nginx ] && echo nginx-light || echo wrk)" >/dev/null
 done
-cmake -S . -B build >/dev/null
-cmake --build build -j2 --target qelcs-host qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog >/dev/null
+[ "$build" = build ] && cmake -S . -B build >/dev/null
+cmake --build "$build" -j2 --target qelcs-host qelConnectionServer5 qelSessionConfigSvcs5 qel_catalog >/dev/null
+host_program=$(cd "$build" && pwd)/bin/qelcs-host
 
 work=$(mktemp -d)
 read -r host_port reg_port nginx_port < <(python3 -c '
@@ -75,7 +78,7 @@ port = $reg_port
 per_ip_limit = 0
 nonblocking_workers = $workers") ;;
 esac
-(cd "$work" && exec "$OLDPWD/build/bin/qelcs-host" "${settings[@]}" >host.log 2>&1) &
+(cd "$work" && exec "$host_program" "${settings[@]}" >host.log 2>&1) &
 host_pid=$!
 url=http://127.0.0.1:$reg_port/qel/sensor_services/management
 for _ in $(seq 100); do curl -sf -X POST --data '' "$url" -o "$work/answer.xml" && break; sleep 0.1; done
