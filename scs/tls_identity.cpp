@@ -1,5 +1,7 @@
 #include "scs/tls_identity.h"
 
+#include <cstring>
+
 #include "scs/scs_error.h"
 #include "scs/status.h"
 
@@ -21,15 +23,24 @@ gnutls_datum_t datum(const std::string& text) {
                      "' cannot be used: " + gnutls_strerror(error));
 }
 
-// GnuTLS checks that the key belongs to the certificate when both go into credentials.
-void check_pair(const EndpointConfig& config, const gnutls_datum_t& cert,
-                const gnutls_datum_t& key) {
-  gnutls_certificate_credentials_t probe = nullptr;
-  int result = gnutls_certificate_allocate_credentials(&probe);
+// The key belongs to the leaf certificate when both name the same public key. (Handing
+// both to gnutls_certificate_set_x509_key_mem would check it too, but GnuTLS 3.7 leaks
+// the parsed certificate when they do not match.)
+void check_pair(const EndpointConfig& config, const gnutls_pcert_st& leaf,
+                gnutls_privkey_t key) {
+  gnutls_pubkey_t from_key = nullptr;
+  int result = gnutls_pubkey_init(&from_key);
   if (result < 0) unusable(config, result);
-  result = gnutls_certificate_set_x509_key_mem(probe, &cert, &key, GNUTLS_X509_FMT_PEM);
-  gnutls_certificate_free_credentials(probe);
+  unsigned char leaf_id[64], key_id[64];
+  std::size_t leaf_size = sizeof leaf_id, key_size = sizeof key_id;
+  result = gnutls_pubkey_import_privkey(from_key, key, 0, 0);
+  if (result >= 0) result = gnutls_pubkey_get_key_id(leaf.pubkey, 0, leaf_id, &leaf_size);
+  if (result >= 0) result = gnutls_pubkey_get_key_id(from_key, 0, key_id, &key_size);
+  gnutls_pubkey_deinit(from_key);
   if (result < 0) unusable(config, result);
+  if (leaf_size != key_size || std::memcmp(leaf_id, key_id, key_size) != 0) {
+    unusable(config, GNUTLS_E_CERTIFICATE_KEY_MISMATCH);
+  }
 }
 
 }  // namespace
@@ -37,7 +48,6 @@ void check_pair(const EndpointConfig& config, const gnutls_datum_t& cert,
 std::shared_ptr<const TlsIdentity> TlsIdentity::load(const EndpointConfig& config) {
   const gnutls_datum_t cert = datum(config.tls_cert_pem);
   const gnutls_datum_t key = datum(config.tls_key_pem);
-  check_pair(config, cert, key);
   std::shared_ptr<TlsIdentity> identity(new TlsIdentity());
   std::vector<gnutls_pcert_st> chain(kMaxChain);
   unsigned count = kMaxChain;
@@ -50,6 +60,8 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::load(const EndpointConfig& confi
   if (result < 0) unusable(config, result);
   result = gnutls_privkey_import_x509_raw(identity->key_, &key, GNUTLS_X509_FMT_PEM, nullptr, 0);
   if (result < 0) unusable(config, result);
+  if (identity->chain_.empty()) unusable(config, GNUTLS_E_NO_CERTIFICATE_FOUND);
+  check_pair(config, identity->chain_.front(), identity->key_);
   return identity;
 }
 
