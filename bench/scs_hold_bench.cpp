@@ -223,8 +223,9 @@ long stacks_kib(std::size_t& size) {
     unsigned long low = 0, high = 0;
     char perms[8] = "";
     int name_at = 0;
-    if (std::sscanf(line.c_str(), "%lx-%lx %7s %*s %*s %*s %n", &low, &high, perms, &name_at) >= 3 &&
-        line.find("-") < 17) {
+    const int fields =
+        std::sscanf(line.c_str(), "%lx-%lx %7s %*s %*s %*s %n", &low, &high, perms, &name_at);
+    if (fields >= 3 && line.find("-") < 17) {
       const bool anonymous = name_at > 0 && static_cast<std::size_t>(name_at) >= line.size();
       current = anonymous && std::string(perms) == "rw-p" ? high - low : 0;
       if (current != 0) ++by_size[current].first;

@@ -68,11 +68,4 @@ void HeldCallbacks::end_all() {
   held_.clear();
 }
 
-std::size_t HeldCallbacks::running() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::size_t count = 0;
-  for (const Held& held : held_) count += !held.done;
-  return count;
-}
-
 }  // namespace qel::scs

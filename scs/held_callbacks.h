@@ -32,7 +32,6 @@ class HeldCallbacks {
   bool run(int socket, std::function<void()> call, std::function<void()> resume);
   // Shuts down the sockets of the callbacks still running and waits for every thread.
   void end_all();
-  std::size_t running() const;
 
  private:
   struct Held {
@@ -46,7 +45,7 @@ class HeldCallbacks {
   void reap_locked();
 
   const std::size_t stack_size_;
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::list<Held> held_;
   bool stopping_ = false;
 };

@@ -69,7 +69,9 @@ struct TokenTable {
   bool in[256] = {};
   constexpr TokenTable() {
     for (int c = 0x21; c < 0x7F; ++c) in[c] = true;
-    for (const char* p = "()<>@,;:\\\"/[]?={}"; *p != '\0'; ++p) in[static_cast<unsigned char>(*p)] = false;
+    for (const char* p = "()<>@,;:\\\"/[]?={}"; *p != '\0'; ++p) {
+      in[static_cast<unsigned char>(*p)] = false;
+    }
   }
 };
 constexpr TokenTable kToken;

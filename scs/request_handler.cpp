@@ -378,8 +378,8 @@ MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, Reque
   state.body.release();  // the memory goes back before the answer is sent
   state.give_back();
   if (state.no_thread) {
-    return refuse(daemon, state, connection, 503, "the server has no thread to spare, try again later",
-                  kRetryAfterBusy);
+    return refuse(daemon, state, connection, 503,
+                  "the server has no thread to spare, try again later", kRetryAfterBusy);
   }
   if (state.result == 0) {
     AnswerFraming framing;

@@ -214,7 +214,8 @@ TEST_F(ScsTest, SplitEndpointServesLateSplitAndLargeRequestsAndQuiesces) {
     return body_of(read_answer(open.back(), 5));
   };
   // A request line in pieces is still read whole before the connection is handed on.
-  EXPECT_EQ("quick:a", ask("POST /qu", "ick?x=1 HTTP/1.1\r\nHost: h\r\nContent-Length: 1\r\n\r\na"));
+  EXPECT_EQ("quick:a",
+            ask("POST /qu", "ick?x=1 HTTP/1.1\r\nHost: h\r\nContent-Length: 1\r\n\r\na"));
   EXPECT_EQ(1u, quick_threads.get().size());  // the pool's one worker
   // A client silent for longer than the router waits goes to a thread of its own.
   open.push_back(connect_local(port));
