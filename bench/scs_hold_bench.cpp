@@ -8,9 +8,17 @@
 // leak shows as growth that goes on in the second half. A round with a missing
 // answer, a leftover thread or second-half growth above 16 MiB is an error.
 //
-// Needs 2*N+100 open files: the benchmark raises its soft limit up to the hard one.
+// BM_HeldMemory holds 10,000 requests once, with the clients in a child process (this
+// program again, with --hold-clients), and reports the memory each held request costs:
+// resident memory of the process (and of it the thread stacks), and the kernel's
+// (thread stacks, page tables, unreclaimable slab: from /proc/meminfo, so the whole
+// machine's, both ends of each connection included).
+//
+// Needs 2*N+100 open files (N+200 for BM_HeldMemory): the benchmark raises its soft
+// limit up to the hard one.
 #include <benchmark/benchmark.h>
 #include <poll.h>
+#include <limits.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,12 +28,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "qelSessionConfigSvcs.h"
+#include "tests/support/child_process.h"
 #include "tests/support/polling.h"
 #include "tests/support/raw_socket.h"
 
@@ -182,6 +193,127 @@ void BM_HoldAndRelease(benchmark::State& state) {
 }
 BENCHMARK(BM_HoldAndRelease)->Arg(2000)->Iterations(12)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// KiB of /proc/meminfo lines, by name.
+std::map<std::string, long> meminfo() {
+  std::map<std::string, long> values;
+  std::ifstream file("/proc/meminfo");
+  std::string name;
+  long kib = 0;
+  std::string unit;
+  while (file >> name >> kib) {
+    values[name.substr(0, name.size() - 1)] = kib;
+    std::getline(file, unit);
+  }
+  return values;
+}
+
+long kernel_kib() {
+  const auto m = meminfo();
+  return m.at("KernelStack") + m.at("PageTables") + m.at("SUnreclaim");
+}
+
+// Resident KiB of the thread stacks: the anonymous read-write mappings of the size
+// that most mappings have (with thousands of connection threads, theirs), and that size.
+long stacks_kib(std::size_t& size) {
+  std::ifstream smaps("/proc/self/smaps");
+  std::map<std::size_t, std::pair<long, long>> by_size;  // size -> (mappings, KiB)
+  std::string line;
+  std::size_t current = 0;
+  while (std::getline(smaps, line)) {
+    unsigned long low = 0, high = 0;
+    char perms[8] = "";
+    int name_at = 0;
+    const int fields =
+        std::sscanf(line.c_str(), "%lx-%lx %7s %*s %*s %*s %n", &low, &high, perms, &name_at);
+    if (fields >= 3 && line.find("-") < 17) {
+      const bool anonymous = name_at > 0 && static_cast<std::size_t>(name_at) >= line.size();
+      current = anonymous && std::string(perms) == "rw-p" ? high - low : 0;
+      if (current != 0) ++by_size[current].first;
+    } else if (current != 0 && line.rfind("Rss:", 0) == 0) {
+      by_size[current].second += std::atol(line.c_str() + 4);
+    }
+  }
+  long mappings = 0, kib = 0;
+  for (const auto& [bytes, figures] : by_size) {
+    if (figures.first <= mappings) continue;
+    mappings = figures.first;
+    kib = figures.second;
+    size = bytes;
+  }
+  return kib;
+}
+
+std::string own_path() {
+  char path[PATH_MAX] = {0};
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : "";
+}
+
+// The child side of BM_HeldMemory: N connections, each a POST; then reads every answer
+// and exits 0 when all were 200 "ok".
+int hold_clients(int port, int requests) {
+  std::vector<int> clients;
+  for (int i = 0; i < requests; ++i) {
+    const int fd = connect_and_post(port);
+    if (fd < 0) return 2;
+    clients.push_back(fd);
+  }
+  int answered = 0;
+  for (int fd : clients) answered += read_answer(fd);
+  std::printf("answered %d of %d\n", answered, requests);
+  return answered == requests ? 0 : 1;
+}
+
+void BM_HeldMemory(benchmark::State& state) {
+  const int requests = static_cast<int>(state.range(0));
+  std::uint32_t listener = 0;
+  if (!raise_file_limit(static_cast<rlim_t>(requests + 200))) {
+    state.SkipWithError("the open-file hard limit is too low; raise it with ulimit -Hn");
+    return;
+  }
+  if (!start_listener(requests, listener)) {
+    state.SkipWithError("the listener did not start");
+    return;
+  }
+  // Warm: the connection threads' malloc arenas exist, as in a server that has run.
+  if (hold_round(g_port, 200) != 200) state.SkipWithError("the warm-up round failed");
+  wait_for_threads(thread_count() - 200);
+  for (auto _ : state) {
+    set_gate(false);
+    const long rss_before = rss_kib(), kernel_before = kernel_kib();
+    qeltest::child_process clients({own_path(), "--hold-clients", std::to_string(g_port),
+                                    std::to_string(requests)},
+                                   "scs_hold_bench.clients.log");
+    if (!wait_for_arrivals(static_cast<std::size_t>(requests))) {
+      state.SkipWithError("not every request arrived");
+      set_gate(true);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long rss = rss_kib() - rss_before, kernel = kernel_kib() - kernel_before;
+    std::size_t stack_size = 0;
+    const long stacks = stacks_kib(stack_size);
+    set_gate(true);
+    if (clients.wait(120000) != 0) state.SkipWithError("not every held request was answered");
+    state.counters["held"] = requests;
+    state.counters["rss_kib_per_held"] = static_cast<double>(rss) / requests;
+    state.counters["stack_rss_kib_per_held"] = static_cast<double>(stacks) / requests;
+    state.counters["stack_size_kib"] = static_cast<double>(stack_size) / 1024;
+    state.counters["kernel_kib_per_held"] = static_cast<double>(kernel) / requests;
+  }
+  SCS_SERVER_ShutDown();
+}
+BENCHMARK(BM_HeldMemory)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--hold-clients") {
+    return hold_clients(std::atoi(argv[2]), std::atoi(argv[3]));
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -35,8 +35,10 @@ extern "C" {
 /* Mode argument of SCS_SERVER_RegisterOnPostData used by the connection server. */
 #define SCS_POST_MODE_BUFFERED 2u
 /* Extension, or-ed into the mode: the resource's callback never waits for anything but
- * its own work, so an endpoint with a worker pool ("workers" setting) may serve it. A
- * library that does not know the flag refuses the mode; register again without it. */
+ * its own work, so an endpoint with a worker pool ("workers" setting) may serve it, and
+ * an endpoint with "nonblocking_workers" serves connections that start with it from its
+ * pool. A library that does not know the flag refuses the mode; register again without
+ * it. */
 #define SCS_POST_NEVER_BLOCKS 0x100u
 /* Extension, or-ed into the mode: the resource takes any request, not only a POST: GET,
  * HEAD, POST, PUT, PATCH, DELETE and OPTIONS, on the resource itself and on every path

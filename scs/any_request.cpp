@@ -58,7 +58,7 @@ bool has_any_request(const std::map<std::string, Route>& routes) {
   return false;
 }
 
-unsigned any_request_verdict(const std::string& method, const HeaderList& headers) {
+unsigned any_request_verdict(const std::string& method, const RequestHeaders& headers) {
   if (method == "CONNECT" || count_header(headers, "Upgrade") > 0) return 501;
   for (const char* allowed : kMethods) {
     if (method == allowed) return 0;
@@ -79,13 +79,6 @@ bool escapes_resource(const std::string& raw_target) {
     start = slash + 1;
   }
   return false;
-}
-
-bool well_formed_fields(const HeaderList& headers) {
-  for (const auto& [name, value] : headers) {
-    if (!valid_header_name(name.c_str()) || !valid_header_value(value.c_str())) return false;
-  }
-  return true;
 }
 
 }  // namespace qel::scs

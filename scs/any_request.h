@@ -1,8 +1,7 @@
-// The rules of resources registered with SCS_POST_ANY_REQUEST, and the header checks
-// every request passes: which route a path takes (an exact registration, else the
-// longest any-request resource it lies below, at a path boundary), which methods such a
-// resource takes, which request-targets it refuses, and which header fields the
-// library will hand on at all.
+// The rules of resources registered with SCS_POST_ANY_REQUEST: which route a path takes
+// (an exact registration, else the longest any-request resource it lies below, at a
+// path boundary), which methods such a resource takes and which request-targets it
+// refuses.
 //
 // Stateless functions, called on connection threads under the daemon's route lock
 // (match_route) or on request data only (the rest).
@@ -30,16 +29,11 @@ bool has_any_request(const std::map<std::string, Route>& routes);
 
 // What an any-request resource answers `method` with, before anything else: 0 to go
 // on, 501 for CONNECT or a request with an Upgrade header, 405 for other methods.
-unsigned any_request_verdict(const std::string& method, const HeaderList& headers);
+unsigned any_request_verdict(const std::string& method, const RequestHeaders& headers);
 
 // True when the raw request-target's path, percent-decoded, has a NUL byte or a "." or
 // ".." segment: such a path leaves the resource once a client or server downstream
 // normalises it, so an any-request resource refuses it (400).
 bool escapes_resource(const std::string& raw_target);
-
-// True when every header name is an HTTP token and no value has a control character
-// other than a tab. libmicrohttpd 0.9.75 takes "Bad Name: x" as a header; the library
-// answers such a request 400, so the header lists it hands on are always well formed.
-bool well_formed_fields(const HeaderList& headers);
 
 }  // namespace qel::scs

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "scs/api_guard.h"
 #include "scs/connection_watch.h"
@@ -26,19 +27,38 @@ static_assert(SCS_STATUS_RESTART_NEEDED == status::SCS_RESTART_NEEDED, "status t
 
 namespace {
 
-std::shared_ptr<RequestExchange> exchange_of(std::uint32_t request_handle) {
-  auto exchange = requests().find(request_handle);
-  if (!exchange) {
-    throw ScsError(status::SCS_UNKNOWN_REQUEST,
-                   "request handle " + std::to_string(request_handle));
+// The exchange of a running callback: on the callback's own thread directly; from
+// another thread through the registry, held open (its request side locked) for the call.
+class ExchangeAccess {
+ public:
+  explicit ExchangeAccess(std::uint32_t request_handle)
+      : exchange_(CurrentRequest::find(request_handle)) {
+    if (exchange_ != nullptr) return;
+    shared_ = requests().find(request_handle);
+    if (shared_) {
+      lock_ = shared_->lock_request();
+      exchange_ = shared_->open() ? shared_.get() : nullptr;
+    }
+    if (exchange_ == nullptr) {
+      throw ScsError(status::SCS_UNKNOWN_REQUEST,
+                     "request handle " + std::to_string(request_handle));
+    }
   }
-  return exchange;
-}
+  RequestExchange* operator->() const { return exchange_; }
 
-char* copy_to_block(const std::string& text) {
+ private:
+  RequestExchange* exchange_;
+  std::shared_ptr<RequestExchange> shared_;
+  std::unique_lock<std::mutex> lock_;
+};
+
+ExchangeAccess exchange_of(std::uint32_t request_handle) { return ExchangeAccess(request_handle); }
+
+char* copy_to_block(std::string_view text) {
   auto* block = static_cast<char*>(SCS_Allocate(static_cast<std::uint32_t>(text.size() + 1)));
   if (block == nullptr) throw std::bad_alloc();
-  std::memcpy(block, text.c_str(), text.size() + 1);
+  std::memcpy(block, text.data(), text.size());
+  block[text.size()] = '\0';
   return block;
 }
 
@@ -170,8 +190,7 @@ uint32_t SCS_SERVER_GetRequestHeader(uint32_t request_handle, const char* name, 
     if ((flags & SCS_HEADER_SINGLE) != 0 && exchange->header_count(name) > 1) {
       return status::SCS_DUPLICATE_HEADER;  // the caller's decision, not a failure to log
     }
-    std::string text;
-    if (exchange->request_header(name, text)) *value = copy_to_block(text);
+    if (const char* text = exchange->request_header(name)) *value = copy_to_block(text);
     return 0u;
   });
 }

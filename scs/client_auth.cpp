@@ -24,10 +24,11 @@ bool same_secret(const std::string& a, const std::string& b) {
   return diff == 0;
 }
 
-unsigned check_token(const std::string& token, const HeaderList& headers) {
+unsigned check_token(const std::string& token, const RequestHeaders& headers) {
   const std::string scheme = "Bearer ";
-  for (const auto& [name, value] : headers) {
-    if (strcasecmp(name.c_str(), "Authorization") != 0) continue;
+  for (const auto& [name, text] : headers) {
+    if (strcasecmp(name, "Authorization") != 0) continue;
+    const std::string value(text);
     if (value.size() <= scheme.size() ||
         strncasecmp(value.c_str(), scheme.c_str(), scheme.size()) != 0) {
       return 401;
@@ -40,7 +41,7 @@ unsigned check_token(const std::string& token, const HeaderList& headers) {
 }  // namespace
 
 unsigned check_client(const EndpointState& state, MHD_Connection* connection,
-                      const HeaderList& headers) {
+                      const RequestHeaders& headers) {
   if (state.client_cas) {
     if (const unsigned verdict = check_certificate(*state.client_cas, connection)) return verdict;
   }

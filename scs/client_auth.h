@@ -14,6 +14,6 @@ namespace qel::scs {
 // 0 when the client may go on, 401 when it brought no credentials, 403 when they are
 // wrong (a certificate that does not verify, another token).
 unsigned check_client(const EndpointState& state, MHD_Connection* connection,
-                      const HeaderList& headers);
+                      const RequestHeaders& headers);
 
 }  // namespace qel::scs

@@ -141,12 +141,12 @@ void ConnectionTable::request_line(Connection* connection) {
   }
 }
 
-bool ConnectionTable::headers_done(Connection* connection) {
+bool ConnectionTable::headers_done(Connection* connection, Clock::time_point now) {
   if (connection == nullptr) return true;
   std::lock_guard<std::mutex> lock(mutex_);
   if (connection->phase == Phase::ended) return false;
   connection->phase = Phase::body;
-  connection->since = Clock::now();
+  connection->since = now;
   connection->body_bytes = 0;
   return true;
 }

@@ -87,8 +87,9 @@ class ConnectionTable {
   void closed(Connection* connection);
 
   void request_line(Connection* connection);
-  // False when the connection was ended meanwhile: the request must not go on.
-  bool headers_done(Connection* connection);
+  // False when the connection was ended meanwhile: the request must not go on. `now`:
+  // the time the headers were complete.
+  bool headers_done(Connection* connection, Clock::time_point now);
   void body_received(Connection* connection, std::size_t bytes);
   // False when the connection was ended meanwhile.
   bool serving(Connection* connection);

@@ -41,11 +41,17 @@ struct EndpointConfig {
   std::uint64_t body_budget = kDefaultBodyBudget;   // bytes of bodies buffered at once
   std::size_t thread_stack_size = default_thread_stack_size();
   unsigned workers = 0;  // 0: a thread per connection; N: N threads over epoll
+  // N > 0: N threads over epoll serve the connections whose first request is for a
+  // resource that never waits; the others keep a thread each (plain HTTP only).
+  unsigned nonblocking_workers = 0;
   bool metrics = false;     // answer GET /metrics and /healthz (builtin_pages.h)
   bool access_log = false;  // log one line per answered request (request_accounting.h)
 
   bool is_default() const { return name.empty(); }
   bool tls() const { return !tls_cert_pem.empty(); }
+  // Serves from two daemons, the first request of a connection choosing (see
+  // ConnectionRouter): nonblocking_workers on a plain endpoint without workers.
+  bool split() const { return nonblocking_workers > 0 && workers == 0 && !tls(); }
   const char* label() const { return is_default() ? "default" : name.c_str(); }
   std::string address_text() const;  // "127.0.0.1:18080" or "[::1]:18080"
 

@@ -15,6 +15,7 @@
 
 #include "scs/any_request.h"
 #include "scs/api_guard.h"
+#include "scs/builtin_pages.h"
 #include "scs/listen_socket.h"
 #include "scs/log.h"
 #include "scs/metrics_registry.h"
@@ -34,6 +35,11 @@ constexpr const char* kTlsPriorities =
 constexpr rlim_t kDescriptorReserve = 64;
 // How often the ticker looks for slow connections (and flushes the counted lines).
 constexpr std::chrono::milliseconds kTick{200};
+// libmicrohttpd's memory per connection of a split endpoint's pool (request headers
+// and the answer's header block); the others keep its default of 32 KiB.
+constexpr std::size_t kPooledConnectionMemory = 8192;
+static_assert(kPooledConnectionMemory >= 2 * ConnectionRouter::kPeekBytes,
+              "the first request's headers must fit in the read buffer of a pooled connection");
 
 // Connections libmicrohttpd accepts beyond ours, so that it never closes one without
 // a word before we have answered it: the refused ones wait there for their 503.
@@ -41,7 +47,7 @@ rlim_t refusal_room(rlim_t limit) { return std::max<rlim_t>(64, limit / 4); }
 
 void connection_notice(void* cls, MHD_Connection* connection, void** socket_context,
                        MHD_ConnectionNotificationCode code) noexcept {
-  auto& daemon = *static_cast<HttpDaemon*>(cls);
+  HttpDaemon& daemon = static_cast<DaemonSide*>(cls)->owner;
   guarded_callback("HttpDaemon", [&] {
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
       if (daemon.config().tls()) {
@@ -68,7 +74,7 @@ void connection_notice(void* cls, MHD_Connection* connection, void** socket_cont
 // Called on the connection's thread when a request line has arrived, with the
 // request-target as received (libmicrohttpd decodes the one it hands request_access).
 void* request_line(void* cls, const char* target, MHD_Connection* connection) noexcept {
-  auto& daemon = *static_cast<HttpDaemon*>(cls);
+  HttpDaemon& daemon = static_cast<DaemonSide*>(cls)->owner;
   guarded_callback("HttpDaemon", [&] {
     note_request_line(daemon, connection);
     const MHD_ConnectionInfo* info =
@@ -107,10 +113,13 @@ void add_tls_options(std::vector<MHD_OptionItem>& options) {
 HttpDaemon::HttpDaemon(EndpointConfig config)
     : config_(std::move(config)),
       state_(EndpointState::make(config_)),
+      live_(state_.get()),
       share_key_(config_.share_key()),
       connections_(limits_for(config_, mhd_limit_), counted_log_),
-      budget_(config_.body_budget) {
+      budget_(config_.body_budget),
+      held_(config_.thread_stack_size) {
   started_connections_ = connections_.limits().connections;
+  published_.push_back(state_);
 }
 
 bool HttpDaemon::takes_connection_limit(const EndpointConfig& config) const {
@@ -122,6 +131,8 @@ void HttpDaemon::reload(std::shared_ptr<const EndpointState> next, const Connect
   share_key_ = next->config.share_key();
   connections_.set_limits(limits);
   budget_.set_limit(next->config.body_budget);
+  published_.push_back(next);  // under the Server's lock, as every reload
+  live_.store(next.get(), std::memory_order_release);
   std::atomic_store(&state_, std::move(next));
 }
 
@@ -160,12 +171,48 @@ void HttpDaemon::start() {
   label_ = std::string("endpoint '") + config_.label() + "' at " + host + ":" +
            std::to_string(socket.port);
   connections_.set_label(label_);
+  try {
+    if (!config_.split()) {
+      DaemonSide& side = config_.workers > 0 ? pool_ : threads_;
+      side.mhd = start_side(side, socket.fd);
+    } else {
+      threads_.mhd = start_side(threads_, -1);
+      pool_.mhd = start_side(pool_, -1);
+      router_.start(
+          socket.fd, [this](const std::string& path) { return answers_at_once(path); },
+          [this](int fd, const sockaddr* address, socklen_t length, bool pooled) {
+            deliver(fd, address, length, pooled);
+          });
+    }
+  } catch (...) {
+    ::close(socket.fd);  // nothing has taken it over
+    for (DaemonSide* side : {&threads_, &pool_}) {
+      if (side->mhd != nullptr) MHD_stop_daemon(side->mhd);
+      side->mhd = nullptr;
+    }
+    throw;
+  }
+  if (config_.nonblocking_workers > 0 && !config_.split()) {
+    log().write(MSL_LOG_INFO, "SCS_SERVER_StartServer",
+                "%s: nonblocking_workers is not used %s: every connection has a thread of "
+                "its own", label_.c_str(),
+                config_.tls() ? "with TLS (the request line comes encrypted)" : "with workers");
+  }
+  running_ = true;
+  port_ = socket.port;
+  metrics_.set_labels(config_.label(), host + ":" + std::to_string(port_));
+  metrics_registry().add(&metrics_);
+  ticker_.start(kTick, [this] { tick(); });
+}
+
+// Starts one libmicrohttpd daemon: on `listen_socket`, or (-1) with connections handed
+// to it by the router. Throws ScsError.
+MHD_Daemon* HttpDaemon::start_side(DaemonSide& side, int listen_socket) {
   // The per-address limit is ours (ConnectionTable): libmicrohttpd's would close silently.
   std::vector<MHD_OptionItem> options = {
-      item(MHD_OPTION_LISTEN_SOCKET, socket.fd),
-      item(MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&request_completed), this),
-      item(MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&connection_notice), this),
-      item(MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&request_line), this),
+      item(MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&request_completed), &side),
+      item(MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&connection_notice), &side),
+      item(MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&request_line), &side),
       item(MHD_OPTION_CONNECTION_LIMIT, mhd_limit_),
       item(MHD_OPTION_CONNECTION_TIMEOUT, config_.connection_timeout),
       item(MHD_OPTION_THREAD_STACK_SIZE, static_cast<intptr_t>(config_.thread_stack_size)),
@@ -174,31 +221,53 @@ void HttpDaemon::start() {
   // A thread per connection, so a callback may block until its answer is ready; or a
   // pool of workers over epoll for callbacks that never wait.
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG;
-  if (config_.workers == 0) {
+  if (!side.pooled) {
     flags |= MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL;
   } else {
     flags |= MHD_USE_EPOLL;
-    options.push_back(item(MHD_OPTION_THREAD_POOL_SIZE, config_.workers));
+    options.push_back(item(MHD_OPTION_THREAD_POOL_SIZE,
+                           config_.workers > 0 ? config_.workers : config_.nonblocking_workers));
   }
+  if (listen_socket >= 0) {
+    options.push_back(item(MHD_OPTION_LISTEN_SOCKET, listen_socket));
+  } else {
+    flags |= MHD_USE_NO_LISTEN_SOCKET;
+  }
+  // A split endpoint's pool suspends a connection while a callback that may wait runs.
+  if (side.pooled && config_.split()) flags |= MHD_ALLOW_SUSPEND_RESUME;
   if (config_.tls()) {
     flags |= MHD_USE_TLS;
     add_tls_options(options);
   }
+  // libmicrohttpd clears a connection's memory after every request: at its default of
+  // 32 KiB that was a tenth of a registration's cost. The router hands the pool only
+  // connections whose first request's headers fit in ConnectionRouter::kPeekBytes.
+  if (side.pooled && config_.split()) {
+    options.push_back(item(MHD_OPTION_CONNECTION_MEMORY_LIMIT, kPooledConnectionMemory));
+  }
   options.push_back(item(MHD_OPTION_END, 0));
   // The logger must come first, or the daemon logs its own warning about it to stderr.
-  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &request_access, this,
-                             MHD_OPTION_EXTERNAL_LOGGER, &mhd_message, this,
-                             MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
-  if (daemon_ == nullptr) {
-    ::close(socket.fd);
+  MHD_Daemon* daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &request_access, &side,
+                                        MHD_OPTION_EXTERNAL_LOGGER, &mhd_message, &side,
+                                        MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
+  if (daemon == nullptr) {
     throw ScsError(config_.tls() ? status::SCS_TLS_FAILED : status::SCS_START_FAILED,
                    std::string("endpoint '") + config_.label() + "': the HTTP server on " +
                        config_.address_text() + " did not start");
   }
-  port_ = socket.port;
-  metrics_.set_labels(config_.label(), host + ":" + std::to_string(port_));
-  metrics_registry().add(&metrics_);
-  ticker_.start(kTick, [this] { tick(); });
+  return daemon;
+}
+
+void HttpDaemon::deliver(int socket, const sockaddr* address, socklen_t length, bool pooled) {
+  // libmicrohttpd closes the socket itself when it cannot take it.
+  MHD_add_connection((pooled ? pool_ : threads_).mhd, socket, address, length);
+}
+
+bool HttpDaemon::answers_at_once(const std::string& path) const {
+  if (builtin_page(live_state()->config, path) != BuiltinPage::none) return true;
+  std::lock_guard<std::mutex> lock(routes_mutex_);
+  const Route* found = match_route(routes_, path);
+  return found != nullptr && !found->may_block;
 }
 
 void HttpDaemon::tick() {
@@ -208,7 +277,8 @@ void HttpDaemon::tick() {
 }
 
 void HttpDaemon::stop() {
-  if (daemon_ == nullptr) return;
+  if (!running_) return;
+  running_ = false;
   // A quiesced daemon is being stopped gracefully: the answers of the requests under
   // way (the last callbacks' answers, the 503s of the quiesce) leave before the
   // connections close. Bounded, so a callback that never returns cannot hold the stop.
@@ -218,11 +288,17 @@ void HttpDaemon::stop() {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ticker_.stop();
-  // The daemon shuts every connection's socket down before joining its thread, so a
+  router_.stop();
+  // libmicrohttpd must find no connection suspended when it stops: the callbacks held
+  // for pooled connections end first (their clients see the connection close now).
+  held_.end_all();
+  // Each daemon shuts every connection's socket down before joining its thread, so a
   // client whose callback is still running sees its connection closed at once; the
   // join then waits for that callback to return, and its answer is discarded.
-  MHD_stop_daemon(daemon_);
-  daemon_ = nullptr;
+  for (DaemonSide* side : {&pool_, &threads_}) {
+    if (side->mhd != nullptr) MHD_stop_daemon(side->mhd);
+    side->mhd = nullptr;
+  }
   if (quiesced_socket_ >= 0) ::close(quiesced_socket_);  // libmicrohttpd let it go
   quiesced_socket_ = -1;
   counted_log_.flush(Clock::now(), true);
@@ -232,23 +308,30 @@ void HttpDaemon::stop() {
 void HttpDaemon::quiesce(std::uint32_t listener) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
   quiesced_.insert(listener);
-  if (daemon_quiesced_ || daemon_ == nullptr) return;
+  any_quiesced_.store(true, std::memory_order_release);
+  if (daemon_quiesced_ || !running_) return;
   for (const auto& [resource, route] : routes_) {
     if (quiesced_.count(route.listener) == 0) return;
   }
   daemon_quiesced_ = true;
-  const MHD_socket socket = MHD_quiesce_daemon(daemon_);
-  if (socket == MHD_INVALID_SOCKET) return;
-  // libmicrohttpd may still poll it until it stops: stop listening (pending and new
-  // connections are refused by the system) without closing it.
-  ::shutdown(socket, SHUT_RD);
-  quiesced_socket_ = socket;
+  if (config_.split()) {
+    router_.quiesce();
+  } else {
+    MHD_Daemon* only = threads_.mhd != nullptr ? threads_.mhd : pool_.mhd;
+    const MHD_socket socket = MHD_quiesce_daemon(only);
+    if (socket == MHD_INVALID_SOCKET) return;
+    // libmicrohttpd may still poll it until it stops: stop listening (pending and new
+    // connections are refused by the system) without closing it.
+    ::shutdown(socket, SHUT_RD);
+    quiesced_socket_ = socket;
+  }
   log().write(MSL_LOG_INFO, "SCS_SERVER_QuiesceServer",
               "endpoint '%s' on port %u accepts no new connections", config_.label(),
               static_cast<unsigned>(port_));
 }
 
 bool HttpDaemon::quiesced(std::uint32_t listener) const {
+  if (!any_quiesced_.load(std::memory_order_acquire)) return false;  // every request asks
   std::lock_guard<std::mutex> lock(routes_mutex_);
   return quiesced_.count(listener) != 0;
 }
@@ -290,6 +373,7 @@ void HttpDaemon::publish(const std::string& resource, const Route& route) {
 void HttpDaemon::unpublish_listener(std::uint32_t listener) {
   std::lock_guard<std::mutex> lock(routes_mutex_);
   quiesced_.erase(listener);
+  any_quiesced_.store(!quiesced_.empty(), std::memory_order_release);
   for (auto it = routes_.begin(); it != routes_.end();) {
     it = it->second.listener == listener ? routes_.erase(it) : std::next(it);
   }

@@ -74,15 +74,16 @@ bool answered_directly() { return t_current.answered; }
 
 void set_answered_directly() { t_current.answered = true; }
 
-void mhd_message(void* daemon, const char* format, va_list args) noexcept {
+void mhd_message(void* cls, const char* format, va_list args) noexcept {
   guarded_callback("HttpDaemon", [&] {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
     if (char* end = std::strchr(text, '\n')) *end = '\0';
-    auto& http = *static_cast<HttpDaemon*>(daemon);
+    const auto& side = *static_cast<DaemonSide*>(cls);
+    HttpDaemon& http = side.owner;
     // A worker thread serves many connections, so what it noted last may be another
     // connection's request line: only a thread of its own identifies the connection.
-    const bool ours = t_current.daemon == &http && http.config().workers == 0;
+    const bool ours = t_current.daemon == &http && !side.pooled;
     if (ours && t_current.answered) return;  // the rest is about bytes nobody reads
     const bool fault = ours && answer_header_fault(text);
     const bool info = fault || routine(text);

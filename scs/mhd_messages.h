@@ -30,8 +30,8 @@ namespace qel::scs {
 class HttpDaemon;
 
 void note_request_line(HttpDaemon& daemon, MHD_Connection* connection);
-// libmicrohttpd's external logger; `daemon` is the HttpDaemon.
-void mhd_message(void* daemon, const char* format, va_list args) noexcept;
+// libmicrohttpd's external logger; `side` is the DaemonSide of the daemon that logs.
+void mhd_message(void* side, const char* format, va_list args) noexcept;
 // True on a connection's thread after the library answered its request directly.
 bool answered_directly();
 void set_answered_directly();

@@ -45,6 +45,8 @@ void ReloadPlan::compare(const EndpointConfig& running, const EndpointConfig& wa
   differs(running, "resources", list(running.resources), list(wanted.resources));
   differs(running, "TLS", running.tls() ? "on" : "off", wanted.tls() ? "on" : "off");
   differs(running, "workers", std::to_string(running.workers), std::to_string(wanted.workers));
+  differs(running, "nonblocking_workers", std::to_string(running.nonblocking_workers),
+          std::to_string(wanted.nonblocking_workers));
   differs(running, "thread_stack_size", std::to_string(running.thread_stack_size),
           std::to_string(wanted.thread_stack_size));
   differs(running, "connection_timeout", std::to_string(running.connection_timeout),

@@ -5,7 +5,8 @@
 // bearer_token_file, access_log, metrics, per_ip_limit, header_timeout, body_min_rate,
 // max_body_size, body_budget, and connection_limit as far as the running server allows
 // (the check passed in). Restart-only: endpoints added or removed, address, port,
-// resources, TLS turned on or off, workers, thread_stack_size, connection_timeout.
+// resources, TLS turned on or off, workers, nonblocking_workers, thread_stack_size,
+// connection_timeout.
 //
 // Built by the Server under its lock; a value, no threads of its own.
 #pragma once

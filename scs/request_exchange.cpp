@@ -3,36 +3,43 @@
 #include <strings.h>
 
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace qel::scs {
 
-bool RequestExchange::request_header(const std::string& name, std::string& value) const {
+const char* RequestExchange::request_header(const char* name) const {
   for (const auto& [key, text] : request_headers_) {
-    if (strcasecmp(key.c_str(), name.c_str()) == 0) {
-      value = text;
-      return true;
-    }
+    if (strcasecmp(key, name) == 0) return text;
   }
-  return false;
+  return nullptr;
 }
 
-std::size_t RequestExchange::header_count(const std::string& name) const {
-  return count_header(request_headers_, name.c_str());
+std::size_t RequestExchange::header_count(const char* name) const {
+  return count_header(request_headers_, name);
 }
 
 std::string RequestExchange::header_block() const {
   std::string block;
-  for (const auto& [name, value] : request_headers_) {
+  for (const auto& [name, text] : request_headers_) {
+    const std::string_view value(text);
     const auto end = value.find_last_not_of(" \t");
-    block += name + ": " + (end == std::string::npos ? "" : value.substr(0, end + 1)) + "\r\n";
+    block.append(name).append(": ");
+    if (end != std::string_view::npos) block.append(value.substr(0, end + 1));
+    block.append("\r\n");
   }
   return block;
 }
 
-std::size_t count_header(const HeaderList& headers, const char* name) {
+std::size_t count_header(const RequestHeaders& headers, const char* name) {
   std::size_t n = 0;
-  for (const auto& header : headers) n += strcasecmp(header.first.c_str(), name) == 0;
+  for (const auto& header : headers) n += strcasecmp(header.name, name) == 0;
   return n;
+}
+
+void RequestExchange::close() {
+  std::lock_guard<std::mutex> lock(open_mutex_);
+  open_ = false;
 }
 
 void RequestExchange::add_response_header(std::string name, std::string value) {
@@ -45,9 +52,9 @@ void RequestExchange::set_status(unsigned status) {
   status_ = status;
 }
 
-HeaderList RequestExchange::response_headers() const {
+HeaderList RequestExchange::take_response_headers() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return response_headers_;
+  return std::move(response_headers_);
 }
 
 unsigned RequestExchange::status() const {
@@ -55,12 +62,26 @@ unsigned RequestExchange::status() const {
   return status_;
 }
 
+namespace {
+
+// The characters of an HTTP token, one bit each.
+struct TokenTable {
+  bool in[256] = {};
+  constexpr TokenTable() {
+    for (int c = 0x21; c < 0x7F; ++c) in[c] = true;
+    for (const char* p = "()<>@,;:\\\"/[]?={}"; *p != '\0'; ++p) {
+      in[static_cast<unsigned char>(*p)] = false;
+    }
+  }
+};
+constexpr TokenTable kToken;
+
+}  // namespace
+
 bool valid_header_name(const char* name) {
   if (name == nullptr || *name == '\0') return false;
-  static const char kSeparators[] = "()<>@,;:\\\"/[]?={} \t";
   for (const char* p = name; *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c <= 0x20 || c >= 0x7F || std::strchr(kSeparators, c) != nullptr) return false;
+    if (!kToken.in[static_cast<unsigned char>(*p)]) return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -34,7 +35,7 @@ constexpr const char* kEscapes =
 
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
-  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.state()) {}
+  RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.live_state()) {}
   ~RequestState() { give_back(); }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
@@ -48,7 +49,7 @@ struct RequestState {
   Connection* connection;  // the connection table's record (null if it has none)
   // The endpoint's state when the request arrived: one reload or none, the request
   // sees one set of settings from its first check to its answer.
-  const std::shared_ptr<const EndpointState> live;
+  const EndpointState* const live;
   bool answered = false;   // an answer is queued or written; ignore whatever else arrives
   bool chunked = false;    // no declared length: the budget is taken as bytes arrive
   Route route;
@@ -56,9 +57,25 @@ struct RequestState {
   std::string resource;  // the path, decoded by libmicrohttpd, without the query
   std::string target;    // the request-target as received
   std::chrono::steady_clock::time_point started;  // the headers arrived
-  HeaderList headers;
+  RequestHeaders headers;  // libmicrohttpd's strings, valid until the request completes
+  // Gathered while the headers are collected, so that the checks need no more passes.
+  unsigned lengths = 0;         // Content-Length headers
+  unsigned codings = 0;         // Transfer-Encoding headers
+  std::uint64_t declared = 0;   // the first Content-Length (libmicrohttpd checked its form)
+  bool well_formed = true;      // every name a token, no value with control characters
   BodyBuffer body;
   std::uint64_t held = 0;  // bytes of the endpoint's body budget this request holds
+  // The callback's exchange and its outcome. A callback that may wait on a pooled
+  // connection runs on a thread of its own (HeldCallbacks) while the connection is
+  // suspended; `done` hands its outcome back to the worker that answers.
+  std::shared_ptr<RequestExchange> exchange;
+  std::uint32_t id = 0;
+  bool deferred = false;
+  std::atomic<bool> done{false};
+  std::uint32_t result = 0;
+  std::uint8_t* answer = nullptr;
+  std::uint32_t answer_length = 0;
+  bool no_thread = false;  // no thread could run it: answered 503
 };
 
 Connection* connection_record(MHD_Connection* connection) {
@@ -67,27 +84,36 @@ Connection* connection_record(MHD_Connection* connection) {
   return info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
 }
 
-MHD_Result collect_header(void* list, MHD_ValueKind, const char* name, const char* value) {
-  static_cast<HeaderList*>(list)->emplace_back(name, value != nullptr ? value : "");
+// libmicrohttpd 0.9.75 takes "Bad Name: x" as a header: a request with a name that is
+// not an HTTP token or a value with a control character other than a tab is answered
+// 400, so the header lists the library hands on are always well formed.
+MHD_Result collect_header(void* request, MHD_ValueKind, const char* name, const char* value) {
+  auto& state = *static_cast<RequestState*>(request);
+  if (value == nullptr) value = "";
+  state.headers.push_back({name, value});
+  state.well_formed = state.well_formed && valid_header_name(name) && valid_header_value(value);
+  if (strcasecmp(name, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+    if (state.lengths++ == 0) state.declared = std::strtoull(value, nullptr, 10);
+  } else if (strcasecmp(name, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
+    ++state.codings;
+  }
   return MHD_YES;
 }
 
 // Two lengths, or a length beside a transfer coding, let a proxy and this server
 // disagree on where the request ends: refuse both.
-bool ambiguous_length(const HeaderList& headers) {
-  const std::size_t lengths = count_header(headers, MHD_HTTP_HEADER_CONTENT_LENGTH);
-  const std::size_t codings = count_header(headers, MHD_HTTP_HEADER_TRANSFER_ENCODING);
-  return lengths > 1 || (lengths == 1 && codings > 0);
+bool ambiguous_length(const RequestState& state) {
+  return state.lengths > 1 || (state.lengths == 1 && state.codings > 0);
 }
 
 // A transfer coding other than a lone "chunked" is one this server cannot decode: 400
 // when chunked is not the last coding (the body has no end), else 501. Answered before
 // the body is read, so such a request never waits for its connection to close.
-unsigned unsupported_coding(const HeaderList& headers) {
+unsigned unsupported_coding(const RequestHeaders& headers) {
   std::string codings;
   for (const auto& [name, value] : headers) {
-    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_TRANSFER_ENCODING) != 0) continue;
-    codings += codings.empty() ? value : "," + value;
+    if (strcasecmp(name, MHD_HTTP_HEADER_TRANSFER_ENCODING) != 0) continue;
+    codings += codings.empty() ? value : "," + std::string(value);
   }
   if (codings.empty()) return 0;
   const auto trimmed = [](std::string text) {
@@ -98,15 +124,6 @@ unsigned unsupported_coding(const HeaderList& headers) {
   if (strcasecmp(trimmed(codings).c_str(), "chunked") == 0) return 0;
   const std::string last = trimmed(codings.substr(codings.rfind(',') + 1));
   return strcasecmp(last.c_str(), "chunked") == 0 ? MHD_HTTP_NOT_IMPLEMENTED : MHD_HTTP_BAD_REQUEST;
-}
-
-// The declared Content-Length (libmicrohttpd has checked its form), or 0.
-std::uint64_t declared_length(const HeaderList& headers) {
-  for (const auto& [name, value] : headers) {
-    if (strcasecmp(name.c_str(), MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) continue;
-    return std::strtoull(value.c_str(), nullptr, 10);
-  }
-  return 0;
 }
 
 void count_budget_refusal(HttpDaemon& daemon) {
@@ -158,11 +175,15 @@ unsigned admission(const RequestState& state, std::uint64_t declared, std::strin
                             state.resource.c_str(), state.method.c_str(), id, 0};
   char buffer[256] = "";
   ++t_callback_depth;
-  const std::uint32_t verdict =
-      guarded_callback("request_access", std::uint32_t{500}, [&] {
-        return route.admit(route.listener, route.token, &request, buffer, sizeof buffer);
-      });
+  std::uint32_t verdict;
+  {
+    const CurrentRequest current(id, exchange.get());
+    verdict = guarded_callback("request_access", std::uint32_t{500}, [&] {
+      return route.admit(route.listener, route.token, &request, buffer, sizeof buffer);
+    });
+  }
   --t_callback_depth;
+  exchange->close();
   requests().remove(id);
   buffer[sizeof buffer - 1] = '\0';
   text = buffer;
@@ -181,8 +202,8 @@ MHD_Result admit_body(HttpDaemon& daemon, MHD_Connection* connection, RequestSta
   if (daemon.quiesced(state.route.listener)) {
     return refuse(daemon, state, connection, 503, kStopping, kRetryAfterStopping);
   }
-  const std::uint64_t declared = declared_length(state.headers);
-  state.chunked = count_header(state.headers, MHD_HTTP_HEADER_TRANSFER_ENCODING) > 0;
+  const std::uint64_t declared = state.declared;
+  state.chunked = state.codings > 0;
   if (declared > 0) {
     if (!daemon.budget().take(declared)) {
       count_budget_refusal(daemon);
@@ -259,18 +280,19 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (state.connection != nullptr) state.target = std::move(state.connection->target);
   if (state.target.empty()) state.target = url;
   // Ended by the ticker as its headers came: nothing more may be written.
-  if (!daemon.connections().headers_done(state.connection)) return MHD_NO;
-  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state.headers);
+  if (!daemon.connections().headers_done(state.connection, state.started)) return MHD_NO;
+  state.headers.reserve(16);
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collect_header, &state);
   const EndpointConfig& config = state.live->config;
   // A connection over a limit is answered whatever it asks.
   if (state.connection != nullptr && state.connection->refused != Refusal::none) {
     return refuse(daemon, state, connection, 503, refusal_answer(state.connection->refused),
                   kRetryAfterBusy);
   }
-  if (ambiguous_length(state.headers) || !well_formed_fields(state.headers)) {
+  if (ambiguous_length(state) || !state.well_formed) {
     return answer_now(daemon, state, connection, 400);
   }
-  if (const unsigned refused = unsupported_coding(state.headers)) {
+  if (const unsigned refused = state.codings > 0 ? unsupported_coding(state.headers) : 0) {
     return answer_now(daemon, state, connection, refused);
   }
   // Health needs no credentials (a load balancer has none); the metrics page does.
@@ -282,7 +304,7 @@ MHD_Result first_call(HttpDaemon& daemon, MHD_Connection* connection, const char
   if (page == BuiltinPage::metrics) return answer_page(daemon, state, connection, page);
   MHD_Result answered = MHD_NO;
   if (refuse_route_or_method(daemon, connection, state, answered)) return answered;
-  if (declared_length(state.headers) > config.max_body_size) {
+  if (state.declared > config.max_body_size) {
     return answer_now(daemon, state, connection, 413);
   }
   return admit_body(daemon, connection, state);
@@ -319,6 +341,7 @@ std::uint32_t run_callback(const Route& route, const RequestState& state, std::u
                             state.resource.c_str(), state.method.c_str(), id, 0};
   const auto* data =
       state.body.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(state.body.data());
+  const CurrentRequest current(id, state.exchange.get());
   ++t_callback_depth;
   // A C callback cannot throw; a C++ one that does is treated as failed.
   const std::uint32_t result =
@@ -337,35 +360,36 @@ int socket_of(MHD_Connection* connection) {
   return info != nullptr ? info->connect_fd : -1;
 }
 
-MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
-  if (state.answered) return MHD_YES;
-  state.answered = true;
-  // Ended by the ticker as the body's end came: request_completed answers 408.
-  if (!daemon.connections().serving(state.connection)) return MHD_NO;
-  auto exchange = std::make_shared<RequestExchange>(std::move(state.headers),
-                                                    std::move(state.target), socket_of(connection));
-  const std::uint32_t id = requests().add(exchange);
-  std::uint8_t* body = nullptr;
-  std::uint32_t length = 0;
-  std::uint32_t result;
+// Runs the callback with the request's exchange; on the connection's thread, or on a
+// thread of its own for a pooled connection (then `state` is the worker's only after
+// `done`).
+void call(RequestState& state) {
   {
     const CallbackInFlight running(state.route.metrics);
-    result = run_callback(state.route, state, id, &body, &length);
+    state.result = run_callback(state.route, state, state.id, &state.answer, &state.answer_length);
   }
-  watches().unwatch(id);  // before the connection (and its socket) can be closed
-  requests().remove(id);
+  state.exchange->close();
+  watches().unwatch(state.id);  // before the connection (and its socket) can be closed
+  requests().remove(state.id);
+}
+
+MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
   const std::uint64_t received = state.body.size();
   state.body.release();  // the memory goes back before the answer is sent
   state.give_back();
-  if (result == 0) {
+  if (state.no_thread) {
+    return refuse(daemon, state, connection, 503,
+                  "the server has no thread to spare, try again later", kRetryAfterBusy);
+  }
+  if (state.result == 0) {
     AnswerFraming framing;
     framing.head = state.method == MHD_HTTP_METHOD_HEAD;
     // A stopping listener's answers end their connections.
     framing.close = daemon.quiesced(state.route.listener);
     unsigned status = 0;
     std::size_t sent = 0;
-    const MHD_Result queued =
-        queue_answer(connection, *exchange, body, length, framing, status, sent);
+    const MHD_Result queued = queue_answer(connection, *state.exchange, state.answer,
+                                           state.answer_length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
                             received, sent, state.started, state.live->config.access_log});
@@ -375,20 +399,58 @@ MHD_Result last_call(HttpDaemon& daemon, MHD_Connection* connection, RequestStat
           AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
                           received, plain_body_size(500), state.started,
                           state.live->config.access_log});
-  std::free(body);
+  std::free(state.answer);
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
-              state.resource.c_str(), state.route.listener, result,
-              status::describe(result).c_str());
+              state.resource.c_str(), state.route.listener, state.result,
+              status::describe(state.result).c_str());
   return queue_plain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+}
+
+// A callback that may wait, for a connection of a worker pool: the worker suspends the
+// connection and serves its others; the callback's thread resumes it when done, and
+// libmicrohttpd then calls request_access again to answer.
+MHD_Result call_on_own_thread(HttpDaemon& daemon, MHD_Connection* connection,
+                              RequestState& state) {
+  state.deferred = true;
+  MHD_suspend_connection(connection);
+  const auto resume = [&state, connection] {
+    state.done.store(true, std::memory_order_release);
+    MHD_resume_connection(connection);
+  };
+  if (!daemon.held_callbacks().run(socket_of(connection), [&state] { call(state); }, resume)) {
+    requests().remove(state.id);
+    state.no_thread = true;
+    resume();
+  }
+  return MHD_YES;
+}
+
+MHD_Result last_call(DaemonSide& side, MHD_Connection* connection, RequestState& state) {
+  HttpDaemon& daemon = side.owner;
+  if (state.deferred) {
+    return state.done.load(std::memory_order_acquire) ? answer_callback(daemon, connection, state)
+                                                      : MHD_YES;
+  }
+  if (state.answered) return MHD_YES;
+  state.answered = true;
+  // Ended by the ticker as the body's end came: request_completed answers 408.
+  if (!daemon.connections().serving(state.connection)) return MHD_NO;
+  state.exchange = std::make_shared<RequestExchange>(
+      std::move(state.headers), std::move(state.target), socket_of(connection));
+  state.id = requests().add(state.exchange);
+  if (side.pooled && state.route.may_block) return call_on_own_thread(daemon, connection, state);
+  call(state);
+  return answer_callback(daemon, connection, state);
 }
 
 }  // namespace
 
-MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* url,
+MHD_Result request_access(void* cls, MHD_Connection* connection, const char* url,
                           const char* method, const char*, const char* upload_data,
                           std::size_t* upload_data_size, void** request_state) noexcept {
-  auto& http = *static_cast<HttpDaemon*>(daemon);
+  auto& side = *static_cast<DaemonSide*>(cls);
+  HttpDaemon& http = side.owner;
   // MHD_NO closes the connection: what failed may have left the request half done.
   return guarded_callback("request_access", MHD_NO, [&] {
     auto* state = static_cast<RequestState*>(*request_state);
@@ -402,13 +464,13 @@ MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* 
       *upload_data_size = 0;
       return take_data(http, connection, *state, upload_data, size);
     }
-    return last_call(http, connection, *state);
+    return last_call(side, connection, *state);
   });
 }
 
-void request_completed(void* daemon, MHD_Connection* connection, void** request_state,
+void request_completed(void* cls, MHD_Connection* connection, void** request_state,
                        MHD_RequestTerminationCode) noexcept {
-  auto& http = *static_cast<HttpDaemon*>(daemon);
+  HttpDaemon& http = static_cast<DaemonSide*>(cls)->owner;
   std::unique_ptr<RequestState> state(static_cast<RequestState*>(*request_state));
   *request_state = nullptr;
   guarded_callback("request_completed", [&] {

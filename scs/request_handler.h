@@ -11,11 +11,12 @@
 
 namespace qel::scs {
 
-MHD_Result request_access(void* daemon, MHD_Connection* connection, const char* url,
+// `side` (the cls of both) is the DaemonSide of the libmicrohttpd daemon calling.
+MHD_Result request_access(void* side, MHD_Connection* connection, const char* url,
                           const char* method, const char* version, const char* upload_data,
                           std::size_t* upload_data_size, void** request_state) noexcept;
 
-void request_completed(void* daemon, MHD_Connection* connection, void** request_state,
+void request_completed(void* side, MHD_Connection* connection, void** request_state,
                        MHD_RequestTerminationCode reason) noexcept;
 
 // True on a connection thread while it runs a registered callback.

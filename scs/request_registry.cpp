@@ -3,6 +3,28 @@
 #include <utility>
 
 namespace qel::scs {
+namespace {
+
+// One thread-local record: in a loaded library each thread-local costs a lookup.
+struct Current {
+  std::uint32_t id = 0;
+  RequestExchange* exchange = nullptr;
+};
+thread_local Current t_current;
+
+}  // namespace
+
+CurrentRequest::CurrentRequest(std::uint32_t id, RequestExchange* exchange)
+    : saved_id_(t_current.id), saved_(t_current.exchange) {
+  t_current = Current{id, exchange};
+}
+
+CurrentRequest::~CurrentRequest() { t_current = Current{saved_id_, saved_}; }
+
+RequestExchange* CurrentRequest::find(std::uint32_t id) {
+  const Current& current = t_current;
+  return id != 0 && id == current.id ? current.exchange : nullptr;
+}
 
 std::uint32_t RequestRegistry::add(std::shared_ptr<RequestExchange> exchange) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -95,7 +95,7 @@ MHD_Result queue_refusal(MHD_Connection* connection, unsigned status, const std:
   return MHD_queue_response(connection, status, response.get());
 }
 
-MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
+MHD_Result queue_answer(MHD_Connection* connection, RequestExchange& exchange,
                         std::uint8_t* body, std::uint32_t length, const AnswerFraming& framing,
                         unsigned& status, std::size_t& sent) {
   status = MHD_HTTP_INTERNAL_SERVER_ERROR;
@@ -114,7 +114,7 @@ MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& excha
     return queue_plain(connection, status);
   }
   if (framing.close) MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
-  for (const auto& [name, value] : exchange.response_headers()) {
+  for (const auto& [name, value] : exchange.take_response_headers()) {
     if (MHD_add_response_header(response.get(), name.c_str(), value.c_str()) != MHD_YES) {
       log().write(MSL_LOG_WARNING, "queue_answer", "response header %.128s refused",
                   name.c_str());

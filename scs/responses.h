@@ -39,7 +39,7 @@ struct AnswerFraming {
 // and 304. A 204 or 304 carries no Content-Length either; libmicrohttpd 0.9.75 writes
 // one for a 304 (and a chunked frame for one of unknown length), so a 304 is sent with
 // HTTP/1.0 framing, which ends its connection.
-MHD_Result queue_answer(MHD_Connection* connection, const RequestExchange& exchange,
+MHD_Result queue_answer(MHD_Connection* connection, RequestExchange& exchange,
                         std::uint8_t* body, std::uint32_t length, const AnswerFraming& framing,
                         unsigned& status, std::size_t& sent);
 

@@ -1,7 +1,5 @@
 #include "scs/tls_identity.h"
 
-#include <gnutls/abstract.h>
-
 #include <cstring>
 
 #include "scs/scs_error.h"
@@ -25,20 +23,24 @@ gnutls_datum_t datum(const std::string& text) {
                      "' cannot be used: " + gnutls_strerror(error));
 }
 
-// The key belongs to the leaf certificate when their public keys have the same id.
-// (gnutls_certificate_set_x509_key_mem checks this too, but GnuTLS 3.7.9 leaks the
-// certificate it parsed when the key does not match.)
-bool same_key(const gnutls_pcert_st& leaf, gnutls_privkey_t key) {
+// The key belongs to the leaf certificate when both name the same public key. (Handing
+// both to gnutls_certificate_set_x509_key_mem would check it too, but GnuTLS 3.7 leaks
+// the parsed certificate when they do not match.)
+void check_pair(const EndpointConfig& config, const gnutls_pcert_st& leaf,
+                gnutls_privkey_t key) {
   gnutls_pubkey_t from_key = nullptr;
-  if (gnutls_pubkey_init(&from_key) < 0) return false;
+  int result = gnutls_pubkey_init(&from_key);
+  if (result < 0) unusable(config, result);
   unsigned char leaf_id[64], key_id[64];
   std::size_t leaf_size = sizeof leaf_id, key_size = sizeof key_id;
-  const bool same = gnutls_pubkey_import_privkey(from_key, key, 0, 0) >= 0 &&
-                    gnutls_pubkey_get_key_id(leaf.pubkey, GNUTLS_KEYID_USE_SHA256, leaf_id, &leaf_size) >= 0 &&
-                    gnutls_pubkey_get_key_id(from_key, GNUTLS_KEYID_USE_SHA256, key_id, &key_size) >= 0 &&
-                    leaf_size == key_size && std::memcmp(leaf_id, key_id, leaf_size) == 0;
+  result = gnutls_pubkey_import_privkey(from_key, key, 0, 0);
+  if (result >= 0) result = gnutls_pubkey_get_key_id(leaf.pubkey, 0, leaf_id, &leaf_size);
+  if (result >= 0) result = gnutls_pubkey_get_key_id(from_key, 0, key_id, &key_size);
   gnutls_pubkey_deinit(from_key);
-  return same;
+  if (result < 0) unusable(config, result);
+  if (leaf_size != key_size || std::memcmp(leaf_id, key_id, key_size) != 0) {
+    unusable(config, GNUTLS_E_CERTIFICATE_KEY_MISMATCH);
+  }
 }
 
 }  // namespace
@@ -58,8 +60,8 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::load(const EndpointConfig& confi
   if (result < 0) unusable(config, result);
   result = gnutls_privkey_import_x509_raw(identity->key_, &key, GNUTLS_X509_FMT_PEM, nullptr, 0);
   if (result < 0) unusable(config, result);
-  if (identity->chain_.empty() || !same_key(identity->chain_.front(), identity->key_))
-    unusable(config, GNUTLS_E_CERTIFICATE_KEY_MISMATCH);
+  if (identity->chain_.empty()) unusable(config, GNUTLS_E_NO_CERTIFICATE_FOUND);
+  check_pair(config, identity->chain_.front(), identity->key_);
   return identity;
 }
 

@@ -33,6 +33,9 @@ std::string properties(const qel::scs::EndpointConfig& e) {
   if (!e.tls_client_ca_file.empty()) add("client certificates from " + e.tls_client_ca_file);
   if (!e.bearer_token_file.empty()) add("bearer token from " + e.bearer_token_file);
   if (e.workers > 0) add(std::to_string(e.workers) + " workers");
+  if (e.nonblocking_workers > 0) {
+    add("nonblocking_workers = " + std::to_string(e.nonblocking_workers));
+  }
   if (e.metrics) add("/metrics and /healthz");
   if (e.access_log) add("access log");
   if (e.port == 0) add("port chosen at start");

@@ -118,11 +118,16 @@ std::string default_argument(const std::string& name) {
   // Callers get an endpoint of their own: however many wait, the remote client and
   // reverse registration can still connect to theirs. The callers all come from the
   // loopback address, so no per-address limit there: the waiting bound (512) answers
-  // first, under the endpoint's connection limit (1000).
+  // first, under the endpoint's connection limit (1000). On the remote endpoint one
+  // worker serves the connections that start with a registration (it never waits);
+  // the polls, which wait, keep a thread per connection. One worker, not two: a second
+  // one spends more on waking up and on sharing state across cores than it adds
+  // (docs/performance.md).
   if (name == "listener-settings-1")
     return "address = 127.0.0.1\nport = " + std::to_string(default_port) +
            "\nper_ip_limit = 0\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
-           "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n";
+           "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n"
+           "nonblocking_workers = 1\n";
   if (name == "reserved-settings") return default_tunnel_settings;
   if (name == "agent-uuid") return "00000000-0000-4000-8000-000000000001";
   if (name == "agent-name") return "qelcs-host";
