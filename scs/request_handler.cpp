@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "scs/any_request.h"
 #include "scs/api_guard.h"
@@ -36,7 +37,12 @@ constexpr const char* kEscapes =
 // What the library keeps about one request between the calls of request_access.
 struct RequestState {
   RequestState(HttpDaemon& d, Connection* c) : daemon(d), connection(c), live(d.live_state()) {}
-  ~RequestState() { give_back(); }
+  // A callback's answer that was never queued (its connection ended first, as when a
+  // stop ends a pooled connection whose callback was waiting) is freed here.
+  ~RequestState() {
+    give_back();
+    std::free(answer);
+  }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
 
@@ -388,7 +394,8 @@ MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, Reque
     framing.close = daemon.quiesced(state.route.listener);
     unsigned status = 0;
     std::size_t sent = 0;
-    const MHD_Result queued = queue_answer(connection, *state.exchange, state.answer,
+    std::uint8_t* const answer = std::exchange(state.answer, nullptr);  // queue_answer owns it
+    const MHD_Result queued = queue_answer(connection, *state.exchange, answer,
                                            state.answer_length, framing, status, sent);
     account(daemon, connection,
             AnsweredRequest{state.method, state.resource, state.route.metrics, false, status,
@@ -399,7 +406,7 @@ MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, Reque
           AnsweredRequest{state.method, state.resource, state.route.metrics, false, 500,
                           received, plain_body_size(500), state.started,
                           state.live->config.access_log});
-  std::free(state.answer);
+  std::free(std::exchange(state.answer, nullptr));
   log().write(MSL_LOG_ERROR, "request_access",
               "callback for %.256s on listener %u returned status 0x%08X: %s",
               state.resource.c_str(), state.route.listener, state.result,
