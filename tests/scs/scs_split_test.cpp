@@ -67,6 +67,27 @@ std::string body_of(const std::string& answer) {
   return end == std::string::npos ? "" : answer.substr(end + 4);
 }
 
+// A resource that never waits: notes its thread and answers "quick:" and the body.
+TestHandler quick_handler(Threads& threads) {
+  return [&threads](const TestRequest& r, std::string& answer) {
+    threads.note();
+    answer = "quick:" + r.body;
+    return 0u;
+  };
+}
+
+// A resource that waits at the gate: notes its thread, sets a header before it waits
+// and answers "held:" and the body.
+TestHandler held_handler(Threads& threads, Gate& gate) {
+  return [&threads, &gate](const TestRequest& r, std::string& answer) {
+    threads.note();
+    SCS_SERVER_AddResponseHeader(r.handle, "X-Held", "yes");
+    gate.arrive_and_wait();
+    answer = "held:" + r.body;
+    return 0u;
+  };
+}
+
 }  // namespace
 
 TEST_F(ScsTest, SplitEndpointServesQuickRequestsFromItsPoolWhileCallersWait) {
@@ -74,17 +95,8 @@ TEST_F(ScsTest, SplitEndpointServesQuickRequestsFromItsPoolWhileCallersWait) {
   ASSERT_EQ(0u, add("port = 0\nper_ip_limit = 0\nnonblocking_workers = 2", "", listener));
   Threads quick_threads, held_threads;
   Gate gate;
-  ASSERT_EQ(0u, serve(listener, "/quick", [&](const TestRequest& r, std::string& answer) {
-    quick_threads.note();
-    answer = "quick:" + r.body;
-    return 0u;
-  }, kNeverBlocks));
-  ASSERT_EQ(0u, serve(listener, "/hold", [&](const TestRequest& r, std::string& answer) {
-    held_threads.note();
-    gate.arrive_and_wait();
-    answer = "held:" + r.body;
-    return 0u;
-  }));
+  ASSERT_EQ(0u, serve(listener, "/quick", quick_handler(quick_threads), kNeverBlocks));
+  ASSERT_EQ(0u, serve(listener, "/hold", held_handler(held_threads, gate)));
   const int port = start(listener, "/hold");
   std::vector<int> held;
   for (int i = 0; i < 20; ++i) {
@@ -121,18 +133,8 @@ TEST_F(ScsTest, PooledConnectionAsksForAWaitingResourceWithoutStallingThePool) {
   ASSERT_EQ(0u, add("port = 0\nnonblocking_workers = 1", "", listener));
   Threads quick_threads, held_threads;
   Gate gate;
-  ASSERT_EQ(0u, serve(listener, "/quick", [&](const TestRequest& r, std::string& answer) {
-    quick_threads.note();
-    answer = "quick:" + r.body;
-    return 0u;
-  }, kNeverBlocks));
-  ASSERT_EQ(0u, serve(listener, "/hold", [&](const TestRequest& r, std::string& answer) {
-    held_threads.note();
-    SCS_SERVER_AddResponseHeader(r.handle, "X-Held", "yes");
-    gate.arrive_and_wait();
-    answer = "held:" + r.body;
-    return 0u;
-  }));
+  ASSERT_EQ(0u, serve(listener, "/quick", quick_handler(quick_threads), kNeverBlocks));
+  ASSERT_EQ(0u, serve(listener, "/hold", held_handler(held_threads, gate)));
   const int port = start(listener, "/quick");
   const int fd = connect_local(port);
   ASSERT_TRUE(send_all(fd, post("/quick", "first")));
@@ -196,11 +198,7 @@ TEST_F(ScsTest, SplitEndpointServesLateSplitAndLargeRequestsAndQuiesces) {
   std::uint32_t listener = 0;
   ASSERT_EQ(0u, add("port = 0\nnonblocking_workers = 1", "", listener));
   Threads quick_threads;
-  ASSERT_EQ(0u, serve(listener, "/quick", [&](const TestRequest& r, std::string& answer) {
-    quick_threads.note();
-    answer = "quick:" + r.body;
-    return 0u;
-  }, kNeverBlocks));
+  ASSERT_EQ(0u, serve(listener, "/quick", quick_handler(quick_threads), kNeverBlocks));
   const int port = start(listener, "/quick");
   // Connections stay open to the end, so that threads of their own stay told apart.
   std::vector<int> open;
