@@ -24,12 +24,32 @@ int exit_code(int status) {
 
 }  // namespace
 
+namespace {
+
+// The environment of a child: this process's, with `extra` replacing same-named entries.
+std::vector<char*> child_environment(const std::vector<std::string>& extra) {
+  std::vector<char*> entries;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry(*e);
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const auto& x : extra) replaced = replaced || x.compare(0, name.size(), name) == 0;
+    if (!replaced) entries.push_back(*e);
+  }
+  for (const auto& x : extra) entries.push_back(const_cast<char*>(x.c_str()));
+  entries.push_back(nullptr);
+  return entries;
+}
+
+}  // namespace
+
 child_process::child_process(const std::vector<std::string>& argv, const std::string& output,
-                             const std::string& workdir)
+                             const std::string& workdir, const std::vector<std::string>& environment)
     : output_(output) {
   std::vector<char*> args;  // prepared before fork: the child may only exec
   for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> env = child_environment(environment);
   const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   pid_ = fork();
   if (pid_ == 0) {
@@ -40,7 +60,7 @@ child_process::child_process(const std::vector<std::string>& argv, const std::st
     dup2(fd, 1);
     dup2(fd, 2);
     close_range(3, ~0U, 0);  // no listening socket of the parent leaks into the child
-    execv(args[0], args.data());
+    execve(args[0], args.data(), env.data());
     _exit(127);
   }
   if (fd >= 0) close(fd);

@@ -15,9 +15,10 @@ namespace qeltest {
 class child_process {
  public:
   // argv[0] is the program's path. `output` receives stdout and stderr; the child runs
-  // in `workdir` (the caller's folder when empty).
+  // in `workdir` (the caller's folder when empty) with this process's environment and
+  // the "NAME=value" entries of `environment` (which replace same-named ones).
   child_process(const std::vector<std::string>& argv, const std::string& output,
-                const std::string& workdir = "");
+                const std::string& workdir = "", const std::vector<std::string>& environment = {});
   ~child_process();
   child_process(const child_process&) = delete;
   child_process& operator=(const child_process&) = delete;

@@ -271,7 +271,7 @@ class AnyRequestThroughTheHost : public ::testing::Test {
   int port_ = 0;
   e2e::temp_dir dir_;
   e2e::scripted_server target_;
-  std::unique_ptr<e2e::child_process> host_;
+  std::unique_ptr<e2e::host_process> host_;
   std::unique_ptr<e2e::child_process> remote_;
 };
 

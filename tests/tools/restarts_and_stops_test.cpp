@@ -35,8 +35,8 @@ std::shared_future<e2e::http_result> call(int port, const std::string& body, lon
 std::string sleep_body(int factor) { return "sleep " + std::to_string(factor * e2e::settle_ms()); }
 
 // A host on `port` whose output goes to its own folder.
-std::unique_ptr<e2e::child_process> start_host(int port, const e2e::temp_dir& dir,
-                                               std::vector<std::string> extra = {}) {
+std::unique_ptr<e2e::host_process> start_host(int port, const e2e::temp_dir& dir,
+                                              std::vector<std::string> extra = {}) {
   extra.insert(extra.begin(), {"--listener-settings-1", e2e::loopback_settings(port)});
   return e2e::run_host(extra, dir.path());
 }
