@@ -48,6 +48,15 @@ extern "C" {
  * the query; SCS_SERVER_GetRequestTarget gives the target as received. A library that
  * does not know the flag refuses the mode; register again without it. */
 #define SCS_POST_ANY_REQUEST 0x200u
+/* Extension, or-ed into the mode: the callback may return SCS_STATUS_PENDING, leaving
+ * `response` untouched, and answer later with one call of SCS_SERVER_CompleteRequest
+ * from any thread. Until then the request handle serves the header, status and watch
+ * calls as during a callback, and no thread of the library waits for it: on an endpoint
+ * with a worker pool the connection is set aside and the worker serves its others. The
+ * callback itself must not wait, as with SCS_POST_NEVER_BLOCKS, which this flag implies.
+ * A library that does not know the flag refuses the mode; register again without it. */
+#define SCS_POST_COMPLETES_LATER 0x400u
+#define SCS_STATUS_PENDING 0x4721011Bu
 
 /* The request record handed to a callback. Only `resource` (offset 16) and
  * `request_handle` (offset 32) are part of the contract; the rest is informational. */
@@ -200,9 +209,19 @@ uint32_t SCS_SERVER_ReloadListener(uint32_t listener_handle, const char* setting
 typedef char* (*SCS_METRICS_SOURCE)(void* context);
 uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context);
 
+/* Answers a request whose callback returned SCS_STATUS_PENDING, as the callback would
+ * have: `status` 0 sends `response` (a block from SCS_Allocate, or null) with the status
+ * and headers set through the handle, any other status is answered 500. The library
+ * takes `response` in every case. Once per request: afterwards the handle names nothing.
+ * Fails with SCS_STATUS_UNKNOWN_REQUEST when the handle names no pending request (already
+ * completed, or ended by a stop of its listener, whose pending requests are answered 503). */
+#define SCS_STATUS_UNKNOWN_REQUEST 0xC7210104u
+uint32_t SCS_SERVER_CompleteRequest(uint32_t request_handle, uint32_t status,
+                                    uint8_t* response, uint32_t response_length);
+
 /* The extensions, each round under a symbol version node of its own beside the
- * table's Version_5.0: QELSCS_EXT_1 and QELSCS_EXT_2. SCS_EXTENSION_FUNCTIONS lists
- * them all. */
+ * table's Version_5.0: QELSCS_EXT_1, QELSCS_EXT_2 and QELSCS_EXT_3.
+ * SCS_EXTENSION_FUNCTIONS lists them all. */
 #define SCS_EXTENSION_FUNCTIONS_1(X)                                                    \
   X(SCS_SERVER_WatchRequest) X(SCS_SERVER_UnwatchRequest) X(SCS_SERVER_AddListenerFrom) \
   X(SCS_SERVER_SetAdmission) X(SCS_SERVER_QuiesceServer)
@@ -211,7 +230,10 @@ uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context);
   X(SCS_SERVER_GetRequestTarget) X(SCS_SERVER_GetRequestHeaders) X(SCS_SERVER_ReloadListener) \
   X(SCS_SERVER_AddMetricsSource)
 
-#define SCS_EXTENSION_FUNCTIONS(X) SCS_EXTENSION_FUNCTIONS_1(X) SCS_EXTENSION_FUNCTIONS_2(X)
+#define SCS_EXTENSION_FUNCTIONS_3(X) X(SCS_SERVER_CompleteRequest)
+
+#define SCS_EXTENSION_FUNCTIONS(X) \
+  SCS_EXTENSION_FUNCTIONS_1(X) SCS_EXTENSION_FUNCTIONS_2(X) SCS_EXTENSION_FUNCTIONS_3(X)
 
 /* The rest of the table: present for the loader, not supported. */
 #define SCS_UNSUPPORTED_FUNCTIONS(X)                                                      \

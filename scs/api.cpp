@@ -14,6 +14,7 @@
 #include "scs/api_guard.h"
 #include "scs/connection_watch.h"
 #include "scs/metrics_registry.h"
+#include "scs/pending_requests.h"
 #include "scs/request_registry.h"
 #include "scs/server.h"
 
@@ -24,6 +25,8 @@ static_assert(SCS_STATUS_NOT_SUPPORTED == status::SCS_NOT_SUPPORTED, "status tab
 static_assert(SCS_STATUS_DUPLICATE_HEADER == status::SCS_DUPLICATE_HEADER, "status table");
 static_assert(SCS_STATUS_NOT_REGISTERED == status::SCS_NOT_REGISTERED, "status table");
 static_assert(SCS_STATUS_RESTART_NEEDED == status::SCS_RESTART_NEEDED, "status table");
+static_assert(SCS_STATUS_PENDING == status::SCS_PENDING, "status table");
+static_assert(SCS_STATUS_UNKNOWN_REQUEST == status::SCS_UNKNOWN_REQUEST, "status table");
 
 namespace {
 
@@ -141,6 +144,14 @@ uint32_t SCS_SERVER_AddMetricsSource(SCS_METRICS_SOURCE render, void* context) {
     if (render != nullptr) metrics_registry().add_source(render, context);
     return 0u;
   });
+}
+
+uint32_t SCS_SERVER_CompleteRequest(uint32_t request_handle, uint32_t result, uint8_t* response,
+                                    uint32_t response_length) {
+  // Not an error to log: a completion may lose a race with a stop of its listener.
+  if (pending_requests().complete(request_handle, {result, response, response_length, false})) return 0;
+  SCS_Free(response);
+  return status::SCS_UNKNOWN_REQUEST;
 }
 
 uint32_t SCS_SERVER_QuiesceServer(uint32_t listener_handle) {

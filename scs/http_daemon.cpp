@@ -18,6 +18,7 @@
 #include "scs/builtin_pages.h"
 #include "scs/listen_socket.h"
 #include "scs/log.h"
+#include "scs/pending_requests.h"
 #include "scs/metrics_registry.h"
 #include "scs/mhd_messages.h"
 #include "scs/request_handler.h"
@@ -198,6 +199,7 @@ void HttpDaemon::start() {
                 "its own", label_.c_str(),
                 config_.tls() ? "with TLS (the request line comes encrypted)" : "with workers");
   }
+  pending_requests().allow(this);
   running_ = true;
   port_ = socket.port;
   metrics_.set_labels(config_.label(), host + ":" + std::to_string(port_));
@@ -234,7 +236,7 @@ MHD_Daemon* HttpDaemon::start_side(DaemonSide& side, int listen_socket) {
     flags |= MHD_USE_NO_LISTEN_SOCKET;
   }
   // A split endpoint's pool suspends a connection while a callback that may wait runs.
-  if (side.pooled && config_.split()) flags |= MHD_ALLOW_SUSPEND_RESUME;
+  if (side.pooled) flags |= MHD_ALLOW_SUSPEND_RESUME;  // held and pending callbacks
   if (config_.tls()) {
     flags |= MHD_USE_TLS;
     add_tls_options(options);
@@ -289,8 +291,10 @@ void HttpDaemon::stop() {
   }
   ticker_.stop();
   router_.stop();
-  // libmicrohttpd must find no connection suspended when it stops: the callbacks held
-  // for pooled connections end first (their clients see the connection close now).
+  // libmicrohttpd must find no connection suspended when it stops: requests that were
+  // to be completed later are answered 503, and the callbacks held for pooled
+  // connections end (their clients see the connection close now).
+  pending_requests().end_all(this, kAnswersLeave);
   held_.end_all();
   // Each daemon shuts every connection's socket down before joining its thread, so a
   // client whose callback is still running sees its connection closed at once; the

@@ -50,6 +50,7 @@ struct Route {
   SCS_POST_CALLBACK callback = nullptr;
   bool may_block = true;  // registered without SCS_POST_NEVER_BLOCKS
   bool any_request = false;  // registered with SCS_POST_ANY_REQUEST (any_request.h)
+  bool completes_later = false;  // SCS_POST_COMPLETES_LATER (pending_requests.h)
   SCS_ADMIT_CALLBACK admit = nullptr;  // asked before the body is read (may be null)
   ResourceMetrics* metrics = nullptr;  // set by publish(); lives as long as the daemon
 };

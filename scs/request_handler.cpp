@@ -19,6 +19,7 @@
 #include "scs/http_daemon.h"
 #include "scs/log.h"
 #include "scs/mhd_messages.h"
+#include "scs/pending_requests.h"
 #include "scs/request_accounting.h"
 #include "scs/request_registry.h"
 #include "scs/responses.h"
@@ -42,6 +43,8 @@ struct RequestState {
   ~RequestState() {
     give_back();
     std::free(answer);
+    std::free(later.answer);
+    if (later.stopped) pending_requests().stop_answered(&daemon);  // its 503 is gone
   }
   RequestState(const RequestState&) = delete;
   RequestState& operator=(const RequestState&) = delete;
@@ -82,6 +85,10 @@ struct RequestState {
   std::uint8_t* answer = nullptr;
   std::uint32_t answer_length = 0;
   bool no_thread = false;  // no thread could run it: answered 503
+  // A callback that completes later: its outcome, written by the completing thread
+  // (pending_requests.h) and taken once the request is no longer pending.
+  PendingOutcome later;
+  bool stopped = false;  // its listener stopped first: answered 503
 };
 
 Connection* connection_record(MHD_Connection* connection) {
@@ -366,6 +373,12 @@ int socket_of(MHD_Connection* connection) {
   return info != nullptr ? info->connect_fd : -1;
 }
 
+void end_exchange(RequestState& state) {
+  state.exchange->close();
+  watches().unwatch(state.id);
+  requests().remove(state.id);
+}
+
 // Runs the callback with the request's exchange; on the connection's thread, or on a
 // thread of its own for a pooled connection (then `state` is the worker's only after
 // `done`).
@@ -374,9 +387,7 @@ void call(RequestState& state) {
     const CallbackInFlight running(state.route.metrics);
     state.result = run_callback(state.route, state, state.id, &state.answer, &state.answer_length);
   }
-  state.exchange->close();
-  watches().unwatch(state.id);  // before the connection (and its socket) can be closed
-  requests().remove(state.id);
+  end_exchange(state);  // unwatched before the connection (and its socket) can close
 }
 
 MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, RequestState& state) {
@@ -387,6 +398,7 @@ MHD_Result answer_callback(HttpDaemon& daemon, MHD_Connection* connection, Reque
     return refuse(daemon, state, connection, 503,
                   "the server has no thread to spare, try again later", kRetryAfterBusy);
   }
+  if (state.stopped) return refuse(daemon, state, connection, 503, kStopping, kRetryAfterStopping);
   if (state.result == 0) {
     AnswerFraming framing;
     framing.head = state.method == MHD_HTTP_METHOD_HEAD;
@@ -433,11 +445,51 @@ MHD_Result call_on_own_thread(HttpDaemon& daemon, MHD_Connection* connection,
   return MHD_YES;
 }
 
+void take_outcome(RequestState& state) {
+  state.result = state.later.result;
+  state.answer = std::exchange(state.later.answer, nullptr);
+  state.answer_length = state.later.length;
+  state.stopped = state.later.stopped;
+}
+
+// A callback that may answer later (SCS_POST_COMPLETES_LATER) runs on this thread, the
+// worker's or the connection's own. When it returns SCS_PENDING, a pooled connection
+// is suspended until the completion resumes it; a connection with a thread of its own
+// waits here.
+MHD_Result call_later(DaemonSide& side, MHD_Connection* connection, RequestState& state) {
+  HttpDaemon& daemon = side.owner;
+  PendingRequests& pending = pending_requests();
+  if (!pending.begin(state.id, {&daemon, connection, &state.later, &state.done, state.exchange,
+                                state.route.metrics})) {
+    state.stopped = true;
+    end_exchange(state);
+    return answer_callback(daemon, connection, state);
+  }
+  state.result = run_callback(state.route, state, state.id, &state.answer, &state.answer_length);
+  if (state.result != status::SCS_PENDING) {
+    // Answered at once. A completion that came during the call is dropped.
+    if (!pending.cancel(state.id)) std::free(std::exchange(state.later.answer, nullptr));
+    end_exchange(state);
+    return answer_callback(daemon, connection, state);
+  }
+  if (side.pooled) {
+    if (!pending.suspend_unless_completed(state.id)) {
+      state.deferred = true;
+      return MHD_YES;
+    }
+  } else {
+    pending.wait(state.id);
+  }
+  take_outcome(state);
+  return answer_callback(daemon, connection, state);
+}
+
 MHD_Result last_call(DaemonSide& side, MHD_Connection* connection, RequestState& state) {
   HttpDaemon& daemon = side.owner;
   if (state.deferred) {
-    return state.done.load(std::memory_order_acquire) ? answer_callback(daemon, connection, state)
-                                                      : MHD_YES;
+    if (!state.done.load(std::memory_order_acquire)) return MHD_YES;
+    if (state.route.completes_later) take_outcome(state);
+    return answer_callback(daemon, connection, state);
   }
   if (state.answered) return MHD_YES;
   state.answered = true;
@@ -447,6 +499,7 @@ MHD_Result last_call(DaemonSide& side, MHD_Connection* connection, RequestState&
       std::move(state.headers), std::move(state.target), socket_of(connection));
   state.id = requests().add(state.exchange);
   if (side.pooled && state.route.may_block) return call_on_own_thread(daemon, connection, state);
+  if (state.route.completes_later) return call_later(side, connection, state);
   call(state);
   return answer_callback(daemon, connection, state);
 }

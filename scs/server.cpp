@@ -57,7 +57,8 @@ std::uint32_t Server::add_listener(const char* settings_1, const char* settings_
 
 void Server::register_post(std::uint32_t handle, const char* resource, std::uint32_t token,
                            SCS_POST_CALLBACK callback, std::uint32_t mode) {
-  if ((mode & ~(SCS_POST_NEVER_BLOCKS | SCS_POST_ANY_REQUEST)) != SCS_POST_MODE_BUFFERED) {
+  const std::uint32_t extensions = SCS_POST_NEVER_BLOCKS | SCS_POST_ANY_REQUEST | SCS_POST_COMPLETES_LATER;
+  if ((mode & ~extensions) != SCS_POST_MODE_BUFFERED) {
     throw ScsError(status::SCS_NOT_SUPPORTED, "POST mode " + std::to_string(mode));
   }
   if (callback == nullptr || resource == nullptr) {
@@ -72,7 +73,8 @@ void Server::register_post(std::uint32_t handle, const char* resource, std::uint
   route.listener = handle;
   route.token = token;
   route.callback = callback;
-  route.may_block = (mode & SCS_POST_NEVER_BLOCKS) == 0;
+  route.completes_later = (mode & SCS_POST_COMPLETES_LATER) != 0;
+  route.may_block = (mode & SCS_POST_NEVER_BLOCKS) == 0 && !route.completes_later;
   route.any_request = (mode & SCS_POST_ANY_REQUEST) != 0;
   find(handle).register_resource(resource, route);
 }

@@ -159,7 +159,7 @@ TEST_F(AnyRequestTest, TakesTheSevenMethodsOnAndBelowItsPathAndRefusesTheRest) {
   EXPECT_EQ(SCS_STATUS_NOT_SUPPORTED,
             SCS_SERVER_RegisterOnPostData(listener_, "/x", 1, &recording, SCS_POST_ANY_REQUEST));
   EXPECT_EQ(SCS_STATUS_NOT_SUPPORTED,
-            SCS_SERVER_RegisterOnPostData(listener_, "/x", 1, &recording, 0x402u));
+            SCS_SERVER_RegisterOnPostData(listener_, "/x", 1, &recording, 0x802u));
 }
 
 TEST_F(AnyRequestTest, HandsOnTheHeadersInOrderWithTheirNamesAsReceived) {

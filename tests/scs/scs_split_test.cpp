@@ -35,38 +35,6 @@ struct Threads {
   }
 };
 
-std::string post(const std::string& path, const std::string& body, bool close = false) {
-  return "POST " + path + " HTTP/1.1\r\nHost: h\r\n" + (close ? "Connection: close\r\n" : "") +
-         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// One whole answer from a kept-alive connection: headers and Content-Length bytes.
-std::string read_answer(int fd, int seconds) {
-  std::string text;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    const auto end = text.find("\r\n\r\n");
-    if (end != std::string::npos) {
-      const auto at = text.find("Content-Length: ");
-      const std::size_t length = at < end ? std::stoul(text.substr(at + 16)) : 0;
-      if (text.size() >= end + 4 + length) return text;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        until - std::chrono::steady_clock::now());
-    pollfd p{fd, POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return text;
-    char buffer[4096];
-    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) return text;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
-std::string body_of(const std::string& answer) {
-  const auto end = answer.find("\r\n\r\n");
-  return end == std::string::npos ? "" : answer.substr(end + 4);
-}
-
 // A resource that never waits: notes its thread and answers "quick:" and the body.
 TestHandler quick_handler(Threads& threads) {
   return [&threads](const TestRequest& r, std::string& answer) {
@@ -101,7 +69,7 @@ TEST_F(ScsTest, SplitEndpointServesQuickRequestsFromItsPoolWhileCallersWait) {
   std::vector<int> held;
   for (int i = 0; i < 20; ++i) {
     held.push_back(connect_local(port));
-    ASSERT_TRUE(send_all(held.back(), post("/hold", std::to_string(i), true)));
+    ASSERT_TRUE(send_all(held.back(), raw_post("/hold", std::to_string(i), true)));
   }
   ASSERT_TRUE(gate.wait_for_arrivals(20, 20));
   // Every waiting caller has a thread of its own; 30 quick requests on 30 connections
@@ -110,7 +78,7 @@ TEST_F(ScsTest, SplitEndpointServesQuickRequestsFromItsPoolWhileCallersWait) {
   std::vector<int> quick_clients;
   for (int i = 0; i < 30; ++i) {
     quick_clients.push_back(connect_local(port));
-    ASSERT_TRUE(send_all(quick_clients.back(), post("/quick", std::to_string(i))));
+    ASSERT_TRUE(send_all(quick_clients.back(), raw_post("/quick", std::to_string(i))));
     const std::string answer = read_answer(quick_clients.back(), 5);
     EXPECT_EQ(200, raw_status(answer));
     EXPECT_EQ("quick:" + std::to_string(i), body_of(answer));
@@ -137,11 +105,11 @@ TEST_F(ScsTest, PooledConnectionAsksForAWaitingResourceWithoutStallingThePool) {
   ASSERT_EQ(0u, serve(listener, "/hold", held_handler(held_threads, gate)));
   const int port = start(listener, "/quick");
   const int fd = connect_local(port);
-  ASSERT_TRUE(send_all(fd, post("/quick", "first")));
+  ASSERT_TRUE(send_all(fd, raw_post("/quick", "first")));
   EXPECT_EQ("quick:first", body_of(read_answer(fd, 5)));
   // The same kept-alive connection now asks for a resource that waits: the one worker
   // goes on serving other connections meanwhile.
-  ASSERT_TRUE(send_all(fd, post("/hold", "second")));
+  ASSERT_TRUE(send_all(fd, raw_post("/hold", "second")));
   ASSERT_TRUE(gate.wait_for_arrivals(1, 10));
   const http_result other = http_post(url(port, "/quick"), "other", {}, 5000);
   EXPECT_EQ(200, other.status);
@@ -154,7 +122,7 @@ TEST_F(ScsTest, PooledConnectionAsksForAWaitingResourceWithoutStallingThePool) {
   EXPECT_NE(std::string::npos, held.find("X-Held: yes"));
   EXPECT_EQ("held:second", body_of(held));
   // And back to the pool on the same connection.
-  ASSERT_TRUE(send_all(fd, post("/quick", "third")));
+  ASSERT_TRUE(send_all(fd, raw_post("/quick", "third")));
   EXPECT_EQ("quick:third", body_of(read_answer(fd, 5)));
   close(fd);
 }
@@ -177,9 +145,9 @@ TEST_F(ScsTest, StopEndsAWaitingCallbackOfAPooledConnection) {
   const int port = start(listener, "/quick");
   const int baseline = thread_count();
   const int fd = connect_local(port);
-  ASSERT_TRUE(send_all(fd, post("/quick", "")));
+  ASSERT_TRUE(send_all(fd, raw_post("/quick", "")));
   EXPECT_EQ("quick", body_of(read_answer(fd, 5)));
-  ASSERT_TRUE(send_all(fd, post("/hold", "")));
+  ASSERT_TRUE(send_all(fd, raw_post("/hold", "")));
   ASSERT_TRUE(gate.wait_for_arrivals(1, 10));
   std::atomic<std::uint32_t> stopped{1};
   std::thread stop([&] { stopped = SCS_SERVER_StopServer(listener); });
@@ -218,7 +186,7 @@ TEST_F(ScsTest, SplitEndpointServesLateSplitAndLargeRequestsAndQuiesces) {
   // A client silent for longer than the router waits goes to a thread of its own.
   open.push_back(connect_local(port));
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-  ASSERT_TRUE(send_all(open.back(), post("/quick", "late")));
+  ASSERT_TRUE(send_all(open.back(), raw_post("/quick", "late")));
   EXPECT_EQ("quick:late", body_of(read_answer(open.back(), 5)));
   EXPECT_EQ(2u, quick_threads.get().size());
   // So does one whose headers are longer than a pooled connection holds; shorter ones
@@ -230,13 +198,13 @@ TEST_F(ScsTest, SplitEndpointServesLateSplitAndLargeRequestsAndQuiesces) {
   EXPECT_EQ("quick:c", ask(with_header(6000, "c"), ""));
   EXPECT_EQ(3u, quick_threads.get().size());
   EXPECT_EQ("quick:d", ask(with_header(3000, "d"), ""));
-  EXPECT_EQ("quick:e", ask("\r\n" + post("/quick", "e"), ""));  // empty lines first are allowed
+  EXPECT_EQ("quick:e", ask("\r\n" + raw_post("/quick", "e"), ""));  // empty lines first are allowed
   EXPECT_EQ(3u, quick_threads.get().size());
-  EXPECT_EQ(404, raw_status(raw_exchange(port, post("/nothing", "", true))));
+  EXPECT_EQ(404, raw_status(raw_exchange(port, raw_post("/nothing", "", true))));
 
   ASSERT_EQ(0u, SCS_SERVER_QuiesceServer(listener));
   EXPECT_EQ(-1, connect_local(port));
-  ASSERT_TRUE(send_all(open.front(), post("/quick", "after")));
+  ASSERT_TRUE(send_all(open.front(), raw_post("/quick", "after")));
   EXPECT_EQ(503, raw_status(read_answer(open.front(), 5)));
   for (int fd : open) close(fd);
 }

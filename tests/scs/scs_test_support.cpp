@@ -1,5 +1,8 @@
 #include "scs_test_support.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -124,4 +127,35 @@ std::string temp_file(const std::string& name, const std::string& contents) {
   static const qeltest::temp_dir folder;  // one per test process
   qeltest::write_file(folder.file(name), contents);
   return folder.file(name);
+}
+
+std::string raw_post(const std::string& path, const std::string& body, bool close) {
+  return "POST " + path + " HTTP/1.1\r\nHost: h\r\n" + (close ? "Connection: close\r\n" : "") +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string read_answer(int fd, int seconds) {
+  std::string text;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    const auto end = text.find("\r\n\r\n");
+    if (end != std::string::npos) {
+      const auto at = text.find("Content-Length: ");
+      const std::size_t length = at < end ? std::stoul(text.substr(at + 16)) : 0;
+      if (text.size() >= end + 4 + length) return text;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return text;
+    char buffer[4096];
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return text;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+std::string body_of(const std::string& answer) {
+  const auto end = answer.find("\r\n\r\n");
+  return end == std::string::npos ? "" : answer.substr(end + 4);
 }

@@ -81,4 +81,12 @@ bool wait_for_threads_at_most(int limit, int seconds);
 // Writes `contents` to `name` in a folder of this test process; returns the path.
 std::string temp_file(const std::string& name, const std::string& contents);
 
+// A POST of `body` to `path` as raw bytes, with "Connection: close" when `close`.
+std::string raw_post(const std::string& path, const std::string& body, bool close = false);
+// One whole answer from a kept-alive connection: headers and Content-Length bytes
+// (what arrived, when `seconds` pass first).
+std::string read_answer(int fd, int seconds);
+// The body of a raw answer.
+std::string body_of(const std::string& answer);
+
 #endif  // QEL_TESTS_SCS_TEST_SUPPORT_H
