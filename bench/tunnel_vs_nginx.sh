@@ -79,10 +79,12 @@ target=http://127.0.0.1:$nginx_port
 settings="address = 127.0.0.1
 port = $caller_port
 per_ip_limit = 0
+nonblocking_workers = 1
 [endpoint remote]
 address = 127.0.0.1
 port = $remote_port
-resources = /qel/reverseConnection, /qel/sensor_services/management"
+resources = /qel/reverseConnection, /qel/sensor_services/management
+nonblocking_workers = 1"
 (cd "$work" && exec "$OLDPWD/build/bin/qelcs-host" --listener-settings-1 "$settings" >host.log 2>&1) &
 host_pid=$!
 pids+=("$host_pid")

@@ -17,6 +17,7 @@
 
 #include "qelConnectionServer.h"
 #include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/pending_answers.h"
 #include "qelConnectionServer/reverse_funnel.h"
 #include "qelConnectionServer/reverse_registration.h"
 #include "qelConnectionServer/scs_server.h"
@@ -75,6 +76,14 @@ class connection_server {
   void replace_funnel(std::unique_ptr<reverse_funnel> replacement);
 
   scs_server scs;
+  // Lets the requests answered later go once the listeners have stopped (which
+  // answered them), and ends the thread that watches them before the library goes.
+  struct pending_closer {
+    pending_closer() = default;
+    pending_closer(const pending_closer&) = delete;
+    pending_closer& operator=(const pending_closer&) = delete;
+    ~pending_closer() { pending().close(); }
+  } closes_pending;
   listener listener_1;
   listener listener_2;
   listener listener_3;

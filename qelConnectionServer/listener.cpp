@@ -3,6 +3,7 @@
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelConnectionServer/admission.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
+#include "qelConnectionServer/pending_answers.h"
 #include "qelStatusCodes.h"
 #include "udebug/udebug.h"
 
@@ -49,8 +50,12 @@ void listener::add_POST_resource(const std::string& resource, uint32_t registrat
            resource.c_str(), registration_token);
   UD_TRACE(40000, "listener_handle %u", listener_handle);
   const auto register_with = [&](uint32_t mode) {
+    // A request answered later needs the callback that does not wait for it.
+    const SCS_POST_CALLBACK callback = (mode & SCS_POST_COMPLETES_LATER) != 0
+                                           ? &POST_request_callback_later
+                                           : &POST_request_callback;
     return g_qelSessionConfigSvcs.SCS_SERVER_RegisterOnPostData(
-        listener_handle, resource.c_str(), registration_token, &POST_request_callback, mode);
+        listener_handle, resource.c_str(), registration_token, callback, mode);
   };
   // The extension flag goes only to a service library of this family; one that refuses
   // it anyway, whatever its status, gets the standard mode (2), which serves as well.

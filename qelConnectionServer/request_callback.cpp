@@ -11,6 +11,7 @@
 #include "qelConnectionServer/extension_headers.h"
 #include "qelConnectionServer/known_headers.h"
 #include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/pending_answers.h"
 #include "qelConnectionServer/request_body_policy.h"
 #include "qelConnectionServer/token_table.h"
 #include "qelConnectionServer/trace_text.h"
@@ -280,6 +281,35 @@ void write_text_response(ud_block_ref block, uint32_t request_handle, uint16_t s
   }
 }
 
+constexpr const char* timed_out_text = "qel: the remote client did not answer in time\n";
+constexpr const char* caller_gone_text = "qel: the caller went away\n";
+
+// Hands a pending request's answer to the service library; `self` keeps the transaction
+// for the call (taken from the pending table, so nobody else answers it).
+void hand_over(ud_block_ref block, const std::shared_ptr<post_transaction>& self, uint8_t* body,
+               uint32_t length) {
+  UD_USE_BLOCK(block);
+  const uint32_t rc =
+      g_qelSessionConfigSvcs.SCS_SERVER_CompleteRequest(self->request_handle(), 0, body, length);
+  if (rc != 0) UD_TRACE(40000, "the answer found no request (its listener stopped): %x", rc);
+}
+
+// The completion of a transaction answered later, on the thread that settled it.
+void answer_later(raw_transaction& settled) {
+  UD_ENTER("answer_later", "request_handle %u", settled.request_handle());
+  const std::shared_ptr<post_transaction> self = pending().take(settled);
+  if (!self) {
+    UD_EXIT("%s", "not pending: its listener answered it");
+    return;
+  }
+  uint8_t* body = nullptr;
+  uint32_t length = 0;
+  write_response_body(UD_BLOCK, *self, &body, &length);
+  write_response_headers(UD_BLOCK, *self, self->request_handle());
+  hand_over(UD_BLOCK, self, body, length);
+  UD_EXIT("%s", "");
+}
+
 void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
                    uint32_t data_length, uint8_t** response, uint32_t* response_length,
                    const SCS_REQUEST& request) {
@@ -293,13 +323,12 @@ void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
     case outcome::answered:
       break;
     case outcome::timed_out:
-      write_text_response(block, request.request_handle, 504,
-                          "qel: the remote client did not answer in time\n", response,
+      write_text_response(block, request.request_handle, 504, timed_out_text, response,
                           response_length);
       return;
     case outcome::client_gone:  // nobody reads this answer
-      write_text_response(block, request.request_handle, 503, "qel: the caller went away\n",
-                          response, response_length);
+      write_text_response(block, request.request_handle, 503, caller_gone_text, response,
+                          response_length);
       return;
   }
   UD_TRACE(43000, "use count %lu", static_cast<unsigned long>(t.use_count()));
@@ -309,7 +338,31 @@ void serve_request(ud_block_ref block, uint32_t token, const uint8_t* data,
 
 }  // namespace
 
-uint32_t requests_in_progress() { return callbacks_running.load(std::memory_order_acquire); }
+uint32_t requests_in_progress() {
+  return callbacks_running.load(std::memory_order_acquire) + static_cast<uint32_t>(pending().size());
+}
+
+void answer_withdrawn(raw_transaction& t, bool timed_out) {
+  UD_ENTER("answer_withdrawn", "request_handle %u timed_out %d", t.request_handle(), timed_out ? 1 : 0);
+  const std::shared_ptr<post_transaction> self = pending().take(t);
+  if (!self) {
+    UD_EXIT("%s", "not pending: its listener answered it");
+    return;
+  }
+  UD_TRACE(40000, "%s", timed_out ? "caller deadline passed" : "client gone");
+  uint8_t* body = nullptr;
+  uint32_t length = 0;
+  write_text_response(UD_BLOCK, self->request_handle(), timed_out ? 504 : 503,
+                      timed_out ? timed_out_text : caller_gone_text, &body, &length);
+  hand_over(UD_BLOCK, self, body, length);
+  UD_EXIT("%s", "");
+}
+
+void later_client_gone(void* handle) {
+  const std::shared_ptr<post_transaction> t =
+      pending().find(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)));
+  if (t && t->withdraw()) answer_withdrawn(*t, false);
+}
 
 std::shared_ptr<post_transaction> create_transaction(const SCS_REQUEST& request) {
   UD_ENTER("create_transaction", "request_handle %u", request.request_handle);
@@ -366,6 +419,36 @@ uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_t
         }
       });
   if (rc == 0) UD_EXIT("%u", rc);
+  return rc;
+}
+
+uint32_t POST_request_callback_later(uint32_t listener_handle, uint32_t registration_token,
+                                     const uint8_t* posted_data, uint32_t posted_data_length,
+                                     uint8_t** response_data, uint32_t* response_data_length,
+                                     const SCS_REQUEST* request) noexcept {
+  UD_ENTER("POST_request_callback_later", "listener_handle %x registration_token %x posted_data_length %lu",
+           listener_handle, registration_token, static_cast<unsigned long>(posted_data_length));
+  const running_callback running;
+  std::shared_ptr<post_transaction> t;
+  const uint32_t rc = guarded_call(
+      [&]() -> uint32_t {
+        if (request == nullptr || response_data == nullptr || response_data_length == nullptr) {
+          throw funneltunnel_exception("POST_request_callback_later: null argument",
+                                       status::GENERAL_FAILURE);
+        }
+        t = create_transaction(*request);
+        set_request_body(UD_BLOCK, *t, posted_data, posted_data_length);
+        t->complete_with(&answer_later);
+        pending().add(t);  // before it is shared: it may be answered at once
+        tokens().dispatch(registration_token, t);
+        pending().arm(*t);
+        return SCS_STATUS_PENDING;
+      },
+      [&](uint32_t code, const char* text, bool) { UD_TRACE(40000, "exception %x %s", code, text); });
+  // A failure is answered 500 by the library now; a completion that comes later for
+  // this transaction finds it gone from the pending table and hands nothing over.
+  if (rc != SCS_STATUS_PENDING && t) pending().take(*t);
+  UD_EXIT("%x", rc);
   return rc;
 }
 

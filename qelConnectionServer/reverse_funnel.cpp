@@ -100,7 +100,7 @@ reverse_funnel::reverse_funnel(listener& on, flow_generator& table, options sett
                                  status::CS_FUNNEL_THREAD_FAILED);
   }
   try {
-    connection_endpoint.install_processors(on, reverse_connection_resource);
+    connection_endpoint.install_processors(on, reverse_connection_resource, SCS_POST_COMPLETES_LATER);
   } catch (...) {
     stop(10000, true);  // the members it uses go away with this exception
     UD_EXIT("%s", "install failed");

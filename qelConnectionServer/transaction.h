@@ -53,8 +53,14 @@ class raw_transaction {
   const header_map& all_headers() const { return headers; }
   void clear_headers() { headers.clear(); }
 
-  // Signals completion once; throws funneltunnel_exception when the post fails.
+  // Signals completion once; throws funneltunnel_exception when the post fails. A
+  // transaction answered later calls its completion instead, as the last thing it does
+  // (the completion may let the transaction go).
   void complete();
+  // For a request whose callback has returned (pending_answers.h): complete() calls
+  // `completion` with this transaction instead of waking a waiting thread. Set before
+  // the transaction is shared.
+  void complete_with(void (*completion)(raw_transaction&)) { on_complete = completion; }
   // Blocks until a complete() has been signalled; consumes one.
   void wait();
   // Kept for the interface; a transaction has nothing to reset.
@@ -149,6 +155,7 @@ class raw_transaction {
   uint64_t held_by = 0;
   std::string request_method = "POST";
   uint32_t handle = 0;
+  void (*on_complete)(raw_transaction&) = nullptr;
   qelMutex flow_mutex;  // the flow note is written and read on two threads
   flow_generator* flow_table QEL_GUARDED_BY(flow_mutex) = nullptr;
   std::string flow_id QEL_GUARDED_BY(flow_mutex);

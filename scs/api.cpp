@@ -228,7 +228,10 @@ uint32_t SCS_SERVER_WatchRequest(uint32_t request_handle, SCS_GONE_CALLBACK gone
                                  void* context) {
   return guarded(__func__, [&] {
     if (gone == nullptr) throw ScsError(status::SCS_INVALID_ARGUMENT, "null gone function");
-    const int socket = exchange_of(request_handle)->socket();
+    // Held open for the whole call: a completion from another thread closes the
+    // exchange and then ends its watch, so a watch is never added after that end.
+    const auto exchange = exchange_of(request_handle);
+    const int socket = exchange->socket();
     if (socket < 0) throw ScsError(status::SCS_NOT_SUPPORTED, "the request has no socket");
     watches().watch(request_handle, socket, gone, context);
     return 0u;

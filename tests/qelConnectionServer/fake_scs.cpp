@@ -1,11 +1,14 @@
 #include "fake_scs.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
 #include "mslLoader/mslLoader_qelSessionConfigSvcs.h"
 #include "qelConnectionServer/listener.h"
+#include "qelConnectionServer/pending_answers.h"
 
 namespace fake_scs {
 namespace {
@@ -23,6 +26,17 @@ state& shared() {
 std::mutex requests_mutex;
 std::map<uint32_t, request_record> requests;
 uint32_t next_request = 100;
+
+// A request whose callback returned "pending", until post() has read its completion.
+struct later_record {
+  bool done = false;
+  uint32_t status = 0;
+  std::string body;
+  SCS_GONE_CALLBACK gone = nullptr;
+  void* context = nullptr;
+};
+std::condition_variable later_done;  // with requests_mutex
+std::map<uint32_t, later_record> later;
 
 void* allocate(uint32_t size) {
   if (shared().fail_allocate) return nullptr;
@@ -52,7 +66,8 @@ uint32_t add_listener(const char* s1, const char* s2, uint32_t* handle) {
 uint32_t register_post(uint32_t listener, const char* resource, uint32_t token,
                        SCS_POST_CALLBACK callback, uint32_t mode) {
   std::lock_guard<std::mutex> guard(shared().mutex);
-  const uint32_t allowed = shared().strict ? 0 : SCS_POST_NEVER_BLOCKS;
+  const uint32_t allowed = shared().strict ? 0
+                           : SCS_POST_NEVER_BLOCKS | (shared().completes_later ? SCS_POST_COMPLETES_LATER : 0);
   if ((mode & ~allowed) != SCS_POST_MODE_BUFFERED) return 0xC7210101u;
   if (shared().fail_register == resource) return 0xC721010Eu;
   shared().registrations.push_back({listener, resource, token, callback, mode});
@@ -103,7 +118,82 @@ uint32_t set_status(uint32_t request, uint16_t status) {
   return 0;
 }
 
+uint32_t complete_request(uint32_t request, uint32_t status, uint8_t* body, uint32_t length) {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  const auto it = later.find(request);
+  if (it == later.end() || it->second.done) {
+    std::free(body);
+    return SCS_STATUS_UNKNOWN_REQUEST;
+  }
+  it->second.done = true;
+  it->second.status = status;
+  if (body != nullptr) it->second.body.assign(reinterpret_cast<char*>(body), length);
+  std::free(body);
+  it->second.gone = nullptr;  // the library ends the watch with the request
+  later_done.notify_all();
+  return 0;
+}
+uint32_t watch_request(uint32_t request, SCS_GONE_CALLBACK gone, void* context) {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  const auto it = later.find(request);
+  if (it == later.end() || it->second.done) return SCS_STATUS_UNKNOWN_REQUEST;
+  it->second.gone = gone;
+  it->second.context = context;
+  return 0;
+}
+uint32_t unwatch_request(uint32_t request) {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  const auto it = later.find(request);
+  if (it != later.end()) it->second.gone = nullptr;
+  return 0;
+}
+
+SCS_POST_CALLBACK callback_for(uint32_t token) {
+  std::lock_guard<std::mutex> guard(shared().mutex);
+  for (auto r = shared().registrations.rbegin(); r != shared().registrations.rend(); ++r)
+    if (r->token == token) return r->callback;
+  return &qel::funneltunnel::POST_request_callback;  // tokens dispatched by hand
+}
+
 }  // namespace
+
+std::vector<uint32_t> pending_handles(bool watched_only) {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  std::vector<uint32_t> handles;
+  for (const auto& [handle, record] : later)
+    if (!record.done && (!watched_only || record.gone != nullptr)) handles.push_back(handle);
+  return handles;
+}
+
+void client_leaves(uint32_t handle) {
+  SCS_GONE_CALLBACK gone = nullptr;
+  void* context = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(requests_mutex);
+    const auto it = later.find(handle);
+    if (it == later.end()) return;
+    gone = it->second.gone;
+    context = it->second.context;
+  }
+  if (gone != nullptr) gone(context);
+}
+
+void listener_answers_pending() {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  for (auto& [handle, record] : later) {
+    if (record.done) continue;
+    record.done = true;
+    record.gone = nullptr;
+    requests[handle].out.status = 503;
+    record.body = "the server is stopping";
+  }
+  later_done.notify_all();
+}
+
+void set_next_request(uint32_t handle) {
+  std::lock_guard<std::mutex> guard(requests_mutex);
+  next_request = handle;
+}
 
 void install(bool extended) {
   SetQelSessionConfigSvcsExtended(extended);
@@ -111,6 +201,7 @@ void install(bool extended) {
     std::lock_guard<std::mutex> guard(shared().mutex);
     state& s = shared();
     s.strict = false;
+    s.completes_later = false;
     s.header_flags.clear();
     s.next_listener = 1;
     s.fail_add_listener_at = 0;
@@ -139,6 +230,9 @@ void install(bool extended) {
   t.SCS_SERVER_GetRequestHeader = &get_header;
   t.SCS_SERVER_AddResponseHeader = &add_header;
   t.SCS_SERVER_SetHttpStatus = &set_status;
+  t.SCS_SERVER_CompleteRequest = &complete_request;
+  t.SCS_SERVER_WatchRequest = &watch_request;
+  t.SCS_SERVER_UnwatchRequest = &unwatch_request;
 }
 
 state& get() { return shared(); }
@@ -167,9 +261,25 @@ response post(uint32_t token, const std::string& resource,
   uint8_t* data = nullptr;
   uint32_t length = 0xFFFFFFFFu;
   const auto* posted = body ? reinterpret_cast<const uint8_t*>(body->data()) : nullptr;
-  const uint32_t rc = qel::funneltunnel::POST_request_callback(
-      1, token, posted, body ? static_cast<uint32_t>(body->size()) : 0, &data, &length, &request);
-  std::lock_guard<std::mutex> guard(requests_mutex);
+  {
+    std::lock_guard<std::mutex> guard(requests_mutex);
+    later[request.request_handle] = later_record{};  // a completion may come at once
+  }
+  uint32_t rc = callback_for(token)(1, token, posted, body ? static_cast<uint32_t>(body->size()) : 0,
+                                    &data, &length, &request);
+  std::unique_lock<std::mutex> guard(requests_mutex);
+  if (rc == SCS_STATUS_PENDING) {
+    const bool done = later_done.wait_for(guard, std::chrono::seconds(30),
+                                          [&] { return later[request.request_handle].done; });
+    if (done) {
+      const later_record& record = later[request.request_handle];
+      rc = record.status;
+      length = static_cast<uint32_t>(record.body.size());
+      data = static_cast<uint8_t*>(std::malloc(length == 0 ? 1 : length));
+      std::memcpy(data, record.body.data(), length);
+    }
+  }
+  later.erase(request.request_handle);
   response out = requests[request.request_handle].out;
   requests.erase(request.request_handle);
   out.rc = rc;

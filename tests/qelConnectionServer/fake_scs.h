@@ -1,7 +1,8 @@
 // fake_scs: an in-memory stand-in for the HTTP service library, installed into the
 // loader's function table, so the core's listeners, callback and endpoints run
-// without sockets. Records every call; post() plays one HTTP POST through
-// POST_request_callback and returns what the library would have sent.
+// without sockets. Records every call; post() plays one HTTP POST through the callback
+// registered for its token and returns what the library would have sent, waiting for
+// the completion of a request whose callback answers later.
 // Thread-safe: post() may run on many threads at once.
 #ifndef QEL_TESTS_FAKE_SCS_H
 #define QEL_TESTS_FAKE_SCS_H
@@ -41,6 +42,8 @@ struct state {
   // A library of another family: it takes only the standard mode (2) and header flags
   // (0) and refuses anything else with a status of its own.
   bool strict = false;
+  // Takes SCS_POST_COMPLETES_LATER (with `extended`): callers and polls answer later.
+  bool completes_later = false;
   std::vector<uint32_t> header_flags;  // the flags of every header read, in order
   std::string fail_register;                    // registrations of this resource fail
   std::vector<std::string> listener_settings;   // "settings_1|settings_2" per listener
@@ -63,6 +66,17 @@ uint32_t load(const char* library);
 
 // The registration for `resource` made last (the one a real library would serve).
 registration last_registration(const std::string& resource);
+
+// Requests answered later: the handles whose completion post() waits for now, and
+// whether the connection watch watches each.
+std::vector<uint32_t> pending_handles(bool watched_only = false);
+// The client of pending request `handle` leaves: the watch's notice, if it is watched.
+void client_leaves(uint32_t handle);
+// A stop of the listener: every pending request is answered 503 by the library, and a
+// later completion of it finds nothing.
+void listener_answers_pending();
+// The handle the next post() gets (handles are reused after a wrap).
+void set_next_request(uint32_t handle);
 
 // Plays one POST through the callback registered under `token`.
 response post(uint32_t token, const std::string& resource,
