@@ -5,7 +5,7 @@
 // copied nor moved; its destructor stops and removes it. Threads: the listener
 // operations run on the thread that builds the connection server; POST_request_callback
 // runs on the service library's request threads, many at once, and blocks until its
-// transaction is complete.
+// transaction is complete (POST_request_callback_later, pending_answers.h, does not).
 #ifndef QEL_FUNNELTUNNEL_LISTENER_H
 #define QEL_FUNNELTUNNEL_LISTENER_H
 
@@ -32,9 +32,10 @@ class listener {
 
   // Registers the resource with POST_request_callback and starts the listener.
   // `extension_modes`: SCS_POST_NEVER_BLOCKS (the processor always completes inside
-  // process(), so the service library may serve it from a worker pool) and
-  // SCS_POST_ANY_REQUEST (any method, paths below the resource); passed only to a
-  // service library of this family, and dropped when it refuses them.
+  // process(), so the service library may serve it from a worker pool),
+  // SCS_POST_ANY_REQUEST (any method, paths below the resource) and
+  // SCS_POST_COMPLETES_LATER (registered with POST_request_callback_later); passed only
+  // to a service library of this family, and dropped when it refuses them.
   void add_POST_resource(const std::string& resource, uint32_t registration_token,
                          uint32_t extension_modes = 0);
   // Asks the service library to run the resource's admission check before a body is

@@ -1,2 +1,0 @@
-wrk.method = "POST"
-wrk.body = ""
