@@ -48,6 +48,14 @@ CCmlParser::CCmlParser(int schemaCheckMode)
   m_parser->setErrorHandler(&m_errorHandler);
 }
 
+void CCmlParser::RenewXercesParser() {
+  m_document = CCmlDOM_Document();  // the old parser owns it
+  m_parser = std::make_unique<CCmlDOMParser>();
+  m_parser->setXMLEntityResolver(&m_entityResolver);
+  m_parser->setErrorHandler(&m_errorHandler);
+  m_renewParser = false;
+}
+
 CCmlParser::~CCmlParser() = default;
 
 void CCmlParser::AddNamespace(const std::wstring& uri, const std::wstring& version) {
@@ -125,6 +133,7 @@ void CCmlParser::Parse(const xercesc::InputSource& source, int mode,
   const bool validate = ShouldValidate(mode);
   UD_TRACE(43000, "%s", validate ? "validating" : "not validating");
   try {
+    if (m_renewParser) RenewXercesParser();
     ParseOnce(source, validate, schemaFolder);
   } catch (const CCmlException& e) {
     const std::string text = ToUtf8(e.GetText());
@@ -194,6 +203,7 @@ void CCmlParser::BuildExternalSchemaLocation(std::wstring& out,
 
 void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
   try {
+    m_renewParser = true;  // until the document has been read as clean XML 1.0
     m_parser->setErrorHandler(&m_errorHandler);
     m_parser->setDoNamespaces(true);
     m_parser->Harden();
@@ -219,6 +229,7 @@ void CCmlParser::ParseDocument(const xercesc::InputSource& source) {
                               L"1.0 is",
                           qel::status::CML_PARSE_FATAL);
     }
+    m_renewParser = false;
     CheckElementDepth(doc->getDocumentElement(), kParseOperation);
     CCmlDOM_Element root = m_document.getDocumentElement();
     m_rootTagName = root.getNodeName();

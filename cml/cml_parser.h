@@ -76,6 +76,10 @@ class CCmlParser {
 
  private:
   bool ShouldValidate(int mode) const;
+  // A new Xerces parser in place of one that read a document which did not end as a
+  // clean XML 1.0 document: Xerces keeps an XML 1.1 declaration's character rules for
+  // the documents after it.
+  void RenewXercesParser();
   void ParseOnce(const xercesc::InputSource& source, bool validate,
                  const std::wstring& schemaFolder);
   // Adds an incompatibility for each element whose "schema-version" is a newer patch,
@@ -97,6 +101,7 @@ class CCmlParser {
   CCmlSaxErrorHandler m_errorHandler;
   CCmlEntityResolver m_entityResolver;
   int m_schemaCheckMode;
+  bool m_renewParser = false;  // the last parse failed or met another XML version
 };
 
 }  // namespace cml

@@ -252,14 +252,28 @@ TEST(ParserHardening, DeepNestingAndInvalidUtf8FailCleanly) {
   EXPECT_EQ(ParseCode("<r a='\xff\xfe'>\xc3</r>"), 0xC7380003u);
   EXPECT_EQ(ParseCode(std::string("<r>\0</r>", 8)), 0xC7380003u);
   EXPECT_EQ(ParseCode("<r>&#x1;</r>"), 0xC7380003u);
-  // XML 1.1 admits such characters; its documents are refused as a whole.
+  // XML 1.1 admits such characters; its documents are refused as a whole, and the
+  // parser reads the next document by the rules of XML 1.0 again.
+  CCmlParser parser;
+  for (const std::string xml11 : {"<?xml version='1.1'?><r/>", "<?xml version='1.1'?><r>&#12;"}) {
+    try {
+      parser.Parse(xml11.data(), xml11.size(), kParseNoValidation);
+      ADD_FAILURE() << "XML 1.1 accepted";
+    } catch (const CCmlException& e) {
+      EXPECT_EQ(e.GetCode(), 0xC7380003u);
+    }
+    const std::string xml10 = "<r>x&#12;y</r>";
+    try {
+      parser.Parse(xml10.data(), xml10.size(), kParseNoValidation);
+      ADD_FAILURE() << "a reference to U+000C accepted after " << xml11;
+    } catch (const CCmlException& e) {
+      EXPECT_EQ(e.GetCode(), 0xC7380003u);
+    }
+  }
   try {
-    CCmlParser parser;
     const std::string xml11 = "<?xml version='1.1'?><r/>";
     parser.Parse(xml11.data(), xml11.size(), kParseNoValidation);
-    FAIL() << "XML 1.1 accepted";
   } catch (const CCmlException& e) {
-    EXPECT_EQ(e.GetCode(), 0xC7380003u);
     EXPECT_EQ(e.GetText(), L"XML version 1.1 documents are not accepted; only XML 1.0 is");
   }
 }
