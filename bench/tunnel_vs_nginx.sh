@@ -79,7 +79,6 @@ target=http://127.0.0.1:$nginx_port
 settings="address = 127.0.0.1
 port = $caller_port
 per_ip_limit = 0
-nonblocking_workers = 1
 [endpoint remote]
 address = 127.0.0.1
 port = $remote_port

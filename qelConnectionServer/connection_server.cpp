@@ -83,15 +83,14 @@ void connection_server::replace_funnel(std::unique_ptr<reverse_funnel> replaceme
   // The replacement already serves the polls. Its caller endpoint goes in before the
   // old funnel goes, so callers are never turned away in between.
   try {
-    const uint32_t modes = SCS_POST_COMPLETES_LATER |
-                           (tunnel_config.forward_any_request ? SCS_POST_ANY_REQUEST : 0);
+    const uint32_t modes = later_mode() | (tunnel_config.forward_any_request ? SCS_POST_ANY_REQUEST : 0);
     replacement->forwarder().install_processors(listener_2, resource_prefix, modes,
                                                 &replacement->callers_admission());
   } catch (...) {
     if (reverse_funnel_ptr) {  // give the polls back to the funnel that still has the callers
       try {
         reverse_funnel_ptr->connection().install_processors(listener_3, "/qel/reverseConnection",
-                                                            SCS_POST_COMPLETES_LATER);
+                                                            later_mode());
       } catch (const std::exception& e) {
         UD_TRACE(40000, "restoring the old poll endpoint failed: %s", e.what());
       }

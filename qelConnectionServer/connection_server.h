@@ -74,6 +74,8 @@ class connection_server {
   // Puts the new funnel in place of the current one; on failure the current one is
   // left serving both resources.
   void replace_funnel(std::unique_ptr<reverse_funnel> replacement);
+  // The registration mode of callers and polls: answered later when the host asks.
+  uint32_t later_mode() const { return tunnel_config.answer_later ? SCS_POST_COMPLETES_LATER : 0; }
 
   scs_server scs;
   // Lets the requests answered later go once the listeners have stopped (which

@@ -75,6 +75,7 @@ reverse_funnel::options reverse_funnel::options::from(const tunnel_settings& set
   result.max_waiting_callers = settings.max_waiting_callers;
   result.client_grace_s = settings.client_grace_s;
   result.forward_any_request = settings.forward_any_request;
+  result.answer_later = settings.answer_later;
   if (waiting) result.waiting = std::move(waiting);
   return result;
 }
@@ -100,7 +101,8 @@ reverse_funnel::reverse_funnel(listener& on, flow_generator& table, options sett
                                  status::CS_FUNNEL_THREAD_FAILED);
   }
   try {
-    connection_endpoint.install_processors(on, reverse_connection_resource, SCS_POST_COMPLETES_LATER);
+    connection_endpoint.install_processors(on, reverse_connection_resource,
+                                           config.answer_later ? SCS_POST_COMPLETES_LATER : 0);
   } catch (...) {
     stop(10000, true);  // the members it uses go away with this exception
     UD_EXIT("%s", "install failed");

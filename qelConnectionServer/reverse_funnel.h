@@ -68,6 +68,7 @@ class reverse_funnel : public jsThread {
     uint32_t max_waiting_callers = 0;  // 0: no bound
     uint32_t client_grace_s = 5;       // a declared client without a poll this long has gone
     bool forward_any_request = false;  // carry any request to polls that accept them
+    bool answer_later = false;         // polls registered to be answered later
     std::shared_ptr<waiting_callers> waiting = std::make_shared<waiting_callers>();
 
     static options from(const tunnel_settings& settings, std::shared_ptr<waiting_callers> waiting);

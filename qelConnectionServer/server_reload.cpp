@@ -24,6 +24,7 @@ std::vector<std::string> fixed_tunnel_changes(const tunnel_settings& running, co
   std::vector<std::string> fixed;
   if (running.random_flow_ids != fresh.random_flow_ids) fixed.push_back("flow_ids");
   if (running.forward_any_request != fresh.forward_any_request) fixed.push_back("forward_any_request");
+  if (running.answer_later != fresh.answer_later) fixed.push_back("answer_later");
   return fixed;
 }
 

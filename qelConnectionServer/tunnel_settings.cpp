@@ -32,6 +32,7 @@ struct choice_rule {
 constexpr choice_rule choices[] = {
     {"flow_ids", &tunnel_settings::random_flow_ids, "sequential", "random"},
     {"forward_any_request", &tunnel_settings::forward_any_request, "off", "on"},
+    {"answer_later", &tunnel_settings::answer_later, "off", "on"},
 };
 
 std::string trimmed(const std::string& text) {

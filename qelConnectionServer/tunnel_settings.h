@@ -12,6 +12,8 @@
 //   flow_ids             "sequential" (1, 2, ...; default) or "random" (a random start,
 //                        so ids do not repeat across host processes)
 //   forward_any_request  "off" (default: POST to "/qel" only) or "on" (any_request.h)
+//   answer_later         "off" (default: a caller's or poll's callback waits for its
+//                        answer) or "on" (they are answered later, pending_answers.h)
 // A known key with a bad value, or given twice, is an error; any other line is reported
 // back and ignored, so a host that passes some other text still starts. Plain values;
 // CS_Init logs an error and fails with CS_TUNNEL_SETTING_INVALID (connection_server.cpp).
@@ -35,6 +37,7 @@ struct tunnel_settings {
   uint32_t client_grace_s = 5;
   bool random_flow_ids = false;
   bool forward_any_request = false;
+  bool answer_later = false;
 };
 
 // A known key with a bad value, or given twice; what() names where, the key and value.

@@ -8,6 +8,13 @@
 
 namespace qel::scs {
 
+template <typename Done>
+void PendingRequests::wait_changed(std::unique_lock<std::mutex>& lock, Done done) {
+  ++changed_waiters_;
+  changed_.wait(lock, done);
+  --changed_waiters_;
+}
+
 bool PendingRequests::begin(std::uint32_t id, Entry entry) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (stopping_.count(entry.owner) != 0) return false;
@@ -18,7 +25,7 @@ bool PendingRequests::begin(std::uint32_t id, Entry entry) {
 
 bool PendingRequests::cancel(std::uint32_t id) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
+  wait_changed(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
   const auto it = slots_.find(id);
   if (it == slots_.end()) return false;
   if (it->second.entry.metrics != nullptr) it->second.entry.metrics->callback_ended();
@@ -28,7 +35,7 @@ bool PendingRequests::cancel(std::uint32_t id) {
 
 bool PendingRequests::suspend_unless_completed(std::uint32_t id) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
+  wait_changed(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
   const auto it = slots_.find(id);
   if (it == slots_.end()) return true;
   // Under the lock, so that complete() resumes only a connection that is suspended.
@@ -39,7 +46,10 @@ bool PendingRequests::suspend_unless_completed(std::uint32_t id) {
 
 void PendingRequests::wait(std::uint32_t id) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return slots_.count(id) == 0; });
+  const auto it = slots_.find(id);
+  if (it == slots_.end()) return;
+  std::condition_variable& wake = *it->second.entry.wake;
+  wake.wait(lock, [&] { return slots_.count(id) == 0; });
 }
 
 bool PendingRequests::complete(std::uint32_t id, PendingOutcome outcome) {
@@ -66,7 +76,8 @@ bool PendingRequests::complete(std::uint32_t id, PendingOutcome outcome) {
     slot.entry.done->store(true, std::memory_order_release);
     MHD_resume_connection(slot.entry.connection);
   }
-  changed_.notify_all();
+  if (slot.entry.wake != nullptr) slot.entry.wake->notify_one();
+  if (changed_waiters_ != 0) changed_.notify_all();
   return true;
 }
 
@@ -90,14 +101,16 @@ void PendingRequests::end_all(const void* owner, std::chrono::milliseconds answe
     if (!complete(id, stopped)) stop_answered(owner);
   }
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] {
+  wait_changed(lock, [&] {
     for (const auto& [id, slot] : slots_)
       if (slot.entry.owner == owner) return false;
     return true;
   });
   // The connections write their 503s on their own threads; the daemon must not close
   // them first. Bounded, like a graceful stop's wait for answers under way.
+  ++changed_waiters_;
   changed_.wait_until(lock, until, [&] { return answering_[owner] == 0; });
+  --changed_waiters_;
   answering_.erase(owner);
 }
 
@@ -106,7 +119,7 @@ void PendingRequests::stop_answered(const void* owner) {
   const auto it = answering_.find(owner);
   if (it == answering_.end() || it->second == 0) return;
   --it->second;
-  changed_.notify_all();
+  if (changed_waiters_ != 0) changed_.notify_all();
 }
 
 void PendingRequests::allow(const void* owner) {

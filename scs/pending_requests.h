@@ -44,6 +44,7 @@ class PendingRequests {
     std::atomic<bool>* done = nullptr;         // set before a resume
     std::shared_ptr<RequestExchange> exchange; // closed and unregistered on completion
     ResourceMetrics* metrics = nullptr;        // counts the request as held until then
+    std::condition_variable* wake = nullptr;   // a connection thread waiting in wait()
   };
 
   // Before the callback runs. False, with nothing kept, while `owner` is stopping.
@@ -54,7 +55,8 @@ class PendingRequests {
   // The callback returned SCS_PENDING, on a pooled connection's worker: true when the
   // request was completed meanwhile (answer now), else the connection is suspended.
   bool suspend_unless_completed(std::uint32_t id);
-  // The same on a connection's own thread: returns once the request is completed.
+  // The same on a connection's own thread: returns once the request is completed
+  // (woken through its entry's `wake`, so a completion wakes its own thread only).
   void wait(std::uint32_t id);
 
   // Stores `outcome` and wakes the connection. False when `id` names no pending
@@ -74,8 +76,14 @@ class PendingRequests {
     bool suspended = false;
     bool completing = false;  // complete() is closing its exchange, outside the lock
   };
+  // Waits on changed_ (rare: a completion in progress, a stop) with the count of
+  // waiters, so that a completion wakes nobody when nobody waits there.
+  template <typename Done>
+  void wait_changed(std::unique_lock<std::mutex>& lock, Done done);
+
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::size_t changed_waiters_ = 0;
   std::unordered_map<std::uint32_t, Slot> slots_;
   std::set<const void*> stopping_;
   std::map<const void*, std::size_t> answering_;  // stopped requests not yet ended

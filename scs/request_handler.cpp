@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -88,6 +89,7 @@ struct RequestState {
   // A callback that completes later: its outcome, written by the completing thread
   // (pending_requests.h) and taken once the request is no longer pending.
   PendingOutcome later;
+  std::condition_variable later_done;  // wakes this connection's thread (no worker pool)
   bool stopped = false;  // its listener stopped first: answered 503
 };
 
@@ -460,7 +462,7 @@ MHD_Result call_later(DaemonSide& side, MHD_Connection* connection, RequestState
   HttpDaemon& daemon = side.owner;
   PendingRequests& pending = pending_requests();
   if (!pending.begin(state.id, {&daemon, connection, &state.later, &state.done, state.exchange,
-                                state.route.metrics})) {
+                                state.route.metrics, &state.later_done})) {
     state.stopped = true;
     end_exchange(state);
     return answer_callback(daemon, connection, state);

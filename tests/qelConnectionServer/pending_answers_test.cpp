@@ -31,7 +31,7 @@ class PendingAnswersTest : public ::testing::Test {
 
   void open(const std::string& tunnel_settings) {
     server = std::make_unique<connection_server>(
-        "5.0.1", "port = 1", tunnel_settings, "", "uuid-1", "agent", "ns", "host.example",
+        "5.0.1", "port = 1", "answer_later = on\n" + tunnel_settings, "", "uuid-1", "agent", "ns", "host.example",
         "<links/>", nullptr, true, &fake_scs::load);
     callers = fake_scs::last_registration("/qel");
     polls = fake_scs::last_registration("/qel/reverseConnection");
@@ -66,6 +66,12 @@ class PendingAnswersTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(PendingAnswersTest, CallersAndPollsAnsweredLaterGetWhatAWaitingCallbackGives) {
+  {  // Only a host that asks gets it.
+    connection_server plain("5.0.1", "port = 1", "", "", "uuid-1", "agent", "ns", "host.example",
+                            "<links/>", nullptr, true, &fake_scs::load);
+    EXPECT_EQ(&POST_request_callback, fake_scs::last_registration("/qel").callback);
+    EXPECT_EQ(&POST_request_callback, fake_scs::last_registration("/qel/reverseConnection").callback);
+  }
   open("");
   // Callers and polls take the callback that answers later; registration does not wait.
   EXPECT_NE(0u, callers.mode & SCS_POST_COMPLETES_LATER);

@@ -105,6 +105,7 @@ TEST(HostOperations, CheckConfigPrintsTheEffectiveEndpointsOrNamesTheFault) {
        "file '" + dir.file("none") + "'"},
       {{"--reserved-settings", "poll_timeout = 10\ncaller_timeout = soon"},
        "reserved settings line 2: caller_timeout = soon: not a whole number"},
+      {{"--listener-settings-1", "port = 1\nworkers = 2"}, "'default' runs 2 workers, but /qel may wait"},
       {{"--config", dir.file("badhost.conf")}, dir.file("badhost.conf") + ":2: expected 'name = value'"}};
   for (const auto& [args, message] : faults) {
     std::vector<std::string> with_check = args;

@@ -175,3 +175,46 @@ TEST(TunnelDeployment, HostWarnsWhenClientsKeepResettingTheTunnel) {
   const std::string output = host->output();
   EXPECT_EQ(output.find("was reset"), output.rfind("was reset")) << "one warning a minute";
 }
+
+namespace {
+
+int threads_of(pid_t pid) {
+  std::FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  int threads = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "Threads: %d", &threads) == 1) break;
+  std::fclose(status);
+  return threads;
+}
+
+}  // namespace
+
+TEST(TunnelDeployment, CallersAnsweredLaterHoldNoThreadAndKeepTheirAnswers) {
+  e2e::temp_dir dir;
+  const int port = e2e::free_port();
+  auto host = e2e::run_host({"--listener-settings-1", e2e::loopback_settings(port) + "\nnonblocking_workers = 1",
+                             "--reserved-settings", "answer_later = on\ncaller_timeout = 3"},
+                            dir.path());
+  ASSERT_TRUE(e2e::serving(port, *host)) << host->output();
+  const int idle_threads = threads_of(host->pid());
+  std::vector<std::shared_future<e2e::http_result>> callers;
+  for (int i = 0; i < 20; ++i) callers.push_back(call(port, "caller " + std::to_string(i)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 * e2e::settle_ms()));
+  // Twenty callers wait, queued, on the endpoint's one worker.
+  EXPECT_LE(threads_of(host->pid()), idle_threads + 2);
+  e2e::local_target target;
+  auto remote = run_remote(local_url(port, "/qel/reverseConnection"), target.url(), {"--pollers", "4"}, dir);
+  for (auto& caller : callers) EXPECT_EQ(201, caller.get().status);
+  EXPECT_EQ(20, target.requests());
+  EXPECT_EQ(0, remote->stop(SIGTERM, 30000));
+  // Without a client: the deadline, then a stop with a caller waiting.
+  const auto late = call(port, "late").get();
+  EXPECT_EQ(504, late.status);
+  EXPECT_NE(std::string::npos, late.body.find("did not answer in time")) << late.body;
+  auto stopped = call(port, "stopped");
+  std::this_thread::sleep_for(std::chrono::milliseconds(e2e::settle_ms()));
+  EXPECT_EQ(0, host->stop(SIGTERM, 30000));
+  EXPECT_EQ(503, stopped.get().status);
+}

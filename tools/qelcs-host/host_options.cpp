@@ -118,14 +118,14 @@ std::string default_argument(const std::string& name) {
   // Callers get an endpoint of their own: however many wait, the remote client and
   // reverse registration can still connect to theirs. The callers all come from the
   // loopback address, so no per-address limit there: the waiting bound (512) answers
-  // first, under the endpoint's connection limit (1000). On each endpoint one worker
-  // serves every connection: registrations never wait, and callers and polls are
-  // answered later without a thread each (the library's requests answered later).
-  // One worker, not two: a second one spends more on waking up and on sharing state
-  // across cores than it adds (docs/performance.md).
+  // first, under the endpoint's connection limit (1000). On the remote endpoint one
+  // worker serves the connections that start with a registration (it never waits);
+  // the polls, which wait, keep a thread per connection. One worker, not two: a second
+  // one spends more on waking up and on sharing state across cores than it adds
+  // (docs/performance.md).
   if (name == "listener-settings-1")
     return "address = 127.0.0.1\nport = " + std::to_string(default_port) +
-           "\nper_ip_limit = 0\nnonblocking_workers = 1\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
+           "\nper_ip_limit = 0\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
            "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n"
            "nonblocking_workers = 1\n";
   if (name == "reserved-settings") return default_tunnel_settings;

@@ -11,7 +11,7 @@
 namespace qelcs_host {
 
 const core_resource core_resources[3] = {
-    {"/qel"}, {"/qel/reverseConnection"}, {"/qel/sensor_services/management"}};
+    {"/qel", true}, {"/qel/reverseConnection", true}, {"/qel/sensor_services/management", false}};
 
 namespace {
 
@@ -57,6 +57,7 @@ host_settings::host_settings(const host_options& options, bool warn) : warn_(war
   resolve(options, "reserved-settings", tunnel_file);  // a missing file is warned about
   tunnel_ = read_host_tunnel(options).settings;
   resolve(options, "lmi-links", links_file);  // its XML is checked by CS_Init only
+  check_workers();
 }
 
 std::string host_settings::resolve(const host_options& options, const char* option,
@@ -72,6 +73,21 @@ std::string host_settings::resolve(const host_options& options, const char* opti
     qel::tools::log_warning(std::string(option) + ": no file named '" + value + "' exists; read as " +
                      (std::string(option) == "lmi-links" ? "links" : "settings") + " text");
   return value;
+}
+
+// The service library refuses to start an endpoint with workers for a resource whose
+// callback may wait; say so now rather than at start.
+void host_settings::check_workers() const {
+  if (tunnel_.answer_later) return;  // callers and polls then hold no worker
+  for (const core_resource& resource : core_resources) {
+    if (!resource.may_wait) continue;
+    for (const qel::scs::EndpointConfig* e : listeners_->serving(resource.path)) {
+      if (e->workers == 0) continue;
+      throw std::runtime_error(std::string("endpoint '") + e->label() + "' runs " +
+                               std::to_string(e->workers) + " workers, but " + resource.path +
+                               " may wait: serve it on an endpoint without 'workers'");
+    }
+  }
 }
 
 std::vector<named_file> host_settings::files() const {

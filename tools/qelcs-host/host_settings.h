@@ -18,10 +18,10 @@
 
 namespace qelcs_host {
 
-// The resources the connection server registers. None of them holds a worker: the
-// callers and polls are answered later, registration never waits.
+// The resources the connection server registers, and whether each may wait.
 struct core_resource {
   const char* path;
+  bool may_wait;  // a callback that waits cannot be served by an endpoint with workers
 };
 extern const core_resource core_resources[3];
 
@@ -63,6 +63,7 @@ class host_settings {
 
  private:
   std::string resolve(const host_options& options, const char* option, std::string& file);
+  void check_workers() const;
 
   std::unique_ptr<qel::scs::ListenerSettings> listeners_;
   std::vector<named_file> setting_files_;  // values of options that named a file
