@@ -72,12 +72,15 @@ bool PendingRequests::complete(std::uint32_t id, PendingOutcome outcome) {
   slots_.erase(it);
   *slot.entry.outcome = outcome;
   if (slot.entry.metrics != nullptr) slot.entry.metrics->callback_ended();
+  if (changed_waiters_ != 0) changed_.notify_all();
   if (slot.suspended) {
+    // Last: once resumed, a worker may answer and free the request's state.
     slot.entry.done->store(true, std::memory_order_release);
     MHD_resume_connection(slot.entry.connection);
+  } else if (slot.entry.wake != nullptr) {
+    // Under the lock: the thread it wakes cannot go on (and free it) before we return.
+    slot.entry.wake->notify_one();
   }
-  if (slot.entry.wake != nullptr) slot.entry.wake->notify_one();
-  if (changed_waiters_ != 0) changed_.notify_all();
   return true;
 }
 
