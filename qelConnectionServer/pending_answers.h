@@ -4,8 +4,9 @@
 // watching a request's connection once it has waited a little, and withdraws it at its
 // deadline, as a waiting callback thread would.
 //
-// Ownership: process-wide, like the flow table; the connection server opens it and
-// closes it (ending its thread) after its listeners have stopped. Threads: any.
+// Ownership: process-wide, like the flow table; its thread starts with the first armed
+// request, and the connection server closes it (ending the thread) after its listeners
+// have stopped. Threads: any.
 #ifndef QEL_FUNNELTUNNEL_PENDING_ANSWERS_H
 #define QEL_FUNNELTUNNEL_PENDING_ANSWERS_H
 
@@ -67,14 +68,14 @@ class pending_answers {
 
 pending_answers& pending();
 
-// The callback of resources answered later: builds and dispatches the transaction and
-// returns SCS_STATUS_PENDING; the answer is handed over when the transaction completes.
 // Hands over the answer of a withdrawn request: 504 when `timed_out`, else 503 (its
 // client went away). Called by the party whose withdraw() succeeded.
 void answer_withdrawn(raw_transaction& t, bool timed_out);
 // The connection watch's notice for a pending request; `handle` is its request handle.
 void later_client_gone(void* handle);
 
+// The callback of resources answered later: builds and dispatches the transaction and
+// returns SCS_STATUS_PENDING; the answer is handed over when the transaction completes.
 uint32_t POST_request_callback_later(uint32_t listener_handle, uint32_t registration_token,
                                      const uint8_t* posted_data, uint32_t posted_data_length,
                                      uint8_t** response_data, uint32_t* response_data_length,

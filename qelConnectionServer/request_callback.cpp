@@ -281,16 +281,22 @@ void write_text_response(ud_block_ref block, uint32_t request_handle, uint16_t s
   }
 }
 
+// `failure` names the callback: "<callback>: null argument".
+void require_arguments(const char* failure, const SCS_REQUEST* request, uint8_t** response,
+                       uint32_t* length) {
+  if (request == nullptr || response == nullptr || length == nullptr)
+    throw funneltunnel_exception(failure, status::GENERAL_FAILURE);
+}
+
 constexpr const char* timed_out_text = "qel: the remote client did not answer in time\n";
 constexpr const char* caller_gone_text = "qel: the caller went away\n";
 
-// Hands a pending request's answer to the service library; `self` keeps the transaction
-// for the call (taken from the pending table, so nobody else answers it).
-void hand_over(ud_block_ref block, const std::shared_ptr<post_transaction>& self, uint8_t* body,
-               uint32_t length) {
+// Hands a pending request's answer to the service library; only the party that took
+// the transaction out of the pending table does, so nobody else answers it.
+void hand_over(ud_block_ref block, uint32_t request_handle, uint8_t* body, uint32_t length) {
   UD_USE_BLOCK(block);
   const uint32_t rc =
-      g_qelSessionConfigSvcs.SCS_SERVER_CompleteRequest(self->request_handle(), 0, body, length);
+      g_qelSessionConfigSvcs.SCS_SERVER_CompleteRequest(request_handle, 0, body, length);
   if (rc != 0) UD_TRACE(40000, "the answer found no request (its listener stopped): %x", rc);
 }
 
@@ -306,7 +312,7 @@ void answer_later(raw_transaction& settled) {
   uint32_t length = 0;
   write_response_body(UD_BLOCK, *self, &body, &length);
   write_response_headers(UD_BLOCK, *self, self->request_handle());
-  hand_over(UD_BLOCK, self, body, length);
+  hand_over(UD_BLOCK, self->request_handle(), body, length);
   UD_EXIT("%s", "");
 }
 
@@ -354,7 +360,7 @@ void answer_withdrawn(raw_transaction& t, bool timed_out) {
   uint32_t length = 0;
   write_text_response(UD_BLOCK, self->request_handle(), timed_out ? 504 : 503,
                       timed_out ? timed_out_text : caller_gone_text, &body, &length);
-  hand_over(UD_BLOCK, self, body, length);
+  hand_over(UD_BLOCK, self->request_handle(), body, length);
   UD_EXIT("%s", "");
 }
 
@@ -402,10 +408,7 @@ uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_t
   const running_callback running;
   const uint32_t rc = guarded_call(
       [&]() -> uint32_t {
-        if (request == nullptr || response_data == nullptr || response_data_length == nullptr) {
-          throw funneltunnel_exception("POST_request_callback: null argument",
-                                       status::GENERAL_FAILURE);
-        }
+        require_arguments("POST_request_callback: null argument", request, response_data, response_data_length);
         serve_request(UD_BLOCK, registration_token, posted_data, posted_data_length,
                       response_data, response_data_length, *request);
         return 0;
@@ -432,10 +435,7 @@ uint32_t POST_request_callback_later(uint32_t listener_handle, uint32_t registra
   std::shared_ptr<post_transaction> t;
   const uint32_t rc = guarded_call(
       [&]() -> uint32_t {
-        if (request == nullptr || response_data == nullptr || response_data_length == nullptr) {
-          throw funneltunnel_exception("POST_request_callback_later: null argument",
-                                       status::GENERAL_FAILURE);
-        }
+        require_arguments("POST_request_callback_later: null argument", request, response_data, response_data_length);
         t = create_transaction(*request);
         set_request_body(UD_BLOCK, *t, posted_data, posted_data_length);
         t->complete_with(&answer_later);

@@ -23,24 +23,29 @@ bool PendingRequests::begin(std::uint32_t id, Entry entry) {
   return true;
 }
 
-bool PendingRequests::cancel(std::uint32_t id) {
-  std::unique_lock<std::mutex> lock(mutex_);
+PendingRequests::Slot* PendingRequests::settled_slot(std::unique_lock<std::mutex>& lock,
+                                                     std::uint32_t id) {
   wait_changed(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
   const auto it = slots_.find(id);
-  if (it == slots_.end()) return false;
-  if (it->second.entry.metrics != nullptr) it->second.entry.metrics->callback_ended();
-  slots_.erase(it);
+  return it == slots_.end() ? nullptr : &it->second;
+}
+
+bool PendingRequests::cancel(std::uint32_t id) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  Slot* slot = settled_slot(lock, id);
+  if (slot == nullptr) return false;
+  if (slot->entry.metrics != nullptr) slot->entry.metrics->callback_ended();
+  slots_.erase(id);
   return true;
 }
 
 bool PendingRequests::suspend_unless_completed(std::uint32_t id) {
   std::unique_lock<std::mutex> lock(mutex_);
-  wait_changed(lock, [&] { return slots_.count(id) == 0 || !slots_.at(id).completing; });
-  const auto it = slots_.find(id);
-  if (it == slots_.end()) return true;
+  Slot* slot = settled_slot(lock, id);
+  if (slot == nullptr) return true;
   // Under the lock, so that complete() resumes only a connection that is suspended.
-  MHD_suspend_connection(it->second.entry.connection);
-  it->second.suspended = true;
+  MHD_suspend_connection(slot->entry.connection);
+  slot->suspended = true;
   return false;
 }
 

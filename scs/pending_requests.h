@@ -80,6 +80,8 @@ class PendingRequests {
   // waiters, so that a completion wakes nobody when nobody waits there.
   template <typename Done>
   void wait_changed(std::unique_lock<std::mutex>& lock, Done done);
+  // The slot of `id` once no completion is closing it; null when it is completed.
+  Slot* settled_slot(std::unique_lock<std::mutex>& lock, std::uint32_t id);
 
   std::mutex mutex_;
   std::condition_variable changed_;
