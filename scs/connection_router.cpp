@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -81,7 +82,8 @@ bool headers_end_within(const char* data, std::size_t size) {
          bytes.find("\n\n") != std::string_view::npos;
 }
 
-void ConnectionRouter::start(int listen_socket, Choose choose, Deliver deliver) {
+void ConnectionRouter::start(int listen_socket, std::size_t max_waiting, Choose choose,
+                             Deliver deliver) {
   stop();
   epoll_ = epoll_create1(EPOLL_CLOEXEC);
   wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -104,6 +106,7 @@ void ConnectionRouter::start(int listen_socket, Choose choose, Deliver deliver) 
   }
   listen_ = listen_socket;
   listening_ = true;
+  max_waiting_ = std::max(max_waiting, kMinWaiting);
   stopping_ = false;
   quiescing_ = false;
   choose_ = std::move(choose);
@@ -176,7 +179,7 @@ void ConnectionRouter::accept_all() {
       }
       return;  // EAGAIN: all taken; EINVAL: quiesced
     }
-    if (waiting_.size() >= kMaxWaiting) hand_on(waiting_.begin(), false);
+    if (waiting_.size() >= max_waiting_) make_room();
     w.since = Clock::now();
     // Edge-triggered: each new segment wakes the router once, also while the bytes
     // already there stay unread.
@@ -213,6 +216,15 @@ void ConnectionRouter::examine(int socket) {
   } else if (full) {
     hand_on(found->second, false);  // more headers than a pooled connection takes
   }
+}
+
+void ConnectionRouter::make_room() {
+  // In a burst of connections the router accepts before it reads: the oldest one's
+  // request has most likely come meanwhile, so it is looked at once more before it is
+  // handed on unread.
+  const int oldest = waiting_.front().socket;
+  examine(oldest);
+  if (!waiting_.empty() && waiting_.front().socket == oldest) hand_on(waiting_.begin(), false);
 }
 
 void ConnectionRouter::hand_on(WaitingList::iterator waiting, bool pooled) {

@@ -9,7 +9,8 @@
 // One whose request does not come within kFirstLineWait, whose headers are longer, or
 // that does not start with a request line goes to the thread-per-connection daemon,
 // which applies the endpoint's limits as it always did; so does the oldest one waiting
-// when kMaxWaiting wait at once. No connection is refused or answered here.
+// when as many wait at once as the endpoint takes connections (at least kMinWaiting),
+// if its request is still not there. No connection is refused or answered here.
 //
 // Owned by its HttpDaemon. start(), quiesce() and stop() from the thread that starts,
 // quiesces and stops the daemon; `choose` and `deliver` run on the router's own thread.
@@ -38,7 +39,7 @@ class ConnectionRouter {
       std::function<void(int socket, const sockaddr* address, socklen_t length, bool pooled)>;
 
   static constexpr std::chrono::milliseconds kFirstLineWait{1000};
-  static constexpr std::size_t kMaxWaiting = 128;
+  static constexpr std::size_t kMinWaiting = 128;
   static constexpr std::size_t kPeekBytes = 4096;
 
   ConnectionRouter() = default;
@@ -46,8 +47,10 @@ class ConnectionRouter {
   ConnectionRouter(const ConnectionRouter&) = delete;
   ConnectionRouter& operator=(const ConnectionRouter&) = delete;
 
-  // Takes over the listening socket and starts accepting; throws ScsError.
-  void start(int listen_socket, Choose choose, Deliver deliver);
+  // Takes over the listening socket and starts accepting; throws ScsError. A burst of
+  // clients connects before it sends, so up to `max_waiting` connections wait for
+  // their first request here.
+  void start(int listen_socket, std::size_t max_waiting, Choose choose, Deliver deliver);
   // Accepts no more connections (the system refuses new ones at once); those accepted
   // already are still handed on.
   void quiesce();
@@ -66,6 +69,7 @@ class ConnectionRouter {
   void run() noexcept;
   void accept_all();
   void examine(int socket);
+  void make_room();
   void hand_on(WaitingList::iterator waiting, bool pooled);
   void close_waiting(WaitingList::iterator waiting);
   void hand_on_late(std::chrono::steady_clock::time_point now);
@@ -78,6 +82,7 @@ class ConnectionRouter {
   std::atomic<bool> stopping_{false};
   std::atomic<bool> quiescing_{false};
   bool listening_ = false;  // router thread only
+  std::size_t max_waiting_ = kMinWaiting;
   std::chrono::steady_clock::time_point paused_until_{};  // out of descriptors: accept later
   Choose choose_;
   Deliver deliver_;

@@ -180,7 +180,7 @@ void HttpDaemon::start() {
       threads_.mhd = start_side(threads_, -1);
       pool_.mhd = start_side(pool_, -1);
       router_.start(
-          socket.fd, [this](const std::string& path) { return answers_at_once(path); },
+          socket.fd, started_connections_, [this](const std::string& path) { return answers_at_once(path); },
           [this](int fd, const sockaddr* address, socklen_t length, bool pooled) {
             deliver(fd, address, length, pooled);
           });

@@ -209,6 +209,24 @@ TEST_F(ScsTest, SplitEndpointServesLateSplitAndLargeRequestsAndQuiesces) {
   for (int fd : open) close(fd);
 }
 
+TEST_F(ScsTest, SplitEndpointSendsABurstOfClientsThatConnectBeforeTheySendToItsPool) {
+  std::uint32_t listener = 0;
+  ASSERT_EQ(0u, add("port = 0\nper_ip_limit = 0\nnonblocking_workers = 1", "", listener));
+  Threads quick_threads;
+  ASSERT_EQ(0u, serve(listener, "/quick", quick_handler(quick_threads), kNeverBlocks));
+  const int port = start(listener, "/quick");
+  // More clients than the router's smallest bound connect first, as a load generator
+  // does, and only then send: none is handed on unread while the rest connect.
+  std::vector<int> burst;
+  for (int i = 0; i < 300; ++i) burst.push_back(connect_local(port));
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(send_all(burst[i], raw_post("/quick", std::to_string(i))));
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_EQ("quick:" + std::to_string(i), body_of(read_answer(burst[i], 5)));
+    close(burst[i]);
+  }
+  EXPECT_EQ(1u, quick_threads.get().size());  // the pool's one worker served them all
+}
+
 TEST_F(ScsTest, NonblockingWorkersSettings) {
   std::uint32_t listener = 0;
   EXPECT_EQ(0xC7210107u, add("port = 0\nworkers = 2\nnonblocking_workers = 2", "", listener));
