@@ -32,6 +32,8 @@ struct bench_options {
   int hold = 1000;  // 0: skip the hold mode
   int body_bytes = 64;
   std::string bin;  // folder of qelcs-host and qelcs-remote; default: beside this program
+  std::string listener_settings;  // added to the host's listener settings (one "key = value")
+  std::string tunnel_settings;    // added to the host's tunnel settings
 };
 
 bool parse(int argc, char** argv, bench_options& o) {
@@ -42,6 +44,8 @@ bool parse(int argc, char** argv, bench_options& o) {
     else if (name == "--hold") o.hold = std::atoi(value.c_str());
     else if (name == "--body-bytes") o.body_bytes = std::atoi(value.c_str());
     else if (name == "--bin") o.bin = value;
+    else if (name == "--listener-setting") o.listener_settings += value + "\n";
+    else if (name == "--tunnel-setting") o.tunnel_settings += value + "\n";
     else return false;
   }
   return argc % 2 == 1 && o.requests > 0 && o.hold >= 0 && o.body_bytes >= 0;
@@ -139,7 +143,9 @@ bool run_matrix(const bench_options& o, const std::string& host, const std::stri
 int main(int argc, char** argv) {
   bench_options o;
   if (!parse(argc, argv, o)) {
-    std::fprintf(stderr, "usage: tunnel_bench [--requests N] [--hold N] [--body-bytes B] [--bin DIR]\n");
+    std::fprintf(stderr, "usage: tunnel_bench [--requests N] [--hold N] [--body-bytes B] [--bin DIR]\n"
+                         "                    [--listener-setting 'KEY = VALUE']... "
+                         "[--tunnel-setting 'KEY = VALUE']...\n");
     return 2;
   }
   if (o.bin.empty()) o.bin = own_folder();
@@ -149,11 +155,11 @@ int main(int argc, char** argv) {
   const std::string host = "http://127.0.0.1:" + std::to_string(port);
   const std::string settings = "address = 127.0.0.1\nport = " + std::to_string(port) +
                                "\nconnection_limit = " + std::to_string(o.hold + 500) +
-                               "\nper_ip_limit = 0\n";
+                               "\nper_ip_limit = 0\n" + o.listener_settings;
   // No deadline and no bound: the hold mode keeps more callers waiting than the host's
   // defaults allow.
   child_process host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings, "--reserved-settings",
-                      "caller_timeout = 0\nmax_waiting_callers = 0\n"},
+                      "caller_timeout = 0\nmax_waiting_callers = 0\n" + o.tunnel_settings},
                      "tunnel_bench.host.log");
   bool ready = false;
   for (int i = 0; i < 300 && !ready && host_process.running(); ++i) {
