@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <stdexcept>
+#include <vector>
 
 #include "qelToolsLib/jslock.h"
 
@@ -93,13 +94,20 @@ class locked_queue {
     return false;
   }
 
-  // Removes every element for which `dead(element)` holds and returns them.
+  // Removes every element for which `dead(element)` holds and returns them. A vector:
+  // an empty one costs no allocation (a std::deque allocates as it is made).
   template <class Predicate>
-  std::deque<T> remove_if(Predicate dead) {
-    std::deque<T> removed;
+  std::vector<T> remove_if(Predicate dead) {
+    std::vector<T> removed;
     jsFastLock guard(lock);
     std::deque<T> kept;
-    for (auto& element : elements) (dead(element) ? removed : kept).push_back(std::move(element));
+    for (auto& element : elements) {
+      if (dead(element)) {
+        removed.push_back(std::move(element));
+      } else {
+        kept.push_back(std::move(element));
+      }
+    }
     elements.swap(kept);
     count.store(static_cast<uint32_t>(elements.size()), std::memory_order_relaxed);
     return removed;

@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <exception>
+#include <vector>
 
 #include "mslLoader/mslLoaderLog.h"
 #include "qelConnectionServer/funneltunnel_exception.h"
@@ -240,7 +241,7 @@ void reverse_funnel::forward_request(ud_block_ref block, const post_handle& requ
 void reverse_funnel::pair_request(ud_block_ref block, const post_handle& request) {
   UD_USE_BLOCK(block);
   post_handle poll;
-  std::deque<post_handle> dead;  // released after the lock
+  std::vector<post_handle> dead;  // released after the lock
   {
     jsFastLock guard(pairing);
     poll = take_parked_poll(request);
@@ -285,7 +286,7 @@ void reverse_funnel::serve_poll(ud_block_ref block, const post_handle& poll) {
   UD_USE_BLOCK(block);
   post_handle request;
   bool takes_nothing = false;
-  std::deque<post_handle> dead;  // released after the lock
+  std::vector<post_handle> dead;  // released after the lock
   {
     // Stops set their flag before they take this lock to clear the queue, so a poll is
     // either parked before that or sees the flag here.
@@ -320,7 +321,7 @@ void reverse_funnel::apply(const tunnel_settings& settings) {
 void reverse_funnel::client_stopping(uint64_t serial) {
   UD_ENTER("reverse_funnel::client_stopping", "client %llu", static_cast<unsigned long long>(serial));
   declared.stopping(serial);
-  std::deque<post_handle> parked;
+  std::vector<post_handle> parked;
   {
     jsFastLock guard(pairing);  // no request can take one of them while they go
     parked = tunnel_queue.remove_if([&](const post_handle& p) { return p->holder() == serial; });

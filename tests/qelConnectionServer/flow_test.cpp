@@ -85,3 +85,62 @@ TEST(FlowGenerator, ConcurrentSavesGetDistinctIds) {
   EXPECT_EQ(table.size(), static_cast<size_t>(threads * per_thread));
   EXPECT_EQ(unique.count("1000"), 1u);
 }
+
+TEST(FlowGenerator, TakeTellsAnsweredWithdrawnStaleAndUnknownIdsApart) {
+  using lookup = flow_generator::lookup;
+  flow_generator table;
+  table.start_at_random();
+  auto answered = std::make_shared<post_transaction>();
+  auto withdrawn = std::make_shared<post_transaction>();
+  const std::string a = table.save_transaction(answered);
+  const std::string w = table.save_transaction(withdrawn);
+  lookup why = lookup::unknown;
+  EXPECT_EQ(table.take(a, why), answered);
+  EXPECT_EQ(lookup::found, why);
+  EXPECT_EQ(nullptr, table.take(a, why));  // a copy of the same answer
+  EXPECT_EQ(lookup::answered, why);
+  table.forget(w, answered.get());  // another transaction's: the entry stays
+  EXPECT_EQ(1u, table.size());
+  table.forget(w, withdrawn.get());
+  EXPECT_EQ(0u, table.size());
+  EXPECT_EQ(nullptr, table.take(w, why));
+  EXPECT_EQ(lookup::withdrawn, why);
+  // With random ids, an id outside the range this table issued is an earlier
+  // process's; one it issued and let go of in a reset is unknown.
+  const std::string reset_away = table.save_transaction(std::make_shared<post_transaction>());
+  table.reset();
+  EXPECT_EQ(nullptr, table.take(reset_away, why));
+  EXPECT_EQ(lookup::unknown, why);
+  for (const unsigned long outside : {std::stoul(a) - 1, std::stoul(reset_away) + 1}) {
+    EXPECT_EQ(nullptr, table.take(std::to_string(outside), why));
+    EXPECT_EQ(lookup::stale, why) << outside;
+  }
+  // Text that is no id of ours at all, also the right digits written another way.
+  for (const std::string& odd : {std::string(), std::string("x1"), "0" + a, a + " ",
+                                 std::string("99999999999"), std::string("-1")}) {
+    EXPECT_EQ(nullptr, table.take(odd, why)) << odd;
+    EXPECT_EQ(lookup::unknown, why) << odd;
+  }
+}
+
+TEST(FlowGenerator, RemembersTheLatestSettledIdsOnly) {
+  using lookup = flow_generator::lookup;
+  flow_generator table;
+  lookup why = lookup::unknown;
+  std::vector<std::string> ids;
+  // More settled ids than the table keeps (16384): the oldest are forgotten first,
+  // and an id settled twice counts once.
+  for (int i = 0; i < 16384 + 100; ++i) {
+    ids.push_back(table.save_transaction(std::make_shared<post_transaction>()));
+    table.take(ids.back(), why);
+    if (i == 50) table.take(ids[10], why);
+  }
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(nullptr, table.take(ids[i], why));
+    ASSERT_EQ(lookup::unknown, why) << "id " << ids[i];
+  }
+  for (std::size_t i = 100; i < ids.size(); ++i) {
+    EXPECT_EQ(nullptr, table.take(ids[i], why));
+    ASSERT_EQ(lookup::answered, why) << "id " << ids[i];
+  }
+}
