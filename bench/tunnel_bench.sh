@@ -5,6 +5,11 @@
 # p50/p99 latency through the tunnel beside the same requests sent to the target
 # directly, with the ratios.
 #   bench/tunnel_bench.sh [--requests N] [--hold N] [--body-bytes B]
+#                         [--listener-setting 'KEY = VALUE']... [--tunnel-setting 'KEY = VALUE']...
+# The settings options add keys to the host's one endpoint and to its tunnel settings;
+# callers held without a thread each, for example:
+#   bench/tunnel_bench.sh --hold 10000 --listener-setting 'nonblocking_workers = 1' \
+#     --tunnel-setting 'answer_later = on'
 # Logs of the child processes land in build/bench-logs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
