@@ -9,8 +9,8 @@
 // One whose request does not come within kFirstLineWait, whose headers are longer, or
 // that does not start with a request line goes to the thread-per-connection daemon,
 // which applies the endpoint's limits as it always did; so does the oldest one waiting
-// when as many wait at once as the endpoint takes connections (at least kMinWaiting),
-// if its request is still not there. No connection is refused or answered here.
+// when `max_waiting` wait at once (at least kMinWaiting), if its request is still not
+// there. No connection is refused or answered here.
 //
 // Owned by its HttpDaemon. start(), quiesce() and stop() from the thread that starts,
 // quiesces and stops the daemon; `choose` and `deliver` run on the router's own thread.

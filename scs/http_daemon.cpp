@@ -179,8 +179,13 @@ void HttpDaemon::start() {
     } else {
       threads_.mhd = start_side(threads_, -1);
       pool_.mhd = start_side(pool_, -1);
+      // Connections waiting at the router hold descriptors outside the endpoint's
+      // count: at most a quarter of the process's, so that a flood of silent ones
+      // leaves the rest for the connections handed on and their answers.
+      const std::size_t max_waiting =
+          std::min<std::size_t>(started_connections_, descriptor_limit() / 4);
       router_.start(
-          socket.fd, started_connections_, [this](const std::string& path) { return answers_at_once(path); },
+          socket.fd, max_waiting, [this](const std::string& path) { return answers_at_once(path); },
           [this](int fd, const sockaddr* address, socklen_t length, bool pooled) {
             deliver(fd, address, length, pooled);
           });
