@@ -75,10 +75,12 @@ CONF
 nginx -c "$work/nginx.conf" -p "$work"
 target=http://127.0.0.1:$nginx_port
 
-# qelcs-host in its shipped layout: callers on one endpoint, the remote client on another.
+# qelcs-host in its shipped layout: callers on one endpoint, the remote client on another,
+# one worker each (the host's tunnel settings answer callers and polls later).
 settings="address = 127.0.0.1
 port = $caller_port
 per_ip_limit = 0
+nonblocking_workers = 1
 [endpoint remote]
 address = 127.0.0.1
 port = $remote_port

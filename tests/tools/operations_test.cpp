@@ -105,7 +105,8 @@ TEST(HostOperations, CheckConfigPrintsTheEffectiveEndpointsOrNamesTheFault) {
        "file '" + dir.file("none") + "'"},
       {{"--reserved-settings", "poll_timeout = 10\ncaller_timeout = soon"},
        "reserved settings line 2: caller_timeout = soon: not a whole number"},
-      {{"--listener-settings-1", "port = 1\nworkers = 2"}, "'default' runs 2 workers, but /qel may wait"},
+      {{"--listener-settings-1", "port = 1\nworkers = 2", "--reserved-settings", "answer_later = off"},
+       "'default' runs 2 workers, but /qel may wait"},
       {{"--config", dir.file("badhost.conf")}, dir.file("badhost.conf") + ":2: expected 'name = value'"}};
   for (const auto& [args, message] : faults) {
     std::vector<std::string> with_check = args;
@@ -115,6 +116,10 @@ TEST(HostOperations, CheckConfigPrintsTheEffectiveEndpointsOrNamesTheFault) {
     EXPECT_NE(std::string::npos, bad->output().find(message)) << bad->output();
     EXPECT_EQ(std::string::npos, bad->output().find("is valid")) << bad->output();
   }
+  // Callers and polls answered later wait on no worker: workers serve every resource.
+  auto pooled = run_host({"--listener-settings-1", "port = 1\nworkers = 2", "--check-config"}, dir.path());
+  EXPECT_EQ(0, pooled->wait(30000)) << pooled->output();
+  EXPECT_NE(std::string::npos, pooled->output().find("(2 workers)")) << pooled->output();
 }
 
 TEST(HostOperations, PortZeroHintsSighupMetricsAndLogLines) {

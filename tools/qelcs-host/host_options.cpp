@@ -19,7 +19,8 @@ const char* const cs_init_argument_names[9] = {
 
 const int default_port = 18080;
 const char* const default_tunnel_settings =
-    "caller_timeout = 120\nmax_waiting_callers = 512\nflow_ids = random\nforward_any_request = on\n";
+    "caller_timeout = 120\nmax_waiting_callers = 512\nflow_ids = random\nforward_any_request = on\n"
+    "answer_later = on\n";
 
 namespace {
 
@@ -118,14 +119,14 @@ std::string default_argument(const std::string& name) {
   // Callers get an endpoint of their own: however many wait, the remote client and
   // reverse registration can still connect to theirs. The callers all come from the
   // loopback address, so no per-address limit there: the waiting bound (512) answers
-  // first, under the endpoint's connection limit (1000). On the remote endpoint one
-  // worker serves the connections that start with a registration (it never waits);
-  // the polls, which wait, keep a thread per connection. One worker, not two: a second
-  // one spends more on waking up and on sharing state across cores than it adds
-  // (docs/performance.md).
+  // first, under the endpoint's connection limit (1000). Each endpoint has one worker:
+  // callers and polls are answered later (answer_later in the tunnel settings), so a
+  // waiting one holds no thread, and registration never waits. One worker, not two: a
+  // second one spends more on waking up and on sharing state across cores than it
+  // adds (docs/performance.md).
   if (name == "listener-settings-1")
     return "address = 127.0.0.1\nport = " + std::to_string(default_port) +
-           "\nper_ip_limit = 0\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
+           "\nper_ip_limit = 0\nnonblocking_workers = 1\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
            "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n"
            "nonblocking_workers = 1\n";
   if (name == "reserved-settings") return default_tunnel_settings;
@@ -212,6 +213,9 @@ std::string host_usage() {
          "                             forward_any_request = on any method, paths below /qel,\n"
          "                                                      headers both ways (default; off:\n"
          "                                                      POST to /qel only)\n"
+         "                             answer_later = on        waiting callers and parked polls\n"
+         "                                                      hold no thread (default; off: a\n"
+         "                                                      thread each)\n"
          "  --listener-settings-2 S  second settings text; its keys override the first's\n"
          "  --agent-uuid U           agent uuid (default 00000000-0000-4000-8000-000000000001)\n"
          "  --agent-name N           agent name (default qelcs-host)\n"
