@@ -155,9 +155,10 @@ int main(int argc, char** argv) {
   const std::string host = "http://127.0.0.1:" + std::to_string(port);
   const std::string settings = "address = 127.0.0.1\nport = " + std::to_string(port) +
                                "\nconnection_limit = " + std::to_string(o.hold + 500) +
-                               "\nper_ip_limit = 0\n" + o.listener_settings;
-  // No deadline and no bound: the hold mode keeps more callers waiting than the host's
-  // defaults allow.
+                               "\nper_ip_limit = 0\nnonblocking_workers = 1\n" + o.listener_settings;
+  // One endpoint with one worker, as each of qelcs-host's shipped endpoints (its tunnel
+  // settings answer callers and polls later). No deadline and no bound: the hold mode
+  // keeps more callers waiting than the host's defaults allow.
   child_process host_process({o.bin + "/qelcs-host", "--listener-settings-1", settings, "--reserved-settings",
                       "caller_timeout = 0\nmax_waiting_callers = 0\n" + o.tunnel_settings},
                      "tunnel_bench.host.log");

@@ -6,10 +6,10 @@
 # directly, with the ratios.
 #   bench/tunnel_bench.sh [--requests N] [--hold N] [--body-bytes B]
 #                         [--listener-setting 'KEY = VALUE']... [--tunnel-setting 'KEY = VALUE']...
-# The settings options add keys to the host's one endpoint and to its tunnel settings;
-# callers held without a thread each, for example:
-#   bench/tunnel_bench.sh --hold 10000 --listener-setting 'nonblocking_workers = 1' \
-#     --tunnel-setting 'answer_later = on'
+# The host serves everything on one endpoint with one worker, callers and polls answered
+# later, as its shipped endpoints do. The settings options add keys to that endpoint and
+# to the tunnel settings; a thread per waiting caller, for example:
+#   bench/tunnel_bench.sh --hold 10000 --tunnel-setting 'answer_later = off'
 # Logs of the child processes land in build/bench-logs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
