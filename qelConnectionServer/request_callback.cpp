@@ -408,7 +408,8 @@ uint32_t POST_request_callback(uint32_t listener_handle, uint32_t registration_t
   const running_callback running;
   const uint32_t rc = guarded_call(
       [&]() -> uint32_t {
-        require_arguments("POST_request_callback: null argument", request, response_data, response_data_length);
+        require_arguments("POST_request_callback: null argument", request, response_data,
+                          response_data_length);
         serve_request(UD_BLOCK, registration_token, posted_data, posted_data_length,
                       response_data, response_data_length, *request);
         return 0;
@@ -435,7 +436,8 @@ uint32_t POST_request_callback_later(uint32_t listener_handle, uint32_t registra
   std::shared_ptr<post_transaction> t;
   const uint32_t rc = guarded_call(
       [&]() -> uint32_t {
-        require_arguments("POST_request_callback_later: null argument", request, response_data, response_data_length);
+        require_arguments("POST_request_callback_later: null argument", request, response_data,
+                          response_data_length);
         t = create_transaction(*request);
         set_request_body(UD_BLOCK, *t, posted_data, posted_data_length);
         t->complete_with(&answer_later);

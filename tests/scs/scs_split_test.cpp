@@ -74,7 +74,9 @@ bool accept_queue_empties(int port, int seconds) {
       std::istringstream fields(line);
       std::string slot, address, remote, state, queues;
       fields >> slot >> address >> remote >> state >> queues;
-      if (state != "0A" || address.size() < 5 || address.substr(address.size() - 5) != local) continue;
+      const bool listening_here = state == "0A" && address.size() >= 5 &&
+                                  address.compare(address.size() - 5, 5, local) == 0;
+      if (!listening_here) continue;
       queued = queues.substr(queues.find(':') + 1) != "00000000";
     }
     if (!queued) return true;
@@ -248,7 +250,9 @@ TEST_F(ScsTest, SplitEndpointSendsABurstOfClientsThatConnectBeforeTheySendToItsP
   std::vector<int> burst;
   for (int i = 0; i < 200; ++i) burst.push_back(connect_local(port));
   ASSERT_TRUE(accept_queue_empties(port, 5));  // the router has taken them all
-  for (int i = 0; i < 200; ++i) ASSERT_TRUE(send_all(burst[i], raw_post("/quick", std::to_string(i))));
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(send_all(burst[i], raw_post("/quick", std::to_string(i))));
+  }
   for (int i = 0; i < 200; ++i) {
     EXPECT_EQ("quick:" + std::to_string(i), body_of(read_answer(burst[i], 5)));
     close(burst[i]);

@@ -126,7 +126,8 @@ std::string default_argument(const std::string& name) {
   // adds (docs/performance.md).
   if (name == "listener-settings-1")
     return "address = 127.0.0.1\nport = " + std::to_string(default_port) +
-           "\nper_ip_limit = 0\nnonblocking_workers = 1\n[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
+           "\nper_ip_limit = 0\nnonblocking_workers = 1\n"
+           "[endpoint remote]\naddress = 127.0.0.1\nport = " + std::to_string(default_port + 1) +
            "\nresources = /qel/reverseConnection, /qel/sensor_services/management\n"
            "nonblocking_workers = 1\n";
   if (name == "reserved-settings") return default_tunnel_settings;
